@@ -32,7 +32,8 @@ void checkScript(const CVarE& v) {
         check(nNumber == 0 || loop.getNumber() == nNumber + 1);
         nNumber = loop.getNumber();
     }
-    for (const CBalise& shot : v.getShots()) check(shot.getTimeCode().isValid());
+    for (const CBalise& shot : v.getShots())
+        check(shot.getTimeCode().isValid());
 }
 } // namespace
 

@@ -81,17 +81,28 @@ constexpr qint32 SIGN_LAST = 25;
 // Sign numbers of the legacy format that become signs of a phrase.
 int lipType(int nNumber) {
     switch (nNumber) {
-    case 3: return CLipSync::IN_OPEN;
-    case 5: return CLipSync::IN_CLOSE;
-    case 4: return CLipSync::OUT_OPEN;
-    case 6: return CLipSync::OUT_CLOSE;
-    case 7: return CLipSync::MPB;
-    case 8: return CLipSync::FVR;
-    case 9: return CLipSync::WEUQUE;
-    case 16: return CLipSync::VOWEL_A;
-    case 17: return CLipSync::VOWEL_I;
-    case 18: return CLipSync::VOWEL_O;
-    default: return CLipSync::NEUTRAL;
+    case 3:
+        return CLipSync::IN_OPEN;
+    case 5:
+        return CLipSync::IN_CLOSE;
+    case 4:
+        return CLipSync::OUT_OPEN;
+    case 6:
+        return CLipSync::OUT_CLOSE;
+    case 7:
+        return CLipSync::MPB;
+    case 8:
+        return CLipSync::FVR;
+    case 9:
+        return CLipSync::WEUQUE;
+    case 16:
+        return CLipSync::VOWEL_A;
+    case 17:
+        return CLipSync::VOWEL_I;
+    case 18:
+        return CLipSync::VOWEL_O;
+    default:
+        return CLipSync::NEUTRAL;
     }
 }
 
@@ -99,7 +110,8 @@ int lipType(int nNumber) {
 // arrive, and only then added to the script, whose set is ordered by each phrase's first sign.
 class CDetReader {
 public:
-    CDetReader(CVarE& script, const char* p, qsizetype n) : m_script(script), m_log(script.log()), m_in(p, n) {}
+    CDetReader(CVarE& script, const char* p, qsizetype n)
+        : m_script(script), m_log(script.log()), m_in(p, n) {}
 
     bool read() {
         qint32 nRoles = 0, nLines = 0, nSigns = 0;

@@ -1,18 +1,20 @@
-#include "DetWriter.h"
 #include "vare/DetImport.h"
+#include "DetWriter.h"
 #include "vare/VarE.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 namespace {
 
-CTimeCode tc(int f) { return CTimeCode::fromFrames(f); }
+CTimeCode tc(int f) {
+    return CTimeCode::fromFrames(f);
+}
 
 // Two roles, three phrases on three tracks, loops and a shot change, signs of every family.
 SDetFile sampleFile() {
@@ -31,18 +33,17 @@ SDetFile sampleFile() {
                {2, QStringLiteral("Œuvre’s"), 1, 1, {}},
                {1, QStringLiteral("Salut"), 0, 7, {}}};
     f.signs = {
-        {1, 0, -1, -1},   // loop
-        {1, 500, -1, 0},  // loop
-        {0, 50, -1, -1},  // shot change
-        {6, 150, -1, 0},  // closing, before its opening in the file
-        {3, 100, -1, 0},  // opening
-        {7, 110, 3, 0},   // labial before the 'j' of Bonjour
-        {5, 200, -1, 1},  // opening, closed mouth
-        {16, 230, -1, 1}, // vowel a, unlinked
-        {4, 260, -1, 1},  // closing, open mouth
-        {1, 250, -1, 2},  // loop between the other two
-        {3, 300, -1, 2},
-        {18, 310, 0, 2}, // vowel o on the first character
+        {1, 0, -1, -1},                    // loop
+        {1, 500, -1, 0},                   // loop
+        {0, 50, -1, -1},                   // shot change
+        {6, 150, -1, 0},                   // closing, before its opening in the file
+        {3, 100, -1, 0},                   // opening
+        {7, 110, 3, 0},                    // labial before the 'j' of Bonjour
+        {5, 200, -1, 1},                   // opening, closed mouth
+        {16, 230, -1, 1},                  // vowel a, unlinked
+        {4, 260, -1, 1},                   // closing, open mouth
+        {1, 250, -1, 2},                   // loop between the other two
+        {3, 300, -1, 2},  {18, 310, 0, 2}, // vowel o on the first character
         {17, 320, 2, 2},
     };
     f.nLastFrame = 1234;
@@ -55,9 +56,11 @@ QStringList logLines(const QString& strPath) {
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly)) return {};
     QStringList lines;
-    for (const QString& raw : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString& raw :
+         QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         QString str = raw.mid(raw.indexOf(QLatin1Char('\t')) + 1);
-        while (str.startsWith(QLatin1Char('\t'))) str.remove(0, 1);
+        while (str.startsWith(QLatin1Char('\t')))
+            str.remove(0, 1);
         lines << str;
     }
     return lines;
@@ -152,7 +155,8 @@ TEST_F(DetImportFile, ReadsHeaderRolesPhrasesSignsLoopsAndTail) {
     EXPECT_EQ(salut.m_liste[2], CLipSync(CLipSync::VOWEL_I, tc(320), 4));
 
     std::vector<std::pair<int, int>> loops;
-    for (const CLoop& l : m_v.getLoops()) loops.emplace_back(l.getFrames(), l.getNumber());
+    for (const CLoop& l : m_v.getLoops())
+        loops.emplace_back(l.getFrames(), l.getNumber());
     EXPECT_EQ(loops, (std::vector<std::pair<int, int>>{{0, 1}, {250, 2}, {500, 3}}));
     ASSERT_EQ(m_v.getShots().size(), 1u);
     EXPECT_EQ(m_v.getShots().begin()->getFrames(), 50);
@@ -183,7 +187,9 @@ TEST_F(DetImportFile, TracesEveryStep) {
         QStringLiteral("VarE::importDet(%1) => Ok").arg(m_strPath),
     };
     QStringList lines = log();
-    lines.removeIf([](const QString& s) { return s.startsWith(QLatin1String("Clearing ")) || s.startsWith(QLatin1String("Fichier log")); });
+    lines.removeIf([](const QString& s) {
+        return s.startsWith(QLatin1String("Clearing ")) || s.startsWith(QLatin1String("Fichier log"));
+    });
     EXPECT_EQ(lines, expected);
 }
 
@@ -302,7 +308,8 @@ TEST_F(DetImportFile, SkipsSignsAndPhrasesThatCannotBePlaced) {
 
 TEST_F(DetImportFile, ClampsTracksAndKeepsDuplicatePhrasesOut) {
     SDetFile f;
-    f.lines = {{9, QStringLiteral("loin"), 0, -1, {}}, {-2, QStringLiteral("avant"), 0, -1, {}},
+    f.lines = {{9, QStringLiteral("loin"), 0, -1, {}},
+               {-2, QStringLiteral("avant"), 0, -1, {}},
                {3, QStringLiteral("double"), 0, -1, {}}};
     f.signs = {{3, 10, -1, 0}, {3, 20, -1, 1}, {3, 10, -1, 2}};
     ASSERT_TRUE(import(f.build()));
@@ -345,7 +352,9 @@ TEST_F(DetImportFile, EveryTruncationFailsCleanly) {
         QFile file(m_v.log().getLogPath());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         file.seek(nBefore);
-        EXPECT_TRUE(QString::fromUtf8(file.readAll()).contains(QLatin1String("\tFin de fichier inattendue\n"))) << n;
+        EXPECT_TRUE(
+            QString::fromUtf8(file.readAll()).contains(QLatin1String("\tFin de fichier inattendue\n")))
+            << n;
     }
     // Through a file too, on a cut inside a phrase text.
     EXPECT_FALSE(import(full.left(full.indexOf("Bonjour") + 3)));

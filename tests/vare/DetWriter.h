@@ -24,7 +24,7 @@ struct SDetLine {
     QString strText;
     qint32 nVoiceOff = 0;
     qint32 nRole = -1;
-    std::vector<qint32> ignored; // the trailing array of a phrase record
+    std::vector<qint32> ignored;                        // the trailing array of a phrase record
     std::optional<qint32> nIgnoredCount = std::nullopt; // written in place of ignored.size()
     quint16 nTag = 102;
 };
@@ -90,7 +90,11 @@ struct SDetFile {
         CDetBytes b;
         const bool L = bLongLengths;
         b.i32(nHeader).text(strClass, L).i32(nVersion);
-        b.text(strTitle, L).text(strEpisodeTitle, L).text(strProducer, L).text(strAuthor, L).text(strNotes, L);
+        b.text(strTitle, L)
+            .text(strEpisodeTitle, L)
+            .text(strProducer, L)
+            .text(strAuthor, L)
+            .text(strNotes, L);
         b.i32(nRate).i32(nDrop);
         const qint32 r = nRoleCount.value_or(qint32(roles.size()));
         const qint32 l = nLineCount.value_or(qint32(lines.size()));
@@ -105,7 +109,8 @@ struct SDetFile {
         for (const SDetLine& line : lines) {
             b.u16(line.nTag).i32(line.nTrack).text(line.strText, L).i32(line.nVoiceOff).i32(line.nRole);
             b.i32(line.nIgnoredCount.value_or(qint32(line.ignored.size())));
-            for (qint32 v : line.ignored) b.i32(v);
+            for (qint32 v : line.ignored)
+                b.i32(v);
         }
         for (const SDetSign& sign : signs)
             b.u16(sign.nTag).i32(sign.nNumber).i32(0).i32(sign.nFrame).i32(sign.nChar).i32(0).i32(sign.nLine);
