@@ -1,5 +1,6 @@
 #include "vare/DetImport.h"
 #include "DetWriter.h"
+#include "ScriptCompare.h"
 #include "vare/VarE.h"
 
 #include <QDir>
@@ -163,6 +164,18 @@ TEST_F(DetImportFile, ReadsHeaderRolesPhrasesSignsLoopsAndTail) {
 
     EXPECT_EQ(m_v.get(CVarE::H_VIDEO_FILE), QStringLiteral("/films/épisode 1.mov"));
     EXPECT_EQ(m_v.getLastPosition(), tc(1234));
+}
+
+// What the import builds is saved as VarE, the document's own format, and must read back unchanged.
+TEST_F(DetImportFile, ImportedScriptSurvivesVarE) {
+    SDetFile f = sampleFile();
+    f.bLongLengths = true;
+    ASSERT_TRUE(import(f.build()));
+    const QString strVarE = m_dir.filePath(QStringLiteral("converti.vare"));
+    ASSERT_TRUE(m_v.store(strVarE));
+    CVarE back;
+    ASSERT_TRUE(back.load(strVarE));
+    EXPECT_TRUE(sameScript(m_v, back));
 }
 
 TEST_F(DetImportFile, TracesEveryStep) {
