@@ -90,7 +90,9 @@ public:
     void setLastTrack(int n) { m_nLastTrack = n; }
     int getTrackCount() const { return m_nTrackCount; }
     int getFrameRate() const { return m_nFrameRate; }
+    void setFrameRate(int n) { m_nFrameRate = n; }
     bool isDropFrame() const { return m_bDropFrame; }
+    void setDropFrame(bool b) { m_bDropFrame = b; }
     // The number the first loop carries: the first loop's when there are loops, else the header's.
     int getFirstLoopNumber() const;
     // Sets the header's first loop number and, when above 0, renumbers every loop from it.
