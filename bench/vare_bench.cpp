@@ -30,12 +30,18 @@ DOMDocument* bareParse(DOMLSParser* parser, const QByteArray& data) {
     return parser->parse(&input);
 }
 
-double lookUpNs(const CVarE& v, int nCalls, int which) {
+// Positions asked: anywhere in the script at random (cold caches), or sweeping forward frame by frame
+// as the band does while the picture plays, with a jump elsewhere now and then.
+double lookUpNs(const CVarE& v, int nCalls, int which, bool bSweep) {
     const int nFirst = v.getLines().begin()->getStartFrame();
     const int nLast = v.getLines().rbegin()->getEndFrame();
     std::mt19937 rng(7);
     std::vector<CTimeCode> at;
-    for (int i = 0; i < 4096; ++i) at.push_back(CTimeCode::fromFrames(nFirst + int(rng() % unsigned(nLast - nFirst))));
+    int f = nFirst;
+    for (int i = 0; i < 4096; ++i) {
+        if (!bSweep || i % 1024 == 0) f = nFirst + int(rng() % unsigned(nLast - nFirst));
+        at.push_back(CTimeCode::fromFrames(bSweep ? f++ : f));
+    }
     long long sink = 0;
     const auto t0 = bench::Clock::now();
     for (int i = 0; i < nCalls; ++i) {
@@ -64,7 +70,7 @@ int main() {
 
     std::printf("%-9s %8s %10s %10s %7s %10s %10s %7s\n", "phrases", "MB", "load ms", "parse ms", "ratio",
                 "store ms", "serial ms", "ratio");
-    double nsAt[3][2] = {};
+    double nsAt[2][3][2] = {};
     const int sizes[] = {1000, 10000, 50000};
     for (int n : sizes) {
         CVarE v;
@@ -100,14 +106,19 @@ int main() {
 
         if (n == 1000 || n == 50000) {
             const int k = n == 1000 ? 0 : 1;
-            for (int which = 0; which < 3; ++which) nsAt[which][k] = lookUpNs(v, 2000000, which);
+            for (int sweep = 0; sweep < 2; ++sweep)
+                for (int which = 0; which < 3; ++which) nsAt[sweep][which][k] = lookUpNs(v, 2000000, which, sweep);
         }
     }
     parser->release();
 
-    std::printf("\nlook-up            ns/call 1,000   ns/call 50,000   ratio\n");
     const char* names[] = {"getLineAt", "getNextSign", "getPreviousSign"};
-    for (int i = 0; i < 3; ++i)
-        std::printf("%-18s %13.1f %16.1f %7.2f\n", names[i], nsAt[i][0], nsAt[i][1], nsAt[i][1] / nsAt[i][0]);
+    for (int sweep = 0; sweep < 2; ++sweep) {
+        std::printf("\n%-26s ns/call 1,000   ns/call 50,000   ratio\n",
+                    sweep ? "look-up (playback sweep)" : "look-up (random positions)");
+        for (int i = 0; i < 3; ++i)
+            std::printf("%-26s %13.1f %16.1f %7.2f\n", names[i], nsAt[sweep][i][0], nsAt[sweep][i][1],
+                        nsAt[sweep][i][1] / nsAt[sweep][i][0]);
+    }
     return 0;
 }

@@ -40,6 +40,7 @@ void CVarE::clear() {
         m_log.Log("Clearing line list...\n");
         m_lines.clear();
         m_tracks.clear();
+        m_loopFrames.clear();
         m_bIndexDirty = false;
         m_log.Log("Clearing role list...\n");
         m_roles.clear();
@@ -58,6 +59,7 @@ void CVarE::copyFrom(const CVarE& o) {
     m_nTrackCount = o.m_nTrackCount;
     for (const CRole& role : o.m_roles) mergeRole(role);
     m_loops = o.m_loops;
+    indexChanged();
     m_shots = o.m_shots;
     for (const CLine& line : o.m_lines) {
         CLine copy(line);
@@ -127,14 +129,20 @@ bool CVarE::shift(int n) {
 // ---------------------------------------------------------------- phrases
 
 void CVarE::rebuildIndex() const {
-    for (auto& [nTrack, index] : m_tracks) index.clear();
+    for (auto& [nTrack, index] : m_tracks) {
+        index.starts.clear();
+        index.entries.clear();
+    }
     for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
         const int nClosing = it->getFirstClosingSign();
-        m_tracks[it->getTrack()].push_back(
-            {it->getStartFrame(), nClosing < 0 ? INT_MAX : it->m_liste[nClosing].getFrames(), it});
+        TrackIndex& index = m_tracks[it->getTrack()];
+        index.starts.push_back(it->getStartFrame());
+        index.entries.push_back({nClosing < 0 ? INT_MAX : it->m_liste[nClosing].getFrames(), it});
     }
     for (auto t = m_tracks.begin(); t != m_tracks.end();)
-        t = t->second.empty() ? m_tracks.erase(t) : std::next(t);
+        t = t->second.starts.empty() ? m_tracks.erase(t) : std::next(t);
+    m_loopFrames.clear();
+    for (const CLoop& loop : m_loops) m_loopFrames.push_back(loop.getFrames());
     m_bIndexDirty = false;
 }
 
@@ -145,19 +153,42 @@ const CVarE::TrackIndex* CVarE::trackIndex(int nTrack) const {
 }
 
 int CVarE::lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict) {
-    auto it = bStrict ? std::lower_bound(index.begin(), index.end(), nFrame,
-                                         [](const STrackEntry& e, int f) { return e.nStart < f; })
-                      : std::upper_bound(index.begin(), index.end(), nFrame,
-                                         [](int f, const STrackEntry& e) { return f < e.nStart; });
-    return int(it - index.begin()) - 1;
+    const auto& v = index.starts;
+    const int n = int(v.size());
+    // The answer i satisfies v[i] <= f < v[i + 1] (< and <= when strict); try the last one and the next.
+    auto fits = [&](int i) {
+        const bool bLow = i < 0 || (bStrict ? v[size_t(i)] < nFrame : v[size_t(i)] <= nFrame);
+        const bool bHigh = i + 1 >= n || (bStrict ? v[size_t(i + 1)] >= nFrame : v[size_t(i + 1)] > nFrame);
+        return bLow && bHigh;
+    };
+    const int h = std::min(index.nHint, n - 1);
+    if (fits(h)) return h;
+    if (h + 1 < n && fits(h + 1)) return index.nHint = h + 1;
+    auto it = bStrict ? std::lower_bound(v.begin(), v.end(), nFrame) : std::upper_bound(v.begin(), v.end(), nFrame);
+    const int i = int(it - v.begin()) - 1;
+    index.nHint = std::max(i, 0);
+    return i;
 }
 
-std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) {
+int CVarE::loopFrameAtOrBefore(int nFrame) const {
+    auto it = std::upper_bound(m_loopFrames.begin(), m_loopFrames.end(), nFrame);
+    return it == m_loopFrames.begin() ? INT_MIN : *std::prev(it);
+}
+
+int CVarE::loopFrameAfter(int nFrame) const {
+    auto it = std::upper_bound(m_loopFrames.begin(), m_loopFrames.end(), nFrame);
+    return it == m_loopFrames.end() ? INT_MAX : *it;
+}
+
+std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) { return addLine(CLine(line)); }
+
+std::pair<CVarE::LineIterator, bool> CVarE::addLine(CLine&& line) {
     if (line.m_liste.empty()) return {m_lines.end(), false};
-    auto result = m_lines.insert(line);
+    const int nTrack = line.getTrack();
+    auto result = m_lines.insert(std::move(line));
     if (result.second) {
         indexChanged();
-        m_nTrackCount = std::max(m_nTrackCount, line.getTrack() + 1);
+        m_nTrackCount = std::max(m_nTrackCount, nTrack + 1);
     }
     return result;
 }
@@ -203,12 +234,8 @@ CVarE::LineIterator CVarE::getPreviousLine(int nTrack, const CTimeCode& tc, bool
     if (!pIndex) return m_lines.end();
     const int i = lastStartingBefore(*pIndex, tc.getFrames(), bStrict);
     if (i < 0) return m_lines.end();
-    const STrackEntry& e = (*pIndex)[size_t(i)];
-    if (bLoop) {
-        auto loop = getPreviousLoop(tc, false);
-        if (loop != m_loops.end() && e.nStart < loop->getFrames()) return m_lines.end();
-    }
-    return e.it;
+    if (bLoop && pIndex->starts[size_t(i)] < loopFrameAtOrBefore(tc.getFrames())) return m_lines.end();
+    return pIndex->entries[size_t(i)].it;
 }
 
 CVarE::LineIterator CVarE::getNextLine(int nTrack, const CTimeCode& tc, bool bStrict, bool bLoop) const {
@@ -216,26 +243,20 @@ CVarE::LineIterator CVarE::getNextLine(int nTrack, const CTimeCode& tc, bool bSt
     if (!pIndex) return m_lines.end();
     // The first entry after the last one before (or at) the timecode.
     const size_t i = size_t(lastStartingBefore(*pIndex, tc.getFrames(), !bStrict) + 1);
-    if (i >= pIndex->size()) return m_lines.end();
-    const STrackEntry& e = (*pIndex)[i];
-    if (bLoop) {
-        auto loop = loopUpperBound(tc);
-        if (loop != m_loops.end() && e.nStart >= loop->getFrames()) return m_lines.end();
-    }
-    return e.it;
+    if (i >= pIndex->starts.size()) return m_lines.end();
+    if (bLoop && pIndex->starts[i] >= loopFrameAfter(tc.getFrames())) return m_lines.end();
+    return pIndex->entries[i].it;
 }
 
 CVarE::LineIterator CVarE::getLineAt(int nTrack, const CTimeCode& tc, bool bLoop) const {
     const TrackIndex* pIndex = trackIndex(nTrack);
     if (!pIndex) return m_lines.end();
-    const int i = lastStartingBefore(*pIndex, tc.getFrames(), false);
+    const int nFrame = tc.getFrames();
+    const int i = lastStartingBefore(*pIndex, nFrame, false);
     if (i < 0) return m_lines.end();
-    const STrackEntry& e = (*pIndex)[size_t(i)];
-    if (e.nClose < tc.getFrames()) return m_lines.end();
-    if (bLoop) {
-        auto loop = getPreviousLoop(tc, false);
-        if (loop != m_loops.end() && e.nStart < loop->getFrames()) return m_lines.end();
-    }
+    const STrackEntry& e = pIndex->entries[size_t(i)];
+    if (e.nClose < nFrame) return m_lines.end();
+    if (bLoop && pIndex->starts[size_t(i)] < loopFrameAtOrBefore(nFrame)) return m_lines.end();
     return e.it;
 }
 
@@ -257,9 +278,9 @@ std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) cons
     int nFirstStart = INT_MAX;
     for (const auto& [nTrack, index] : m_tracks) {
         const size_t i = size_t(lastStartingBefore(index, tc.getFrames(), false) + 1);
-        if (i < index.size() && index[i].nStart < nFirstStart) {
-            nFirstStart = index[i].nStart;
-            first = index[i].it;
+        if (i < index.starts.size() && index.starts[i] < nFirstStart) {
+            nFirstStart = index.starts[i];
+            first = index.entries[i].it;
         }
     }
     consider(first);
@@ -287,6 +308,7 @@ std::pair<CVarE::LineIterator, int> CVarE::getPreviousSign(const CTimeCode& tc) 
 bool CVarE::addLoop(const CLoop& loop) {
     auto [it, bInserted] = m_loops.insert(loop);
     if (!bInserted) return false;
+    indexChanged();
     int nNumber = it->getNumber();
     if (nNumber <= 0) {
         if (it == m_loops.begin()) {
@@ -305,6 +327,7 @@ void CVarE::renumberLoops(LoopIterator from, int nNumber) {
 }
 
 CVarE::LoopIterator CVarE::deleteLoop(LoopIterator it) {
+    indexChanged();
     auto next = m_loops.erase(it);
     for (auto j = next; j != m_loops.end(); ++j) j->setNumber(j->getNumber() - 1);
     return next;

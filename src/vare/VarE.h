@@ -105,6 +105,7 @@ public:
     const LineSet& getLines() const { return m_lines; }
     int getLineCount() const { return int(m_lines.size()); }
     std::pair<LineIterator, bool> addLine(const CLine& line);
+    std::pair<LineIterator, bool> addLine(CLine&& line);
     LineIterator eraseLine(LineIterator it);
     // Applies a change to a phrase and puts it back in order. When the changed phrase would collide
     // with another (same first frame and track) or lost all its signs, the change is undone and end()
@@ -158,19 +159,25 @@ public:
     CRole& editRole(RoleIterator it) { return const_cast<CRole&>(*it); }
 
 private:
-    // Per track, the phrases in time order in one contiguous array: the band's look-ups binary-search
-    // it without touching the phrases themselves. Rebuilt on the first look-up after a change.
+    // Per track, the phrases' start frames in time order in one contiguous array that the band's
+    // look-ups binary-search, with what they need of each phrase beside it; and the loops' frames.
+    // Rebuilt on the first look-up after a change.
     struct STrackEntry {
-        int nStart;
         int nClose; // frame of the first closing sign, INT_MAX for an open phrase
         LineIterator it;
     };
-    using TrackIndex = std::vector<STrackEntry>;
+    struct TrackIndex {
+        std::vector<int> starts;
+        std::vector<STrackEntry> entries;
+        mutable int nHint = 0; // the last answer: the band asks about nearby frames again and again
+    };
     void indexChanged() { m_bIndexDirty = true; }
     void rebuildIndex() const;
     const TrackIndex* trackIndex(int nTrack) const;
     // Index of the last entry starting at or before nFrame (strictly before when bStrict), -1 if none.
     static int lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict);
+    int loopFrameAtOrBefore(int nFrame) const; // INT_MIN when none
+    int loopFrameAfter(int nFrame) const;      // INT_MAX when none
 
     CTraceLog m_log;
     std::array<QString, H_COUNT> m_aHeader;
@@ -180,6 +187,7 @@ private:
     int m_nTrackCount = 0;
     LineSet m_lines;
     mutable std::map<int, TrackIndex> m_tracks;
+    mutable std::vector<int> m_loopFrames;
     mutable bool m_bIndexDirty = false;
     RoleSet m_roles;
     LoopSet m_loops;
