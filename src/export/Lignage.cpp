@@ -1,5 +1,7 @@
 #include "export/Lignage.h"
 
+#include "vare/VarE.h"
+
 #include <QChar>
 
 namespace {
@@ -62,4 +64,15 @@ int lignageFromCount(int nCount) {
     const int nLines = nCount / 50;
     if (nLines == 0 && nCount != 0) return 1;
     return nLines + (nCount - 50 * nLines > 25 ? 1 : 0);
+}
+
+int getLignage(const CVarE& script, const CRole& role) {
+    int nCount = 0;
+    for (const CLine& line : script.getLines()) {
+        if (line.m_bReaction || !line.hasRole()) continue;
+        const CRole* pRole = line.getRolePtr();
+        if (pRole != &role && pRole->m_strName != role.m_strName) continue;
+        nCount += countSpokenCharacters(line.getText());
+    }
+    return lignageFromCount(nCount);
 }

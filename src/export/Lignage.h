@@ -14,3 +14,9 @@ int countSpokenCharacters(QStringView strText);
 // Lines of 50 characters from a character count: any count below 50 but above 0 is one line, and
 // a remainder above 25 adds a line.
 int lignageFromCount(int nCount);
+
+class CVarE;
+class CRole;
+
+// Line count of a role: its phrases in script order, reactions left out (voice-off counts).
+int getLignage(const CVarE& script, const CRole& role);

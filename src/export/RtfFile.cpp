@@ -1,6 +1,7 @@
 #include "export/RtfFile.h"
 
-#include "export/Windows1252.h"
+#include "base/TextEncoding.h"
+#include "export/BestFit.h"
 
 #include <exception>
 
@@ -124,11 +125,10 @@ QByteArray CRtfFile::encodeText(QStringView text) {
             appendUnicodeEscape(out, text[++i].unicode(), '?');
             continue;
         }
-        const int b = CWindows1252::toByte(c);
-        if (b >= 0)
-            out.append(char(b));
+        if (Cp1252::canEncode(c))
+            out.append(Cp1252::encodeChar(c));
         else
-            appendUnicodeEscape(out, c, CWindows1252::replacementFor(c));
+            appendUnicodeEscape(out, c, cp1252BestFit(c));
     }
     return out;
 }

@@ -1,6 +1,6 @@
 #include "RtfChecker.h"
 
-#include "export/Windows1252.h"
+#include "base/TextEncoding.h"
 
 #include <QSet>
 #include <vector>
@@ -18,19 +18,6 @@ const QSet<QString>& knownWords() {
         "cellx",    "cltxlrtb",  "cltxbtlr",  "clvertalc", "clbrdrt",   "clbrdrl",   "clbrdrb", "clbrdrr",
         "clshdng",  "field",     "fldinst",   "fldrslt"};
     return s_set;
-}
-
-// Windows-1252 byte to character, from the encoder's own table read backwards.
-const std::vector<char16_t>& decodeTable() {
-    static const std::vector<char16_t> s_table = [] {
-        std::vector<char16_t> t(256, u'\uFFFD');
-        for (char32_t c = 0; c < 0x10000; ++c) {
-            const int b = CWindows1252::toByte(c);
-            if (b >= 0) t[size_t(b)] = char16_t(c);
-        }
-        return t;
-    }();
-    return s_table;
 }
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -103,7 +90,7 @@ CRtfCheck checkRtf(const QByteArray& rtf) {
                 --nSkipFallback;
                 continue;
             }
-            put(QString(QChar(decodeTable()[uchar(c)])));
+            put(QString(Cp1252::decodeChar(uchar(c))));
             continue;
         }
         // A control word or symbol.

@@ -1,6 +1,6 @@
 #include "RtfChecker.h"
 #include "export/RtfFile.h"
-#include "export/Windows1252.h"
+#include "export/BestFit.h"
 
 #include <QDir>
 #include <QFile>
@@ -153,13 +153,7 @@ TEST(RtfChecker, RejectsBrokenDocuments) {
     EXPECT_FALSE(checkRtf("x{\\rtf1 a}").bOk);
 }
 
-TEST(Windows1252, TableAndReplacements) {
-    EXPECT_EQ(CWindows1252::toByte(U'A'), 0x41);
-    EXPECT_EQ(CWindows1252::toByte(U'é'), 0xE9);
-    EXPECT_EQ(CWindows1252::toByte(U'€'), 0x80);
-    EXPECT_EQ(CWindows1252::toByte(U'œ'), 0x9C);
-    EXPECT_EQ(CWindows1252::toByte(U'\u2026'), 0x85);
-    EXPECT_EQ(CWindows1252::toByte(0x81), -1); // unassigned in the code page
-    EXPECT_EQ(CWindows1252::toByte(U'ł'), -1);
-    EXPECT_EQ(CWindows1252::encode(QString::fromUtf8("Ça ő ł \U0001F600!")), "\xC7" "a o ? ?!");
+TEST(BestFit, BaseLettersOrQuestionMark) {
+    EXPECT_EQ(encodeCp1252BestFit(QString::fromUtf8("Ça ő ŝ ł 中 \U0001F600!")), "\xC7" "a o s ? ? ?!");
+    EXPECT_EQ(cp1252BestFit(U'\u01C4'), '?'); // a ligature has no single base letter
 }
