@@ -111,6 +111,9 @@ void writeCroisille(const CLoopRoleTable& table, CRtfFile& rtf, CExportShading& 
         rtf.write("\\lndscpsxn\\pgwsxn15840\\pghsxn12240");
         rtftables::writeMargins(rtf, nMargin, nMargin);
         rtf.write("\n");
+        // LibreOffice drops the break and the landscape page of a section that opens with a table:
+        // a tiny empty paragraph ahead of it keeps them.
+        rtf.write("\\pard\\plain\\fs2\\par\n");
 
         rtf.write("\\trowd\\trhdr\n\\trrh2000\n");
         writeCroisilleRowDefinition(rtf, nRoles, true, false);
