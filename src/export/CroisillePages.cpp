@@ -34,8 +34,8 @@ std::vector<SCroisillePage> paginateCroisille(const std::vector<std::vector<int>
         }
         page.roles.insert(page.roles.end(), added.begin(), added.end());
         page.loops.push_back(i);
-        if (page.roles.size() == size_t(CROISILLE_MAX_ROLES) || page.loops.size() == size_t(CROISILLE_MAX_LOOPS) ||
-            bLast)
+        if (page.roles.size() == size_t(CROISILLE_MAX_ROLES) ||
+            page.loops.size() == size_t(CROISILLE_MAX_LOOPS) || bLast)
             flush();
     }
     flush();

@@ -5,11 +5,15 @@
 #include <QChar>
 
 namespace {
-bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAsciiLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
 bool isVowel(char16_t c) {
     return c == u'a' || c == u'e' || c == u'i' || c == u'o' || c == u'u' || c == u'y';
 }
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 bool isBeforeBlankRemoved(char16_t d) {
     return isBlank(d) || d == u'\'' || d == u',' || d == u'.' || d == u':' || d == u'?';
 }
@@ -47,7 +51,8 @@ int countSpokenCharacters(QStringView strText) {
                     nCount -= 3;
                 } else if (isTriple(c, d, e, u"sni")) {
                     qsizetype j = i + 3;
-                    while (j < n && at(j) == u'f') ++j;
+                    while (j < n && at(j) == u'f')
+                        ++j;
                     const qsizetype nRun = j - (i + 3);
                     if (nRun > 0 && (j == n || !isAsciiLetter(char16_t(at(j))))) nCount -= nRun >= 2 ? 5 : 4;
                 }

@@ -3,7 +3,8 @@
 #include "vare/VarE.h"
 
 CLoopRoleTable::CLoopRoleTable(const CVarE& script) {
-    for (const CLoop& loop : script.getLoops()) m_loops.push_back(&loop);
+    for (const CLoop& loop : script.getLoops())
+        m_loops.push_back(&loop);
     for (const CRole& role : script.getRoles()) {
         m_roleIndex.emplace(&role, int(m_roles.size()));
         m_roles.push_back(&role);
@@ -14,7 +15,8 @@ CLoopRoleTable::CLoopRoleTable(const CVarE& script) {
     for (const CLine& line : script.getLines()) {
         const int nFrame = line.getStartFrame();
         if (nFrame < 0) continue;
-        while (nLoop < m_loops.size() && m_loops[nLoop]->getFrames() <= nFrame) ++nLoop;
+        while (nLoop < m_loops.size() && m_loops[nLoop]->getFrames() <= nFrame)
+            ++nLoop;
         const int nRole = roleIndex(line);
         if (nLoop > 0 && nRole >= 0) m_speaks[(nLoop - 1) * m_roles.size() + size_t(nRole)] = true;
     }

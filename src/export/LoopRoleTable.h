@@ -21,7 +21,9 @@ public:
     const CLoop& loop(int i) const { return *m_loops[std::size_t(i)]; }
     const CRole& role(int i) const { return *m_roles[std::size_t(i)]; }
 
-    bool speaks(int nLoop, int nRole) const { return m_speaks[std::size_t(nLoop) * m_roles.size() + std::size_t(nRole)]; }
+    bool speaks(int nLoop, int nRole) const {
+        return m_speaks[std::size_t(nLoop) * m_roles.size() + std::size_t(nRole)];
+    }
     // Roles speaking in a loop, in role order.
     std::vector<int> speakers(int nLoop) const;
     // Index of a phrase's role in role order, -1 without role.

@@ -25,9 +25,12 @@ void writeRowDefinition(CRtfFile& rtf, bool bShaded) {
 
 QString genderText(int nGender) {
     switch (nGender) {
-    case CRole::GENDER_MALE: return QStringLiteral("M");
-    case CRole::GENDER_FEMALE: return QStringLiteral("F");
-    default: return {};
+    case CRole::GENDER_MALE:
+        return QStringLiteral("M");
+    case CRole::GENDER_FEMALE:
+        return QStringLiteral("F");
+    default:
+        return {};
     }
 }
 } // namespace
@@ -50,7 +53,8 @@ void writeRoleList(const CVarE& script, const CLoopRoleTable& table, CRtfFile& r
     rtf.writeCell(QStringLiteral("Nom"), B, C);
     rtf.writeCell(QStringLiteral("Lignage"), B, C);
     rtf.writeCell(QStringLiteral("Sexe"), B, C);
-    rtf.writeCell(nMode == ROLE_LIST_FIRST_TC ? QStringLiteral("Premier TC") : QStringLiteral("Boucles"), B, C);
+    rtf.writeCell(nMode == ROLE_LIST_FIRST_TC ? QStringLiteral("Premier TC") : QStringLiteral("Boucles"), B,
+                  C);
     rtf.writeCell(QStringLiteral("Description"), B, C);
     rtf.write("\\row\\pard\n");
 

@@ -96,21 +96,33 @@ QByteArray CRtfFile::encodeText(QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         switch (c) {
-        case u'\u0153': out.append("oe"); continue;
-        case u'\u2013': out.append('-'); continue;
+        case u'\u0153':
+            out.append("oe");
+            continue;
+        case u'\u2013':
+            out.append('-');
+            continue;
         case u'\u2018':
-        case u'\u2019': out.append('\''); continue;
+        case u'\u2019':
+            out.append('\'');
+            continue;
         case u'\u201C':
-        case u'\u201D': out.append('"'); continue;
-        case u'\u2026': out.append("..."); continue;
-        case u'\u2640': continue;
+        case u'\u201D':
+            out.append('"');
+            continue;
+        case u'\u2026':
+            out.append("...");
+            continue;
+        case u'\u2640':
+            continue;
         case u'\\':
         case u'{':
         case u'}':
             out.append('\\');
             out.append(char(c));
             continue;
-        default: break;
+        default:
+            break;
         }
         if (c < 0x20 && c != u'\t' && c != u'\r') {
             // Other control characters have no meaning in RTF text: keep them as hex escapes.

@@ -37,7 +37,8 @@ public:
     void writeInt(const char* pszControl, int n); // "\cellx" and 9180 give "\cellx9180"
 
     void writeText(int nSize, const QString& strText, int nStyle = STYLE_PLAIN, int nAlign = ALIGN_LEFT);
-    void writeParagraph(const QString& strText, int nStyle = STYLE_PLAIN, int nAlign = ALIGN_LEFT, int nSize = 18);
+    void writeParagraph(const QString& strText, int nStyle = STYLE_PLAIN, int nAlign = ALIGN_LEFT,
+                        int nSize = 18);
     void writeTitle(const QString& strText, int nLevel, bool bBorders, bool bKeepNext, int nAlign);
     void writeField(const QString& strLabel, const QString& strValue);
     void writeField(const QString& strLabel, int nValue);

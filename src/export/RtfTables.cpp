@@ -17,6 +17,7 @@ void beginPortraitSection(CRtfFile& rtf, bool bTitlePage) {
 }
 
 void writeCellBorders(CRtfFile& rtf) {
-    rtf.write("\\clbrdrt\\brdrs\\brdrw10 \\clbrdrl\\brdrs\\brdrw10 \\clbrdrb\\brdrs\\brdrw10 \\clbrdrr\\brdrs\\brdrw10");
+    rtf.write("\\clbrdrt\\brdrs\\brdrw10 \\clbrdrl\\brdrs\\brdrw10 \\clbrdrb\\brdrs\\brdrw10 "
+              "\\clbrdrr\\brdrs\\brdrw10");
 }
 } // namespace rtftables

@@ -50,7 +50,8 @@ void writeFrontPage(const CVarE& s, CRtfFile& rtf, const QDate& date) {
     if (!s.get(CVarE::H_DETECTOR_NAME).isEmpty() || !s.get(CVarE::H_DETECTOR_FIRST_NAME).isEmpty()) {
         rtf.write("\\line");
         rtf.writeText(18, QStringLiteral("Détecteur :"), B, L);
-        rtf.writeText(18, personText(s.get(CVarE::H_DETECTOR_FIRST_NAME), s.get(CVarE::H_DETECTOR_NAME)), I, L);
+        rtf.writeText(18, personText(s.get(CVarE::H_DETECTOR_FIRST_NAME), s.get(CVarE::H_DETECTOR_NAME)), I,
+                      L);
     }
     rtf.write("\\cell\n");
     rtf.writeCell(QString::asprintf("%.2i/%.2i/%.4i", date.day(), date.month(), date.year()), P, R, 18);
@@ -102,7 +103,8 @@ void writeCroisilleRowDefinition(CRtfFile& rtf, int nRoles, bool bHeader, bool b
 
 void writeCroisille(const CLoopRoleTable& table, CRtfFile& rtf, CExportShading& shading) {
     std::vector<std::vector<int>> speakers(size_t(table.loopCount()));
-    for (int l = 0; l < table.loopCount(); ++l) speakers[size_t(l)] = table.speakers(l);
+    for (int l = 0; l < table.loopCount(); ++l)
+        speakers[size_t(l)] = table.speakers(l);
 
     for (const SCroisillePage& page : paginateCroisille(speakers)) {
         const int nRoles = int(page.roles.size());
@@ -119,7 +121,8 @@ void writeCroisille(const CLoopRoleTable& table, CRtfFile& rtf, CExportShading& 
         writeCroisilleRowDefinition(rtf, nRoles, true, false);
         rtf.writeCell(QStringLiteral("Boucle"), B, C, 24);
         rtf.writeCell(QStringLiteral("Timecode"), B, C, 24);
-        for (int r : page.roles) rtf.writeCell(table.role(r).m_strName, P, C, 18);
+        for (int r : page.roles)
+            rtf.writeCell(table.role(r).m_strName, P, C, 18);
         rtf.write("\\row\\pard\n");
 
         for (int l : page.loops) {
@@ -189,6 +192,7 @@ bool exportScript(const CVarE& script, const QString& strPath, const QString& st
     if (options.bCroisille) writeCroisille(table, rtf, shading);
     if (options.nRoleList == ROLE_LIST_LOOPS || options.nRoleList == ROLE_LIST_FIRST_TC)
         writeRoleList(script, table, rtf, options.nRoleList, shading);
-    if (options.nLayout == SCRIPT_CLASSIC || options.nLayout == SCRIPT_DOCUMENTARY) writeScript(script, rtf, options);
+    if (options.nLayout == SCRIPT_CLASSIC || options.nLayout == SCRIPT_DOCUMENTARY)
+        writeScript(script, rtf, options);
     return rtf.close();
 }

@@ -13,10 +13,10 @@ enum EScriptLayout { SCRIPT_NONE = 0, SCRIPT_CLASSIC = 1, SCRIPT_DOCUMENTARY = 2
 // settings table.
 struct CScriptExportOptions {
     int nLayout = SCRIPT_CLASSIC;
-    bool bTCOut = false;    // end timecodes in the documentary layout
+    bool bTCOut = false; // end timecodes in the documentary layout
     bool bCroisille = true;
-    int nRoleList = 1;      // ERoleListMode
-    QString strRole;        // only this role's phrases in the script; empty (or unknown) for every role
+    int nRoleList = 1; // ERoleListMode
+    QString strRole;   // only this role's phrases in the script; empty (or unknown) for every role
     bool bFrontPage = true;
     QDate date = QDate::currentDate(); // printed on the front page
 };

@@ -1,7 +1,7 @@
 #include "export/SubtitleExport.h"
 
-#include "export/PhraseText.h"
 #include "export/BestFit.h"
+#include "export/PhraseText.h"
 #include "vare/VarE.h"
 
 #include <QSaveFile>

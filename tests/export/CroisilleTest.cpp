@@ -68,7 +68,8 @@ TEST(CroisillePages, SilentLoopsAndCrowdedLoops) {
     pages = paginateCroisille({{0}, range(0, 70), {3}});
     ASSERT_EQ(pages.size(), 5u);
     EXPECT_EQ(pages[0].loops, (std::vector<int>{0}));
-    for (int i = 1; i <= 3; ++i) EXPECT_EQ(pages[size_t(i)].loops, (std::vector<int>{1}));
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(pages[size_t(i)].loops, (std::vector<int>{1}));
     EXPECT_EQ(pages[1].roles, range(0, 30));
     EXPECT_EQ(pages[3].roles, range(60, 10));
     EXPECT_EQ(pages[4].loops, (std::vector<int>{2}));
@@ -77,11 +78,15 @@ TEST(CroisillePages, SilentLoopsAndCrowdedLoops) {
 TEST(CroisilleExport, GridMarginsAndShadingAcrossPagesAndExports) {
     CVarE v;
     std::vector<const CRole*> roles;
-    for (int i = 0; i < 40; ++i) roles.push_back(addRole(v, QStringLiteral("R%1").arg(i, 2, 10, QLatin1Char('0'))));
+    for (int i = 0; i < 40; ++i)
+        roles.push_back(addRole(v, QStringLiteral("R%1").arg(i, 2, 10, QLatin1Char('0'))));
     // Loops 1 and 2: 20 roles each (page of 20 + page of 20 since 40 > 30), loop 3: one role.
-    for (int l = 0; l < 3; ++l) v.addLoop(CLoop(tc(1000 * (l + 1)), 0));
-    for (int i = 0; i < 20; ++i) addPhrase(v, roles[size_t(i)], 1000 + 10 * i, 1005 + 10 * i, "a");
-    for (int i = 20; i < 40; ++i) addPhrase(v, roles[size_t(i)], 2000 + 10 * i, 2005 + 10 * i, "b");
+    for (int l = 0; l < 3; ++l)
+        v.addLoop(CLoop(tc(1000 * (l + 1)), 0));
+    for (int i = 0; i < 20; ++i)
+        addPhrase(v, roles[size_t(i)], 1000 + 10 * i, 1005 + 10 * i, "a");
+    for (int i = 20; i < 40; ++i)
+        addPhrase(v, roles[size_t(i)], 2000 + 10 * i, 2005 + 10 * i, "b");
     addPhrase(v, roles[0], 3000, 3010, "c");
     addPhrase(v, roles[1], 500, 510, "avant la premiere boucle"); // belongs to no loop
 
@@ -102,7 +107,9 @@ TEST(CroisilleExport, GridMarginsAndShadingAcrossPagesAndExports) {
     // Each page: a tiny paragraph that keeps the page break in LibreOffice, the grid, an empty paragraph.
     const QStringList lines = r.strText.split('\n');
     EXPECT_EQ(lines[0], "");
-    EXPECT_EQ(lines[1], "Boucle|Timecode|R00|R01|R02|R03|R04|R05|R06|R07|R08|R09|R10|R11|R12|R13|R14|R15|R16|R17|R18|R19|");
+    EXPECT_EQ(
+        lines[1],
+        "Boucle|Timecode|R00|R01|R02|R03|R04|R05|R06|R07|R08|R09|R10|R11|R12|R13|R14|R15|R16|R17|R18|R19|");
     EXPECT_EQ(lines[2], "1|00:00:40:00|X|X|X|X|X|X|X|X|X|X|X|X|X|X|X|X|X|X|X|X|");
     EXPECT_EQ(lines[3], ""); // the paragraph after the table
     EXPECT_EQ(lines[4], ""); // the next page's tiny paragraph
@@ -123,14 +130,14 @@ TEST(CroisilleExport, CrowdedLoopStillExports) {
     CVarE v;
     v.addLoop(CLoop(tc(0), 0));
     for (int i = 0; i < 45; ++i)
-        addPhrase(v, addRole(v, QStringLiteral("Role %1").arg(i, 2, 10, QLatin1Char('0'))), 10 + 3 * i, 11 + 3 * i,
-                  "x", i % 4);
+        addPhrase(v, addRole(v, QStringLiteral("Role %1").arg(i, 2, 10, QLatin1Char('0'))), 10 + 3 * i,
+                  11 + 3 * i, "x", i % 4);
     QTemporaryDir dir;
     CExportShading shading;
     const CRtfCheck r = exportCroisille(v, dir.filePath("c.rtf"), shading);
     ASSERT_TRUE(r.bOk) << r.errors.join("\n").toStdString();
     ASSERT_EQ(r.sectionParams.size(), 2);
-    EXPECT_TRUE(r.sectionParams[0].contains("\\marglsxn720\\margrsxn720")); // 30 columns
+    EXPECT_TRUE(r.sectionParams[0].contains("\\marglsxn720\\margrsxn720"));   // 30 columns
     EXPECT_TRUE(r.sectionParams[1].contains("\\marglsxn3720\\margrsxn3720")); // 15 columns
     EXPECT_EQ(r.strText.count('X'), 45);
 }

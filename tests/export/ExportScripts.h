@@ -7,7 +7,9 @@
 
 // Scripts made in code for the export tests.
 namespace exporttest {
-inline CTimeCode tc(int nFrames) { return CTimeCode::fromFrames(nFrames); }
+inline CTimeCode tc(int nFrames) {
+    return CTimeCode::fromFrames(nFrames);
+}
 
 inline const CRole* addRole(CVarE& v, const QString& strName, int nGender = CRole::GENDER_NEUTRAL,
                             const QString& strDescription = {}) {

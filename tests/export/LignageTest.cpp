@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-int count(const char* psz) { return countSpokenCharacters(QString::fromUtf8(psz)); }
+int count(const char* psz) {
+    return countSpokenCharacters(QString::fromUtf8(psz));
+}
 } // namespace
 
 TEST(Lignage, LinesOfFiftyCharacters) {
@@ -28,17 +30,17 @@ TEST(Lignage, ParenthesesAreNotSpoken) {
 }
 
 TEST(Lignage, SpacesUnderscoresAndDoubledLetters) {
-    EXPECT_EQ(count("a  b"), 3);          // a space before a space
+    EXPECT_EQ(count("a  b"), 3); // a space before a space
     EXPECT_EQ(count("Quoi ? Oui , non ."), 15);
-    EXPECT_EQ(count("a\tb"), 3);          // a tab before a letter stays
-    EXPECT_EQ(count("oui !"), 5);         // "!" is not in the list
+    EXPECT_EQ(count("a\tb"), 3);  // a tab before a letter stays
+    EXPECT_EQ(count("oui !"), 5); // "!" is not in the list
     EXPECT_EQ(count("bon_jour"), 7);
-    EXPECT_EQ(count("Aaah"), 2);          // "aaa": two vowels in a row, twice
-    EXPECT_EQ(count("Allez"), 5);         // doubled consonants stay
-    EXPECT_EQ(count("Grrr"), 3);          // the first of three equal characters
+    EXPECT_EQ(count("Aaah"), 2);  // "aaa": two vowels in a row, twice
+    EXPECT_EQ(count("Allez"), 5); // doubled consonants stay
+    EXPECT_EQ(count("Grrr"), 3);  // the first of three equal characters
     EXPECT_EQ(count("zzzz"), 2);
-    EXPECT_EQ(count("a "), 2);            // the last character has nothing after it
-    EXPECT_EQ(count("AA"), 1);            // lower-cased first
+    EXPECT_EQ(count("a "), 2); // the last character has nothing after it
+    EXPECT_EQ(count("AA"), 1); // lower-cased first
 }
 
 TEST(Lignage, Noises) {
@@ -46,12 +48,12 @@ TEST(Lignage, Noises) {
     EXPECT_EQ(count("tst, tst"), 2);
     EXPECT_EQ(count("Sniff !"), 2);
     EXPECT_EQ(count("snif"), 0);
-    EXPECT_EQ(count("snifff"), 0);        // five for the word, one for the triple f
+    EXPECT_EQ(count("snifff"), 0); // five for the word, one for the triple f
     EXPECT_EQ(count("Snif."), 1);
-    EXPECT_EQ(count("sniffer"), 7);       // a word that goes on is spoken
+    EXPECT_EQ(count("sniffer"), 7); // a word that goes on is spoken
     EXPECT_EQ(count("sni"), 3);
-    EXPECT_EQ(count("snifé"), 1);         // only a to z continue the word
-    EXPECT_EQ(count("mtstst"), 0);        // overlapping noises never go below nothing
+    EXPECT_EQ(count("snifé"), 1);  // only a to z continue the word
+    EXPECT_EQ(count("mtstst"), 0); // overlapping noises never go below nothing
 }
 
 TEST(Lignage, LineBreaksCountAsTwoCharacters) {

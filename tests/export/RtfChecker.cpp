@@ -8,20 +8,24 @@
 namespace {
 const QSet<QString>& knownWords() {
     static const QSet<QString> s_set = {
-        "rtf",      "ansi",      "ansicpg",   "deff",      "deflang",   "fonttbl",  "f",        "fmodern",
-        "fswiss",   "fprq",      "fcharset",  "uc",        "u",         "generator", "info",    "author",
-        "header",   "footer",    "trowd",     "trhdr",     "trrh",      "pard",      "plain",   "fs",
-        "b",        "i",         "qc",        "qr",        "line",      "par",       "keepn",   "brdrt",
-        "brdrb",    "brdrs",     "brdrw",     "brsp",      "sb",        "sa",        "fi",      "li",
-        "tx",       "tab",       "intbl",     "cell",      "row",       "sect",      "sectd",   "sbkodd",
-        "marglsxn", "margrsxn",  "margtsxn",  "margbsxn",  "lndscpsxn", "pgwsxn",    "pghsxn",  "titlepg",
-        "cellx",    "cltxlrtb",  "cltxbtlr",  "clvertalc", "clbrdrt",   "clbrdrl",   "clbrdrb", "clbrdrr",
-        "clshdng",  "field",     "fldinst",   "fldrslt"};
+        "rtf",      "ansi",     "ansicpg",  "deff",      "deflang",   "fonttbl",   "f",       "fmodern",
+        "fswiss",   "fprq",     "fcharset", "uc",        "u",         "generator", "info",    "author",
+        "header",   "footer",   "trowd",    "trhdr",     "trrh",      "pard",      "plain",   "fs",
+        "b",        "i",        "qc",       "qr",        "line",      "par",       "keepn",   "brdrt",
+        "brdrb",    "brdrs",    "brdrw",    "brsp",      "sb",        "sa",        "fi",      "li",
+        "tx",       "tab",      "intbl",    "cell",      "row",       "sect",      "sectd",   "sbkodd",
+        "marglsxn", "margrsxn", "margtsxn", "margbsxn",  "lndscpsxn", "pgwsxn",    "pghsxn",  "titlepg",
+        "cellx",    "cltxlrtb", "cltxbtlr", "clvertalc", "clbrdrt",   "clbrdrl",   "clbrdrb", "clbrdrr",
+        "clshdng",  "field",    "fldinst",  "fldrslt"};
     return s_set;
 }
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 int hexValue(char c) {
     if (isDigit(c)) return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -46,10 +50,17 @@ CRtfCheck checkRtf(const QByteArray& rtf) {
     auto put = [&](const QString& str) {
         if (stack.empty()) return;
         switch (stack.back()) {
-        case EDest::Body: r.strText += str; break;
-        case EDest::Header: r.strHeader += str; break;
-        case EDest::Footer: r.strFooter += str; break;
-        default: break;
+        case EDest::Body:
+            r.strText += str;
+            break;
+        case EDest::Header:
+            r.strHeader += str;
+            break;
+        case EDest::Footer:
+            r.strFooter += str;
+            break;
+        default:
+            break;
         }
     };
 
@@ -119,12 +130,14 @@ CRtfCheck checkRtf(const QByteArray& rtf) {
             continue;
         }
         qsizetype j = i + 1;
-        while (j < n && isLetter(rtf[j])) ++j;
+        while (j < n && isLetter(rtf[j]))
+            ++j;
         const QString strWord = QString::fromLatin1(rtf.mid(i + 1, j - i - 1));
         qsizetype k = j;
         if (k < n && (rtf[k] == '-' || isDigit(rtf[k]))) {
             ++k;
-            while (k < n && isDigit(rtf[k])) ++k;
+            while (k < n && isDigit(rtf[k]))
+                ++k;
         }
         const QByteArray param = rtf.mid(j, k - j);
         if (param == "-") error("sign without digits", j);
@@ -154,12 +167,18 @@ CRtfCheck checkRtf(const QByteArray& rtf) {
             }
             continue;
         }
-        if (strWord == "fonttbl" || strWord == "info") stack.back() = EDest::Skip;
-        else if (strWord == "header") stack.back() = EDest::Header;
-        else if (strWord == "footer") stack.back() = EDest::Footer;
-        else if (strWord == "par" || strWord == "line" || strWord == "row") put("\n");
-        else if (strWord == "tab") put("\t");
-        else if (strWord == "cell") put("|");
+        if (strWord == "fonttbl" || strWord == "info")
+            stack.back() = EDest::Skip;
+        else if (strWord == "header")
+            stack.back() = EDest::Header;
+        else if (strWord == "footer")
+            stack.back() = EDest::Footer;
+        else if (strWord == "par" || strWord == "line" || strWord == "row")
+            put("\n");
+        else if (strWord == "tab")
+            put("\t");
+        else if (strWord == "cell")
+            put("|");
         else if (strWord == "u") {
             bool bOk = false;
             int nValue = param.toInt(&bOk);

@@ -11,11 +11,11 @@
 struct CRtfCheck {
     bool bOk = false;
     QStringList errors;
-    QString strText;                 // body text: "\n" for \par, \line and \row, "\t" for \tab, "|" for \cell
-    QString strHeader;               // text of {\header ...}
-    QString strFooter;               // text of {\footer ...}, fields as "{PAGE}"
-    QMap<QString, int> wordCounts;   // control word (without parameter) -> occurrences
-    QStringList sectionParams;       // for each \sectd: the control words up to the end of its line
+    QString strText;               // body text: "\n" for \par, \line and \row, "\t" for \tab, "|" for \cell
+    QString strHeader;             // text of {\header ...}
+    QString strFooter;             // text of {\footer ...}, fields as "{PAGE}"
+    QMap<QString, int> wordCounts; // control word (without parameter) -> occurrences
+    QStringList sectionParams;     // for each \sectd: the control words up to the end of its line
 };
 
 CRtfCheck checkRtf(const QByteArray& rtf);

@@ -1,5 +1,5 @@
-#include "RtfChecker.h"
 #include "export/RtfFile.h"
+#include "RtfChecker.h"
 #include "export/BestFit.h"
 
 #include <QDir>
@@ -14,11 +14,12 @@ QByteArray readAll(const QString& strPath) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-const QByteArray HEADER = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036\r\n"
-                          "{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}{\\f1\\fswiss\\fcharset0 Arial;}}\r\n"
-                          "\\uc1\r\n"
-                          "{\\*\\generator Tavorin v3.7.0}\r\n"
-                          "{\\info{\\author Jean Dupont}}\r\n";
+const QByteArray HEADER =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1036\r\n"
+    "{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset0 Courier New;}{\\f1\\fswiss\\fcharset0 Arial;}}\r\n"
+    "\\uc1\r\n"
+    "{\\*\\generator Tavorin v3.7.0}\r\n"
+    "{\\info{\\author Jean Dupont}}\r\n";
 
 // Opens a document, lets the test write its body, closes it and gives the body bytes.
 class RtfFileTest : public ::testing::Test {
@@ -46,10 +47,13 @@ TEST_F(RtfFileTest, HeaderAndClosingBraceAreByteExact) {
 }
 
 TEST_F(RtfFileTest, TextReplacementsStylesAndLineBreaks) {
-    EXPECT_EQ(body([](CRtfFile& r) { r.writeText(18, QString::fromUtf8("Oui\u2026")); }), "\\plain\\fs18 Oui...");
-    EXPECT_EQ(body([](CRtfFile& r) { r.writeText(24, "a\r\nb", CRtfFile::STYLE_BOLD, CRtfFile::ALIGN_CENTER); }),
-              "\\plain\\fs24\\b\\qc a\r\\line b");
-    EXPECT_EQ(body([](CRtfFile& r) { r.writeText(36, "x", 3, CRtfFile::ALIGN_RIGHT); }), "\\plain\\fs36\\b\\i\\qr x");
+    EXPECT_EQ(body([](CRtfFile& r) { r.writeText(18, QString::fromUtf8("Oui\u2026")); }),
+              "\\plain\\fs18 Oui...");
+    EXPECT_EQ(
+        body([](CRtfFile& r) { r.writeText(24, "a\r\nb", CRtfFile::STYLE_BOLD, CRtfFile::ALIGN_CENTER); }),
+        "\\plain\\fs24\\b\\qc a\r\\line b");
+    EXPECT_EQ(body([](CRtfFile& r) { r.writeText(36, "x", 3, CRtfFile::ALIGN_RIGHT); }),
+              "\\plain\\fs36\\b\\i\\qr x");
     EXPECT_EQ(body([](CRtfFile& r) {
                   r.writeText(18, QString::fromUtf8("c\u0153ur \u2013 \u2018a\u2019 \u201Cb\u201D \u2640x"));
               }),
@@ -65,8 +69,9 @@ TEST_F(RtfFileTest, UserTextCannotBreakTheDocument) {
     // Unicode control words with a readable fallback.
     const QString strText = QString::fromUtf8("C:\\dir {x} \\par ł ő \u4E2D \U0001F600 \x01");
     const QByteArray b = body([&](CRtfFile& r) { r.writeParagraph(strText); });
-    EXPECT_EQ(b, "\\pard\\plain\\fs18 C:\\\\dir \\{x\\} \\\\par \\u322? \\u337o \\u20013? \\u-10179?\\u-8704? "
-                 "\\'01\\par\r\n");
+    EXPECT_EQ(b,
+              "\\pard\\plain\\fs18 C:\\\\dir \\{x\\} \\\\par \\u322? \\u337o \\u20013? \\u-10179?\\u-8704? "
+              "\\'01\\par\r\n");
     const CRtfCheck check = checkRtf(readAll(path()));
     ASSERT_TRUE(check.bOk) << check.errors.join("\n").toStdString();
     EXPECT_EQ(check.strText, strText.left(strText.size() - 1) + "\n"); // the control character is hidden
@@ -74,7 +79,9 @@ TEST_F(RtfFileTest, UserTextCannotBreakTheDocument) {
 
 TEST_F(RtfFileTest, ParagraphsTitlesFieldsAndCells) {
     EXPECT_EQ(body([](CRtfFile& r) { r.writeParagraph(""); }), "\\pard\\par\r\n");
-    EXPECT_EQ(body([](CRtfFile& r) { r.writeParagraph("Notes", CRtfFile::STYLE_ITALIC, CRtfFile::ALIGN_CENTER, 24); }),
+    EXPECT_EQ(body([](CRtfFile& r) {
+                  r.writeParagraph("Notes", CRtfFile::STYLE_ITALIC, CRtfFile::ALIGN_CENTER, 24);
+              }),
               "\\pard\\plain\\fs24\\i\\qc Notes\\par\r\n");
     EXPECT_EQ(body([](CRtfFile& r) { r.writeTitle("Script", 2, false, false, CRtfFile::ALIGN_CENTER); }),
               "\\pard \\sb400\\sa300 \\plain\\fs36\\b\\qc Script\\par\r\n");
@@ -83,8 +90,9 @@ TEST_F(RtfFileTest, ParagraphsTitlesFieldsAndCells) {
               "\\plain\\fs18\\b Boucle 1\\par\r\n");
     EXPECT_EQ(body([](CRtfFile& r) { r.writeTitle("T", 3, false, false, CRtfFile::ALIGN_RIGHT); }),
               "\\pard \\sb400\\sa300 \\plain\\fs18\\b\\qr T\\par\r\n");
-    EXPECT_EQ(body([](CRtfFile& r) { r.writeField("Titre", "Le jour"); }),
-              "\\pard\\fi-1836\\li1836\\tx1836\r\n\\plain\\fs18\\b Titre\\tab: \\plain\\fs18 Le jour\\par\r\n");
+    EXPECT_EQ(
+        body([](CRtfFile& r) { r.writeField("Titre", "Le jour"); }),
+        "\\pard\\fi-1836\\li1836\\tx1836\r\n\\plain\\fs18\\b Titre\\tab: \\plain\\fs18 Le jour\\par\r\n");
     EXPECT_EQ(body([](CRtfFile& r) { r.writeField("Nombre", -12); }),
               "\\pard\\fi-1836\\li1836\\tx1836\r\n\\plain\\fs18\\b Nombre\\tab: \\plain\\fs18 -12\\par\r\n");
     EXPECT_EQ(body([](CRtfFile& r) { r.writeFieldSpaced("PAUL", ""); }),
@@ -145,15 +153,16 @@ TEST_F(RtfFileTest, GeneratorAndAuthorAreEscapedToo) {
 
 TEST(RtfChecker, RejectsBrokenDocuments) {
     EXPECT_TRUE(checkRtf("{\\rtf1 a\\par\r\n}").bOk);
-    EXPECT_FALSE(checkRtf("{\\rtf1 a\\par\r\n").bOk);          // not closed
-    EXPECT_FALSE(checkRtf("{\\rtf1 a}}").bOk);                  // one brace too many
-    EXPECT_FALSE(checkRtf("{\\rtf1 \\foo a}").bOk);             // unknown word
-    EXPECT_FALSE(checkRtf("{\\rtf1 a\n}").bOk);                 // bare LF
-    EXPECT_FALSE(checkRtf("{\\rtf1 \\u322\\par}").bOk);         // no fallback
+    EXPECT_FALSE(checkRtf("{\\rtf1 a\\par\r\n").bOk);   // not closed
+    EXPECT_FALSE(checkRtf("{\\rtf1 a}}").bOk);          // one brace too many
+    EXPECT_FALSE(checkRtf("{\\rtf1 \\foo a}").bOk);     // unknown word
+    EXPECT_FALSE(checkRtf("{\\rtf1 a\n}").bOk);         // bare LF
+    EXPECT_FALSE(checkRtf("{\\rtf1 \\u322\\par}").bOk); // no fallback
     EXPECT_FALSE(checkRtf("x{\\rtf1 a}").bOk);
 }
 
 TEST(BestFit, BaseLettersOrQuestionMark) {
-    EXPECT_EQ(encodeCp1252BestFit(QString::fromUtf8("Ça ő ŝ ł 中 \U0001F600!")), "\xC7" "a o s ? ? ?!");
+    EXPECT_EQ(encodeCp1252BestFit(QString::fromUtf8("Ça ő ŝ ł 中 \U0001F600!")), "\xC7"
+                                                                                 "a o s ? ? ?!");
     EXPECT_EQ(cp1252BestFit(U'\u01C4'), '?'); // a ligature has no single base letter
 }

@@ -1,9 +1,9 @@
+#include "export/ScriptExport.h"
 #include "ExportScripts.h"
 #include "RtfChecker.h"
 #include "export/ExportShading.h"
 #include "export/Lignage.h"
 #include "export/RoleListExport.h"
-#include "export/ScriptExport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -36,7 +36,8 @@ protected:
         const CRole* pAlice = addRole(v, "ALICE", CRole::GENDER_FEMALE, "La soeur");
         const CRole* pBob = addRole(v, "BOB", CRole::GENDER_MALE, QString::fromUtf8("Le frère"));
         addRole(v, QString::fromUtf8("ZOÉ"));
-        for (int f : {100, 500, 900, 2000}) v.addLoop(CLoop(tc(f), 0));
+        for (int f : {100, 500, 900, 2000})
+            v.addLoop(CLoop(tc(f), 0));
         addPhrase(v, pAlice, 100, 150, QString::fromUtf8("Bonjour  à   tous "));
         addPhrase(v, pAlice, 200, 250, QString::fromUtf8("Ça va ?"));
         addPhrase(v, pBob, 200, -1, "Oui (il rit) non", 1);
@@ -64,10 +65,9 @@ protected:
     }
 };
 
-const char* const HEADINGS_CLASSIC[] = {
-    "Boucle 1\t de 00:00:04:00 à 00:00:20:00\tDurée : 00:00:16:00\n",
-    "Boucle 2\t de 00:00:20:00 à 00:00:36:00\tDurée : 00:00:16:00\n",
-    "Boucle 3\t de 00:00:36:00 à 00:01:20:00\tDurée : 00:00:44:00\n"};
+const char* const HEADINGS_CLASSIC[] = {"Boucle 1\t de 00:00:04:00 à 00:00:20:00\tDurée : 00:00:16:00\n",
+                                        "Boucle 2\t de 00:00:20:00 à 00:00:36:00\tDurée : 00:00:16:00\n",
+                                        "Boucle 3\t de 00:00:36:00 à 00:01:20:00\tDurée : 00:00:44:00\n"};
 } // namespace
 
 TEST_F(ScriptExportTest, LineCountsOfRoles) {
@@ -108,7 +108,8 @@ TEST_F(ScriptExportTest, RoleListWithLoopsOrFirstTimecode) {
                                                                "BOB|1|M|00:00:08:00|Le frère|\n"
                                                                "ZOÉ|0||||"));
     EXPECT_EQ(r.wordCounts["trhdr"], 1);
-    EXPECT_EQ(r.sectionParams, QStringList{"\\sbkodd\\marglsxn1800\\margrsxn1800\\margtsxn1440\\margbsxn1440"});
+    EXPECT_EQ(r.sectionParams,
+              QStringList{"\\sbkodd\\marglsxn1800\\margrsxn1800\\margtsxn1440\\margbsxn1440"});
     // Rows alternate, and the switch is the role list's own: after the first export's three rows
     // the second export starts with a plain row.
     EXPECT_EQ(r.wordCounts["clshdng"], 5);
@@ -117,8 +118,9 @@ TEST_F(ScriptExportTest, RoleListWithLoopsOrFirstTimecode) {
 
 TEST_F(ScriptExportTest, ClassicLayout) {
     const QString strText = run(only(SCRIPT_CLASSIC, 0)).strText;
-    EXPECT_EQ(strText, QString::fromUtf8("Script\n"
-                                         "ALICE\t: Bonjour à tous\n") + // the loop at the phrase's own frame comes after it
+    EXPECT_EQ(strText, QString::fromUtf8(
+                           "Script\n"
+                           "ALICE\t: Bonjour à tous\n") + // the loop at the phrase's own frame comes after it
                            QString::fromUtf8(HEADINGS_CLASSIC[0]) +
                            QString::fromUtf8("\t: Ça va ?\n" // same role as just before: no name
                                              "BOB\t: Oui (il rit) non\n"
@@ -130,12 +132,13 @@ TEST_F(ScriptExportTest, ClassicLayout) {
 TEST_F(ScriptExportTest, DocumentaryLayout) {
     CScriptExportOptions o = only(SCRIPT_DOCUMENTARY, 0);
     QString strText = run(o).strText;
-    EXPECT_TRUE(strText.startsWith(QString::fromUtf8("Script\n"
-                                                     "00:00:04:00\nALICE\nBonjour  à   tous \n\n"
-                                                     "Boucle 1\tde 00:00:04:00 à 00:00:20:00\tDurée : 00:00:16:00\n"
-                                                     "00:00:08:00\nALICE\nÇa va ?\n\n"
-                                                     "00:00:08:00\nBOB\nOui (il rit) non\n\n"
-                                                     "00:00:12:00\nPROBLEME D'AFFECTATION!!!\nQui ?\n\n")))
+    EXPECT_TRUE(
+        strText.startsWith(QString::fromUtf8("Script\n"
+                                             "00:00:04:00\nALICE\nBonjour  à   tous \n\n"
+                                             "Boucle 1\tde 00:00:04:00 à 00:00:20:00\tDurée : 00:00:16:00\n"
+                                             "00:00:08:00\nALICE\nÇa va ?\n\n"
+                                             "00:00:08:00\nBOB\nOui (il rit) non\n\n"
+                                             "00:00:12:00\nPROBLEME D'AFFECTATION!!!\nQui ?\n\n")))
         << strText.toStdString();
     o.bTCOut = true;
     strText = run(o).strText;
@@ -147,13 +150,14 @@ TEST_F(ScriptExportTest, DocumentaryLayout) {
 TEST_F(ScriptExportTest, RoleFilter) {
     CScriptExportOptions o = only(SCRIPT_CLASSIC, 0);
     o.strRole = "BOB";
-    EXPECT_EQ(run(o).strText, "Script\n" + QString::fromUtf8(HEADINGS_CLASSIC[0]) + "BOB\t: Oui (il rit) non\n" +
-                                  QString::fromUtf8(HEADINGS_CLASSIC[1]) + QString::fromUtf8(HEADINGS_CLASSIC[2]) +
-                                  "\t: Ah\n");
+    EXPECT_EQ(run(o).strText, "Script\n" + QString::fromUtf8(HEADINGS_CLASSIC[0]) +
+                                  "BOB\t: Oui (il rit) non\n" + QString::fromUtf8(HEADINGS_CLASSIC[1]) +
+                                  QString::fromUtf8(HEADINGS_CLASSIC[2]) + "\t: Ah\n");
     // A role that never speaks: the title and the loop headings only.
     o.strRole = QString::fromUtf8("ZOÉ");
     EXPECT_EQ(run(o).strText, "Script\n" + QString::fromUtf8(HEADINGS_CLASSIC[0]) +
-                                  QString::fromUtf8(HEADINGS_CLASSIC[1]) + QString::fromUtf8(HEADINGS_CLASSIC[2]));
+                                  QString::fromUtf8(HEADINGS_CLASSIC[1]) +
+                                  QString::fromUtf8(HEADINGS_CLASSIC[2]));
     // An unknown name is no filter.
     o.strRole = "PERSONNE";
     EXPECT_EQ(run(o).strText, run(only(SCRIPT_CLASSIC, 0)).strText);
@@ -165,7 +169,8 @@ TEST_F(ScriptExportTest, RoleFilter) {
     addPhrase(w, addRole(w, "A"), 600, 610, "x");
     ASSERT_TRUE(exportScript(w, m_dir.filePath("w.rtf"), "g", only(SCRIPT_DOCUMENTARY, 0), m_shading));
     EXPECT_TRUE(checkRtf(readAll(m_dir.filePath("w.rtf")))
-                    .strText.contains(QString::fromUtf8("Durée : 00:00:16:00\nBoucle 2\tde 00:00:20:00\n00:00:24:00")));
+                    .strText.contains(
+                        QString::fromUtf8("Durée : 00:00:16:00\nBoucle 2\tde 00:00:20:00\n00:00:24:00")));
 }
 
 TEST_F(ScriptExportTest, FrontPageHeaderAndFooterBytes) {

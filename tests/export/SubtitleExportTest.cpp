@@ -1,5 +1,5 @@
-#include "ExportScripts.h"
 #include "export/SubtitleExport.h"
+#include "ExportScripts.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -17,7 +17,8 @@ TEST(SubtitleExport, BytesOfEveryPhraseInScriptOrder) {
     const int TEN_HOURS = 10 * 3600 * 25;
     addPhrase(v, pA, TEN_HOURS, TEN_HOURS + 62, QString::fromUtf8("  Bonjour   à  tous  "));
     addPhrase(v, pA, TEN_HOURS + 125, -1, "Salut", 2);
-    addPhrase(v, nullptr, TEN_HOURS + 125, TEN_HOURS + 130, "Sans\r\nrôle", 1); // same frame, lower track first
+    addPhrase(v, nullptr, TEN_HOURS + 125, TEN_HOURS + 130, "Sans\r\nrôle",
+              1); // same frame, lower track first
     addPhrase(v, pA, TEN_HOURS + 200, TEN_HOURS + 210, QString::fromUtf8("Rire ő \u4E2D"), 0, true);
     ASSERT_TRUE(exportSubtitles(v, strPath));
     EXPECT_EQ(readAll(strPath), "\r\n"
