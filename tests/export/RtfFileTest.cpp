@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -165,4 +166,53 @@ TEST(BestFit, BaseLettersOrQuestionMark) {
     EXPECT_EQ(encodeCp1252BestFit(QString::fromUtf8("Ça ő ŝ ł 中 \U0001F600!")), "\xC7"
                                                                                  "a o s ? ? ?!");
     EXPECT_EQ(cp1252BestFit(U'\u01C4'), '?'); // a ligature has no single base letter
+}
+
+TEST_F(RtfFileTest, AnyTextGivesAWellFormedDocumentThatReadsBack) {
+    // Random texts over ASCII, the code page's upper half, RTF's special characters, letters beyond
+    // the code page, surrogate pairs and lone surrogates.
+    std::mt19937 rng(7);
+    const char16_t pool[] = {u'a',
+                             u'Z',
+                             u' ',
+                             u'\\',
+                             u'{',
+                             u'}',
+                             u'\t',
+                             u'\r',
+                             u'\n',
+                             u'é',
+                             u'€',
+                             u'\u0153',
+                             u'\u2026',
+                             u'\u0142',
+                             u'\u4E2D',
+                             char16_t(0xD83D),
+                             char16_t(0xDE00),
+                             u'\uFB01',
+                             u'?',
+                             u'0'};
+    for (int nRound = 0; nRound < 100; ++nRound) {
+        QString str;
+        const int n = int(rng() % 40);
+        for (int i = 0; i < n; ++i)
+            str += QChar(pool[rng() % (sizeof pool / sizeof *pool)]);
+        CRtfFile rtf;
+        ASSERT_TRUE(rtf.open(path(), str, str));
+        rtf.writeParagraph(str, int(rng() % 4), int(rng() % 3), 18);
+        rtf.writeCell(str);
+        ASSERT_TRUE(rtf.close());
+        const CRtfCheck c = checkRtf(readAll(path()));
+        ASSERT_TRUE(c.bOk) << c.errors.join("\n").toStdString();
+        // What reads back is the text with its line breaks, without the CRs and the replaced
+        // typography.
+        QString strExpected = str;
+        strExpected.remove(u'\r');
+        strExpected.replace(QChar(u'\u0153'), QStringLiteral("oe"))
+            .replace(QChar(u'\u2026'), QStringLiteral("..."));
+        if (str.isEmpty())
+            EXPECT_EQ(c.strText, "\n|");
+        else
+            EXPECT_EQ(c.strText, strExpected + "\n" + strExpected + "|");
+    }
 }
