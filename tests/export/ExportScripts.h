@@ -14,6 +14,7 @@ inline CTimeCode tc(int nFrames) {
 inline const CRole* addRole(CVarE& v, const QString& strName, int nGender = CRole::GENDER_NEUTRAL,
                             const QString& strDescription = {}) {
     CRole role(strName);
+    role.m_strId = CRole::makeId(strName);
     role.m_nGender = nGender;
     role.m_strDescription = strDescription;
     return &*v.addRole(role).first;
