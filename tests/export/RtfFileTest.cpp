@@ -169,7 +169,7 @@ TEST(BestFit, BaseLettersOrQuestionMark) {
 }
 
 TEST_F(RtfFileTest, AnyTextGivesAWellFormedDocumentThatReadsBack) {
-    // Random texts over ASCII, the code page's upper half, RTF's special characters, letters beyond
+    // Random texts over ASCII, the code page's upper half, RTF's reserved characters, letters beyond
     // the code page, surrogate pairs and lone surrogates.
     std::mt19937 rng(7);
     const char16_t pool[] = {u'a',
