@@ -1,5 +1,7 @@
 #include "export/ScriptExport.h"
 
+#include "base/Settings.h"
+
 #include "export/CroisillePages.h"
 #include "export/ExportShading.h"
 #include "export/LoopRoleTable.h"
@@ -195,4 +197,42 @@ bool exportScript(const CVarE& script, const QString& strPath, const QString& st
     if (options.nLayout == SCRIPT_CLASSIC || options.nLayout == SCRIPT_DOCUMENTARY)
         writeScript(script, rtf, options);
     return rtf.close();
+}
+
+CScriptExportOptions loadScriptExportOptions(const CSettingsStore& store) {
+    auto read = [&](const CIntSetting& setting, int nMax) {
+        const int n = store.get(setting);
+        return n >= 0 && n <= nMax ? n : setting.def;
+    };
+    CScriptExportOptions o;
+    o.nLayout = read(Settings::ScriptFormat, SCRIPT_DOCUMENTARY);
+    o.bTCOut = read(Settings::ScriptTCOut, 1) != 0;
+    o.bCroisille = read(Settings::ScriptCroisille, 1) != 0;
+    o.nRoleList = read(Settings::ScriptRoleList, ROLE_LIST_FIRST_TC);
+    o.bFrontPage = read(Settings::ScriptFrontPage, 1) != 0;
+    return o;
+}
+
+void storeScriptExportOptions(CSettingsStore& store, const CScriptExportOptions& o) {
+    store.set(Settings::ScriptFormat, o.nLayout);
+    store.set(Settings::ScriptTCOut, o.bTCOut ? 1 : 0);
+    store.set(Settings::ScriptCroisille, o.bCroisille ? 1 : 0);
+    store.set(Settings::ScriptRoleList, o.nRoleList);
+    store.set(Settings::ScriptFrontPage, o.bFrontPage ? 1 : 0);
+}
+
+QString defaultScriptExportName(const QString& strScriptPath, const CScriptExportOptions& o) {
+    QString str = strScriptPath;
+    if (str.endsWith(QStringLiteral(".vare"))) str.chop(5);
+    const bool bScript = o.nLayout == SCRIPT_CLASSIC || o.nLayout == SCRIPT_DOCUMENTARY;
+    if (o.bCroisille && bScript)
+        str += QStringLiteral(" - CROISILLE ET SCRIPT");
+    else if (o.bCroisille)
+        str += QStringLiteral(" - CROISILLE");
+    else if (bScript)
+        str += QStringLiteral(" - SCRIPT");
+    else if (o.nRoleList == ROLE_LIST_LOOPS || o.nRoleList == ROLE_LIST_FIRST_TC)
+        str += QStringLiteral(" - ROLES");
+    if (bScript && !o.strRole.isEmpty()) str += QLatin1Char(' ') + o.strRole;
+    return str;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 class CVarE;
+class CSettingsStore;
 struct CExportShading;
 
 // Script layouts of the export.
@@ -26,3 +27,14 @@ struct CScriptExportOptions {
 // as it was.
 bool exportScript(const CVarE& script, const QString& strPath, const QString& strGenerator,
                   const CScriptExportOptions& options, CExportShading& shading);
+
+// The options as last used (settings "ScriptFormat", "ScriptTCOut", "ScriptCroisille",
+// "ScriptRoleList", "ScriptFrontPage"); a value out of range reads as its default. The role filter
+// is never stored.
+CScriptExportOptions loadScriptExportOptions(const CSettingsStore& store);
+void storeScriptExportOptions(CSettingsStore& store, const CScriptExportOptions& options);
+
+// The file name offered for the export: the script's path without ".vare" and a suffix telling what
+// the document holds (" - CROISILLE ET SCRIPT", " - CROISILLE", " - SCRIPT" or " - ROLES"), then the
+// filtered role's name when there is a script.
+QString defaultScriptExportName(const QString& strScriptPath, const CScriptExportOptions& options);

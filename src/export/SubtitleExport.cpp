@@ -26,3 +26,9 @@ bool exportSubtitles(const CVarE& script, const QString& strPath) {
     }
     return true;
 }
+
+QString defaultSubtitleExportName(const QString& strScriptPath) {
+    QString str = strScriptPath;
+    if (str.endsWith(QStringLiteral(".vare"))) str.chop(5);
+    return str + QStringLiteral(" - SOUS-TITRE");
+}

@@ -8,3 +8,6 @@ class CVarE;
 // with CR LF line ends, for subtitling. False when the file cannot be written; the target is then
 // left as it was.
 bool exportSubtitles(const CVarE& script, const QString& strPath);
+
+// The file name offered for the subtitles: the script's path without ".vare" and " - SOUS-TITRE".
+QString defaultSubtitleExportName(const QString& strScriptPath);

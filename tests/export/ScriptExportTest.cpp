@@ -1,9 +1,11 @@
 #include "export/ScriptExport.h"
 #include "ExportScripts.h"
 #include "RtfChecker.h"
+#include "base/Settings.h"
 #include "export/ExportShading.h"
 #include "export/Lignage.h"
 #include "export/RoleListExport.h"
+#include "export/SubtitleExport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -231,4 +233,43 @@ TEST_F(ScriptExportTest, FailureLeavesNothingBehind) {
     EXPECT_TRUE(QFileInfo(strDir).isDir());
     EXPECT_FALSE(exportScript(v, m_dir.filePath("absent/out.rtf"), "g", only(SCRIPT_CLASSIC, 0), m_shading));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"dossier"});
+}
+
+TEST(ScriptExportOptions, SettingsAndDefaultFileNames) {
+    QTemporaryDir dir;
+    auto pStore = CSettingsStore::fromIniFile(dir.filePath("Tavorin.ini"));
+    CScriptExportOptions o = loadScriptExportOptions(*pStore);
+    EXPECT_EQ(o.nLayout, SCRIPT_CLASSIC);
+    EXPECT_FALSE(o.bTCOut);
+    EXPECT_TRUE(o.bCroisille);
+    EXPECT_EQ(o.nRoleList, ROLE_LIST_LOOPS);
+    EXPECT_TRUE(o.bFrontPage);
+
+    o = {SCRIPT_DOCUMENTARY, true, false, ROLE_LIST_FIRST_TC, "BOB", false};
+    storeScriptExportOptions(*pStore, o);
+    pStore->set(Settings::ScriptRoleList, 9); // out of range: the default
+    const CScriptExportOptions back = loadScriptExportOptions(*pStore);
+    EXPECT_EQ(back.nLayout, SCRIPT_DOCUMENTARY);
+    EXPECT_TRUE(back.bTCOut);
+    EXPECT_FALSE(back.bCroisille);
+    EXPECT_EQ(back.nRoleList, ROLE_LIST_LOOPS);
+    EXPECT_FALSE(back.bFrontPage);
+    EXPECT_TRUE(back.strRole.isEmpty());
+
+    auto name = [](int nLayout, bool bCroisille, int nRoles, const char* pszRole) {
+        CScriptExportOptions x;
+        x.nLayout = nLayout;
+        x.bCroisille = bCroisille;
+        x.nRoleList = nRoles;
+        x.strRole = pszRole;
+        return defaultScriptExportName("/d/Le Phare.vare", x);
+    };
+    EXPECT_EQ(name(SCRIPT_CLASSIC, true, 1, ""), "/d/Le Phare - CROISILLE ET SCRIPT");
+    EXPECT_EQ(name(SCRIPT_DOCUMENTARY, true, 0, "BOB"), "/d/Le Phare - CROISILLE ET SCRIPT BOB");
+    EXPECT_EQ(name(SCRIPT_NONE, true, 1, "BOB"), "/d/Le Phare - CROISILLE"); // no script: no role
+    EXPECT_EQ(name(SCRIPT_CLASSIC, false, 0, "BOB"), "/d/Le Phare - SCRIPT BOB");
+    EXPECT_EQ(name(SCRIPT_NONE, false, 2, ""), "/d/Le Phare - ROLES");
+    EXPECT_EQ(name(SCRIPT_NONE, false, 0, ""), "/d/Le Phare");
+    EXPECT_EQ(defaultScriptExportName("/d/x.VARE", {}), "/d/x.VARE - CROISILLE ET SCRIPT");
+    EXPECT_EQ(defaultSubtitleExportName("/d/Le Phare.vare"), "/d/Le Phare - SOUS-TITRE");
 }
