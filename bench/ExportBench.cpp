@@ -4,6 +4,7 @@
 //   bench_export [--phrases N] [--runs N] [--keep DIR]
 //
 // --keep writes the exports of the run into DIR for a look.
+#include "BenchUtil.h"
 #include "ScriptGenerator.h"
 #include "export/ExportShading.h"
 #include "export/ScriptExport.h"
@@ -13,25 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
-#include <vector>
-
-namespace {
-double medianMs(int nRuns, const std::function<void()>& fn) {
-    std::vector<double> times;
-    for (int i = 0; i < nRuns; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        fn();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -54,23 +37,23 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const double dLoad = medianMs(nRuns, [&] {
+    const double dLoad = bench::medianMs(nRuns, [&] {
         CVarE v;
         if (!v.load(strVare)) std::fprintf(stderr, "load failed\n");
     });
     CExportShading shading;
     CScriptExportOptions options; // every section, classic layout
-    const double dExport = medianMs(nRuns, [&] {
+    const double dExport = bench::medianMs(nRuns, [&] {
         if (!exportScript(script, strDir + "/bench.rtf", "Tavorin v" TAVORIN_VERSION, options, shading))
             std::fprintf(stderr, "export failed\n");
     });
     options.nLayout = SCRIPT_DOCUMENTARY;
     options.bTCOut = true;
     options.nRoleList = 2;
-    const double dExportDoc = medianMs(nRuns, [&] {
+    const double dExportDoc = bench::medianMs(nRuns, [&] {
         exportScript(script, strDir + "/bench-doc.rtf", "Tavorin v" TAVORIN_VERSION, options, shading);
     });
-    const double dSubtitles = medianMs(nRuns, [&] { exportSubtitles(script, strDir + "/bench.txt"); });
+    const double dSubtitles = bench::medianMs(nRuns, [&] { exportSubtitles(script, strDir + "/bench.txt"); });
 
     std::printf("script: %d phrases, %d roles, %d loops; median of %d runs\n", script.getLineCount(),
                 int(script.getRoles().size()), int(script.getLoops().size()), nRuns);
