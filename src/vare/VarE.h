@@ -17,13 +17,6 @@ public:
     virtual void addBookmark(const CTimeCode& tc, const QString& strLabel) = 0;
 };
 
-// One dubbing script in memory: header, roles, phrases, loops and shot changes, with the ordered
-// look-ups the band uses many times a second. Every look-up is logarithmic in the number of phrases.
-//
-// Phrases are held in a set ordered by (first frame, track). Code that changes a phrase in place goes
-// through updateLine(), which takes the phrase out and puts it back, so a change of its first frame or
-// track keeps the order right. Roles live in a set ordered by name whose nodes never move: phrases
-// point at them, and renameRole/deleteRole/mergeRole keep those pointers right.
 // Script order of phrases: first sign's frame, then track. Probes by (frame, track) need no phrase.
 struct SLineKey {
     int nFrame;
@@ -39,6 +32,16 @@ struct CLineOrder {
     }
 };
 
+// One dubbing script in memory: header, roles, phrases, loops and shot changes, with the ordered
+// look-ups the band uses many times a second. Every look-up is logarithmic in the number of phrases.
+//
+// Phrases are held in a set ordered by (first frame, track). Code that changes a phrase in place goes
+// through updateLine(), which takes the phrase out and puts it back, so a change of its first frame or
+// track keeps the order right. Roles live in a set ordered by name whose nodes never move: phrases
+// point at them, and renameRole/deleteRole/mergeRole keep those pointers right.
+//
+// A script is used by one thread at a time (the auto-save stores a deep copy): even the const look-ups
+// keep a cache of their own.
 class CVarE {
 public:
     using LineSet = std::set<CLine, CLineOrder>;
