@@ -40,7 +40,8 @@ void CQuickTime::openLog(int nLevel, int nType, const QString& strDirectory) {
     Open(nType, nLevel, strDirectory, QStringLiteral("quicktime"));
 }
 
-bool CQuickTime::initialize(EOutput eOutput) {
+bool CQuickTime::initialize(EOutput eOutput,
+                            std::initializer_list<std::pair<const char*, const char*>> extraOptions) {
     m_eOutput = eOutput;
     // libmpv parses numbers with the C library and refuses to start under another numeric locale.
     std::setlocale(LC_NUMERIC, "C");
@@ -62,6 +63,7 @@ bool CQuickTime::initialize(EOutput eOutput) {
     mpv_set_option_string(m_pMpv, "osc", "no");
     mpv_set_option_string(m_pMpv, "input-default-bindings", "no");
     mpv_set_option_string(m_pMpv, "af", TEMPO_FILTER);
+    for (const auto& [pszName, pszValue] : extraOptions) mpv_set_option_string(m_pMpv, pszName, pszValue);
     if (mpv_initialize(m_pMpv) < 0) {
         Log("Problème lors de l'initialisation de quicktime\n");
         mpv_terminate_destroy(m_pMpv);

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 #include <chrono>
+#include <initializer_list>
+#include <utility>
 
 struct mpv_handle;
 struct mpv_render_context;
@@ -42,8 +44,10 @@ public:
     CQuickTime();
     virtual ~CQuickTime();
 
-    // Creates the player; false (traced) when libmpv cannot be started.
-    bool initialize(EOutput eOutput = OUTPUT_NONE);
+    // Creates the player; false (traced) when libmpv cannot be started. Extra mpv options (name,
+    // value) are applied last, for tools and tests (for instance a sound output into a file).
+    bool initialize(EOutput eOutput = OUTPUT_NONE,
+                    std::initializer_list<std::pair<const char*, const char*>> extraOptions = {});
     void openLog(int nLevel, int nType, const QString& strDirectory);
 
     virtual bool open(const QString& strPath);

@@ -47,13 +47,17 @@ void CSyncManager::compute() {
         if (m_pQT->hasMovie() && m_pQT->getMovieRate() != 0.0f) m_pQT->play(0.0f);
         const int nStart = m_pQT->getStartTime();
         const int nEnd = m_pQT->getEndTime();
+        // On arriving at a limit the picture is sent there too, so that it shows the limit's frame
+        // rather than the one of the last third step before it.
         if (m_current_t < nStart) {
             m_current_t = nStart;
+            if (m_nSteppedSeek != nStart) steppedSeek(nStart);
         } else if (m_current_t > nEnd) {
             m_current_t = nEnd;
+            if (m_nSteppedSeek != nEnd) steppedSeek(nEnd);
         } else if (m_nSeekCounter == 0) {
             Log("m_pQT->GoToTime(%i)\n", m_current_t);
-            m_pQT->GoToTime(m_current_t);
+            steppedSeek(m_current_t);
         }
         m_nSeekCounter = (m_nSeekCounter + 1) % 3;
         return;
@@ -67,6 +71,11 @@ void CSyncManager::compute() {
         stopAt(nLower);
     else if (m_current_t > nUpper)
         stopAt(nUpper);
+}
+
+void CSyncManager::steppedSeek(int t) {
+    m_nSteppedSeek = t;
+    m_pQT->GoToTime(t);
 }
 
 // A limit or the jog target was crossed: the rate is cleared directly, without telling the
@@ -116,6 +125,7 @@ CTimeCode CSyncManager::getEndTimeCode() {
 void CSyncManager::setRate(int nRate) {
     LogIf(MASK_TRANSPORT, "setRate(%i)\n", nRate);
     m_rate = nRate;
+    m_nSteppedSeek = NO_SEEK;
     if (m_nMaster == MASTER_PLAYER) {
         if (nRate != 0) {
             const int nNow = getTime(0);
@@ -144,6 +154,7 @@ bool CSyncManager::gotoTime(const CTimeCode& tc) {
     LogIf(MASK_TRANSPORT, "gotoTime => %i\t%i\n", t, m_current_t);
     m_nJog = 0;
     m_current_t = t;
+    m_nSteppedSeek = NO_SEEK;
     return m_pQT ? m_pQT->GoToTime(t) : false;
 }
 

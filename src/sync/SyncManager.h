@@ -56,6 +56,7 @@ public:
 private:
     int increment() const;
     void stopAt(int t);
+    void steppedSeek(int t);
     void jogTo(int nDistance);
 
     int m_nComputeFrequency = 75;
@@ -71,6 +72,9 @@ private:
     CTimeCode m_jogTarget;
     // Stepped play repositions the player on one step in three.
     int m_nSeekCounter = 0;
+    // Where stepped play last sent the player, so that a limit is shown once on arrival.
+    static constexpr int NO_SEEK = -2147483647 - 1;
+    int m_nSteppedSeek = NO_SEEK;
     int m_nMainDelay = 0;
     int m_nControlDelay = 0;
 };
