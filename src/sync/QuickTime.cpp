@@ -462,6 +462,9 @@ void CQuickTime::setAudioVersion(bool bInternational) {
         break;
     }
     applyAudioFilter(pszRouting);
+    // libmpv keeps playing through the old filter chain until the sound is restarted: a seek to
+    // where the movie is rebuilds it.
+    if (m_bMovie) seekMovie(movieTime());
 }
 
 void CQuickTime::setPlayHints(int nFlags, int nMask) {
