@@ -105,6 +105,9 @@ bool CQuickTime::open(const QString& strPath) {
         setProperty("speed", "1");
         setProperty("aid", "auto");
         applyAudioFilter(nullptr);
+        // Every movie starts at full volume and with its sound on.
+        setVolume(FULL_VOLUME);
+        setProperty("mute", "no");
 
         const QByteArray file = QFile::encodeName(strPath);
         const char* cmd[] = {"loadfile", file.constData(), "replace", nullptr};

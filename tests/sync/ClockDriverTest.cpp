@@ -55,10 +55,11 @@ TEST(ClockDriverTest, OneStepPerFrameDespiteJitter) {
     CDriven d;
     d.sync.setRate(24);
     d.driver.tick();
-    for (int i = 0; i < 300; ++i) {
-        // 75 Hz frames, each up to 4 ms early or late.
-        const int nJitter = int(std::lround(4000.0 * std::sin(i * 1.7)));
-        d.clock.now += microseconds(13333 + nJitter) - microseconds(i > 0 ? int(std::lround(4000.0 * std::sin((i - 1) * 1.7))) : 0);
+    // 75 Hz frames, each shown up to 4 ms early or late around its regular time.
+    const auto tStart = d.clock.now;
+    for (int i = 1; i <= 300; ++i) {
+        const auto jitter = microseconds(std::lround(4000.0 * std::sin(i * 1.7)));
+        d.clock.now = tStart + microseconds(13333) * i + jitter;
         EXPECT_EQ(d.driver.tick(), 1) << i;
     }
 }

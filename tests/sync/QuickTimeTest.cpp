@@ -186,8 +186,11 @@ TEST(QuickTimeTest, VolumeMuteAndHints) {
     EXPECT_FALSE(qt.isMuted());
     qt.setMute(true);
     EXPECT_TRUE(qt.isMuted());
-    qt.setMute(false);
+    // The next movie starts at full volume, sound on.
+    qt.setMute(true);
+    ASSERT_TRUE(qt.open(testMedia("plain.mov")));
     EXPECT_FALSE(qt.isMuted());
+    EXPECT_EQ(qt.getVolume(), 256);
 
     qt.setPlayHints(CQuickTime::HINT_DEINTERLACE_FIELDS, CQuickTime::HINT_DEINTERLACE_FIELDS);
     int nDeinterlace = 0;
