@@ -25,14 +25,15 @@ struct CFigures {
 CFigures figures(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     double dSum = 0;
-    for (const double d : v) dSum += d;
+    for (const double d : v)
+        dSum += d;
     const size_t n = v.size();
     return {v[n / 2], v[std::min(n - 1, size_t(double(n) * 0.95))], dSum / double(n), v.back()};
 }
 
 void print(const char* pszWhat, const CFigures& f, size_t n) {
-    std::printf("%-28s n=%4zu  median %7.1f ms  p95 %7.1f ms  mean %7.1f ms  max %7.1f ms\n", pszWhat, n, f.dMedian,
-                f.dP95, f.dMean, f.dMax);
+    std::printf("%-28s n=%4zu  median %7.1f ms  p95 %7.1f ms  mean %7.1f ms  max %7.1f ms\n", pszWhat, n,
+                f.dMedian, f.dP95, f.dMean, f.dMax);
 }
 
 double timedSeek(CQuickTime& qt, int t) {
@@ -46,7 +47,8 @@ double timedSeek(CQuickTime& qt, int t) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QString strMovie = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(TAVORIN_BINARY_DIR "/bench-media/longgop1080.mov");
+    QString strMovie = argc > 1 ? QString::fromLocal8Bit(argv[1])
+                                : QStringLiteral(TAVORIN_BINARY_DIR "/bench-media/longgop1080.mov");
     const int nSeeks = argc > 2 ? std::max(10, std::atoi(argv[2])) : 200;
     if (!QFileInfo::exists(strMovie)) {
         std::printf("generating %s ...\n", qPrintable(strMovie));
@@ -68,7 +70,8 @@ int main(int argc, char** argv) {
     std::uniform_int_distribution<int> frame(0, nFrames - 1);
     std::vector<double> random, next;
     timedSeek(qt, qt.getStartTime()); // warm up the decoder
-    for (int i = 0; i < nSeeks; ++i) random.push_back(timedSeek(qt, qt.getStartTime() + frame(rng) * nUnits));
+    for (int i = 0; i < nSeeks; ++i)
+        random.push_back(timedSeek(qt, qt.getStartTime() + frame(rng) * nUnits));
     int n = frame(rng);
     for (int i = 0; i < nSeeks / 2; ++i) {
         n = std::min(n + 1, nFrames - 1);

@@ -7,7 +7,9 @@
 
 // tavorin-cli media-info FILE: what the player sees of a media file, as JSON.
 namespace {
-QByteArray jsonBool(bool b) { return b ? "true" : "false"; }
+QByteArray jsonBool(bool b) {
+    return b ? "true" : "false";
+}
 
 int run(const QStringList& args) {
     if (args.size() != 1) return cli::fail(QStringLiteral("Utilisation : tavorin-cli media-info FICHIER"));
@@ -16,7 +18,8 @@ int run(const QStringList& args) {
     if (!QFileInfo(strPath).isFile()) return cli::fail(strFailed);
 
     CQuickTime qt;
-    if (!qt.initialize()) return cli::fail(QStringLiteral("Le lecteur multimédia (libmpv) n'a pas pu démarrer."));
+    if (!qt.initialize())
+        return cli::fail(QStringLiteral("Le lecteur multimédia (libmpv) n'a pas pu démarrer."));
     if (!qt.open(strPath)) return cli::fail(strFailed);
     CMediaProbe probe;
     probe.open(strPath);
@@ -24,9 +27,9 @@ int run(const QStringList& args) {
     const double dRate = qt.getFrameRate();
     const double dSeconds = qt.getDuration() / double(CTimeCode::MEDIA_TIME_SCALE);
     // Pictures for a movie; timecode frames (25 per second) for a sound.
-    const long long nFrames = dRate > 0.0 ? std::llround(dSeconds * dRate)
-                                          : (long long)qt.getDuration() * CTimeCode::DEFAULT_RATE /
-                                                CTimeCode::MEDIA_TIME_SCALE;
+    const long long nFrames =
+        dRate > 0.0 ? std::llround(dSeconds * dRate)
+                    : (long long)qt.getDuration() * CTimeCode::DEFAULT_RATE / CTimeCode::MEDIA_TIME_SCALE;
     QByteArray json = "{";
     json += "\"timestamp\": \"" + QByteArray(qt.getTimeStamp().getText()) + "\", ";
     // Without a timestamp the end has no timecode either.

@@ -9,8 +9,8 @@
 
 namespace {
 constexpr int MAX_CHUNKS_PER_LIST = 12;
-constexpr int MAX_LIST_DEPTH = 8;       // deeper lists are skipped like ordinary chunks
-constexpr int MAX_FMT_SEARCH = 64;      // chunks examined when looking for the sample rate
+constexpr int MAX_LIST_DEPTH = 8;  // deeper lists are skipped like ordinary chunks
+constexpr int MAX_FMT_SEARCH = 64; // chunks examined when looking for the sample rate
 constexpr unsigned DEFAULT_SAMPLE_RATE = 48000;
 
 // Offsets inside the "bext" data.
@@ -19,7 +19,9 @@ constexpr int BEXT_VERSION = 346;
 constexpr int BEXT_UMID = 348;
 constexpr int BEXT_READ_SIZE = BEXT_UMID + 64; // what is read; the coding history is skipped
 
-uint32_t le32(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 class CRiffWalker {
 public:
@@ -164,7 +166,8 @@ void CRiffWalker::readBext() {
         m_log.Log("Version : %.2X\n", unsigned(data[BEXT_VERSION]) | unsigned(data[BEXT_VERSION + 1]) << 8);
     if (nRead >= size_t(BEXT_UMID + 64) && m_log.isLogOn()) {
         char sz[64 * 3 + 1];
-        for (int i = 0; i < 64; ++i) std::snprintf(sz + 3 * i, 4, "%.2X ", unsigned(data[BEXT_UMID + i]));
+        for (int i = 0; i < 64; ++i)
+            std::snprintf(sz + 3 * i, 4, "%.2X ", unsigned(data[BEXT_UMID + i]));
         m_log.Log("SMPTE UMID : %s \n", sz);
     }
 }

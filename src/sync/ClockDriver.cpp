@@ -2,7 +2,8 @@
 
 #include "sync/SyncManager.h"
 
-CClockDriver::CClockDriver(CSyncManager& sync, TimeSource source) : m_sync(sync), m_source(std::move(source)) {}
+CClockDriver::CClockDriver(CSyncManager& sync, TimeSource source)
+    : m_sync(sync), m_source(std::move(source)) {}
 
 int CClockDriver::tick() {
     const TimePoint now = m_source ? m_source() : std::chrono::steady_clock::now();
@@ -27,6 +28,7 @@ int CClockDriver::tick() {
     } else {
         m_tLast += nSteps * period;
     }
-    for (long long i = 0; i < nSteps; ++i) m_sync.compute();
+    for (long long i = 0; i < nSteps; ++i)
+        m_sync.compute();
     return int(nSteps);
 }

@@ -55,8 +55,12 @@ bool CMediaProbe::open(const QString& strPath) {
             }
             m_bHasAudio = true;
             break;
-        case AVMEDIA_TYPE_DATA: m_trackTypes.append(tc.isEmpty() ? "data" : "tmcd"); break;
-        default: m_trackTypes.append("data"); break;
+        case AVMEDIA_TYPE_DATA:
+            m_trackTypes.append(tc.isEmpty() ? "data" : "tmcd");
+            break;
+        default:
+            m_trackTypes.append("data");
+            break;
         }
     }
     if (m_timeCode.isEmpty()) m_timeCode = timeCodeTag(ctx.p->metadata);

@@ -29,7 +29,9 @@ int remainingMs(Clock::time_point tEnd) {
 }
 } // namespace
 
-CQuickTime::CQuickTime() { m_timeStamp.setFrames(0); }
+CQuickTime::CQuickTime() {
+    m_timeStamp.setFrames(0);
+}
 
 CQuickTime::~CQuickTime() {
     if (m_pRender) mpv_render_context_free(m_pRender);
@@ -63,7 +65,8 @@ bool CQuickTime::initialize(EOutput eOutput,
     mpv_set_option_string(m_pMpv, "osc", "no");
     mpv_set_option_string(m_pMpv, "input-default-bindings", "no");
     mpv_set_option_string(m_pMpv, "af", TEMPO_FILTER);
-    for (const auto& [pszName, pszValue] : extraOptions) mpv_set_option_string(m_pMpv, pszName, pszValue);
+    for (const auto& [pszName, pszValue] : extraOptions)
+        mpv_set_option_string(m_pMpv, pszName, pszValue);
     if (mpv_initialize(m_pMpv) < 0) {
         Log("Problème lors de l'initialisation de quicktime\n");
         mpv_terminate_destroy(m_pMpv);
@@ -79,7 +82,9 @@ bool CQuickTime::setProperty(const char* pszName, const char* pszValue) {
     return m_pMpv && mpv_set_property_string(m_pMpv, pszName, pszValue) >= 0;
 }
 
-CTimeCode CQuickTime::readTimeStamp(const QString& strPath) { return ::readTimeStamp(strPath, *this); }
+CTimeCode CQuickTime::readTimeStamp(const QString& strPath) {
+    return ::readTimeStamp(strPath, *this);
+}
 
 bool CQuickTime::open(const QString& strPath) {
     const QByteArray path = strPath.toUtf8();
@@ -102,6 +107,7 @@ bool CQuickTime::open(const QString& strPath) {
         setProperty("hr-seek-demuxer-offset", bTransportStream ? "1.5" : "0");
         setProperty("pause", "yes");
         setProperty("play-dir", "forward");
+        m_bBackward = false;
         setProperty("speed", "1");
         setProperty("aid", "auto");
         applyAudioFilter(nullptr);
@@ -138,7 +144,8 @@ bool CQuickTime::open(const QString& strPath) {
             m_dFrameRate = probe.frameRate();
             double dDuration = probe.m_dDuration;
             if (dDuration <= 0.0) mpv_get_property(m_pMpv, "duration", MPV_FORMAT_DOUBLE, &dDuration);
-            if (m_dFrameRate <= 0.0 && m_bVideoTrack) mpv_get_property(m_pMpv, "container-fps", MPV_FORMAT_DOUBLE, &m_dFrameRate);
+            if (m_dFrameRate <= 0.0 && m_bVideoTrack)
+                mpv_get_property(m_pMpv, "container-fps", MPV_FORMAT_DOUBLE, &m_dFrameRate);
             m_nDuration = int(std::llround(std::max(0.0, dDuration) * 600.0));
             m_nFrameUnits = m_dFrameRate > 0.0 ? std::max(1, int(std::lround(600.0 / m_dFrameRate))) : 24;
 
@@ -184,6 +191,7 @@ void CQuickTime::close() {
     m_nAnchor = 0;
     m_bSeekPending = false;
     m_bHold = false;
+    m_nShownFrame = m_nStepFrame = -1;
 }
 
 bool CQuickTime::addAudio(const QString& strPath) {
@@ -196,7 +204,8 @@ bool CQuickTime::addAudio(const QString& strPath) {
     CMediaProbe main, added;
     main.open(m_strPath);
     if (!added.open(strPath)) return false;
-    for (const QByteArray& type : main.m_trackTypes) Log("type : %s\n", type.constData());
+    for (const QByteArray& type : main.m_trackTypes)
+        Log("type : %s\n", type.constData());
 
     // The movie's own sound goes; the other file's first sound takes its place.
     const QByteArray file = QFile::encodeName(strPath);
@@ -216,6 +225,12 @@ void CQuickTime::handleEvent(const mpv_event& e) {
         const auto* pProp = static_cast<const mpv_event_property*>(e.data);
         if (e.reply_userdata == PROP_TIME_POS && pProp->format == MPV_FORMAT_DOUBLE) {
             const double dPos = *static_cast<const double*>(pProp->data);
+            m_nShownFrame = frameIndex(dPos);
+            if (m_nStepFrame >= 0 && m_nShownFrame == m_nStepFrame) {
+                // A frame step reports no restart: reaching its picture ends it.
+                m_nStepFrame = -1;
+                if (m_nSeekAcked == m_nSeekIssued) m_bSeekPending = false;
+            }
             // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
             if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
                 m_nAnchor = clampToLastFrame(std::llround(dPos * 600.0));
@@ -238,10 +253,19 @@ void CQuickTime::handleEvent(const mpv_event& e) {
         // to seeks that were superseded.
         if (m_nSeekAcked == m_nSeekIssued && m_bSeekPending) {
             m_bSeekPending = false;
+            m_nStepFrame = -1;
             m_tAnchor = Clock::now();
         }
+        // The position event of the new picture may come after this one: ask now, so that a frame
+        // step never starts from a stale picture.
+        {
+            double dPos = 0.0;
+            if (m_pMpv && mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) >= 0)
+                m_nShownFrame = frameIndex(dPos);
+        }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -292,12 +316,34 @@ long long CQuickTime::clampToLastFrame(long long nMovieTime) const {
     return std::max(0LL, std::min(nMovieTime, std::max(0LL, nLast)));
 }
 
+long long CQuickTime::frameIndex(double dSeconds) const {
+    if (m_dFrameRate <= 0.0 || !m_bVideoTrack) return -1;
+    const long long nLast = std::llround(m_nDuration * m_dFrameRate / 600.0) - 1;
+    return std::max(0LL, std::min(std::llround(dSeconds * m_dFrameRate), nLast));
+}
+
 void CQuickTime::seekMovie(long long nMovieTime) {
+    const bool bSettled = m_fRate == 0.0f && !m_bSeekPending && m_bHold && !m_bBackward;
     m_nAnchor = nMovieTime;
     m_tAnchor = Clock::now();
     m_bHold = true;
     m_bSeekPending = true;
     const long long t = clampToLastFrame(nMovieTime);
+    // The next picture of a standing movie only needs one more frame decoded, where an exact seek
+    // would decode again from the previous key frame.
+    const long long nTargetFrame = (long long)std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
+    if (bSettled && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
+        nTargetFrame == m_nShownFrame + 1) {
+        m_nStepFrame = nTargetFrame;
+        const char* cmd[] = {"frame-step", nullptr};
+        ++m_nSeekIssued;
+        if (mpv_command_async(m_pMpv, m_nSeekIssued, cmd) < 0) {
+            m_bSeekPending = false;
+            m_nStepFrame = -1;
+        }
+        return;
+    }
+    m_nStepFrame = -1;
     double dSeconds = double(t) / 600.0;
     if (m_dFrameRate > 0.0) {
         // The frame that contains t, aimed a hair before its own time so that rounding in the
@@ -342,7 +388,8 @@ void CQuickTime::setMovieRate(float fFactor) {
     m_nAnchor = movieTime();
     m_tAnchor = Clock::now();
     m_bHold = false;
-    setProperty("play-dir", fFactor < 0.0f ? "backward" : "forward");
+    m_bBackward = fFactor < 0.0f;
+    setProperty("play-dir", m_bBackward ? "backward" : "forward");
     double dSpeed = std::fabs(double(fFactor));
     mpv_set_property(m_pMpv, "speed", MPV_FORMAT_DOUBLE, &dSpeed);
     setProperty("pause", "no");
@@ -391,13 +438,21 @@ bool CQuickTime::GoToTime(int t) {
     return true;
 }
 
-int CQuickTime::getTime() { return m_bMovie ? int(m_timeStamp.toMediaTime() + movieTime()) : 0; }
+int CQuickTime::getTime() {
+    return m_bMovie ? int(m_timeStamp.toMediaTime() + movieTime()) : 0;
+}
 
-int CQuickTime::getStartTime() { return m_bMovie ? int(m_timeStamp.toMediaTime()) : 0; }
+int CQuickTime::getStartTime() {
+    return m_bMovie ? int(m_timeStamp.toMediaTime()) : 0;
+}
 
-int CQuickTime::getEndTime() { return m_bMovie ? int(m_timeStamp.toMediaTime() + m_nDuration) : 0; }
+int CQuickTime::getEndTime() {
+    return m_bMovie ? int(m_timeStamp.toMediaTime() + m_nDuration) : 0;
+}
 
-CTimeCode CQuickTime::getStartTimeCode() { return m_timeStamp; }
+CTimeCode CQuickTime::getStartTimeCode() {
+    return m_timeStamp;
+}
 
 CTimeCode CQuickTime::getEndTimeCode() {
     CTimeCode tc;
@@ -440,7 +495,9 @@ int CQuickTime::detectChannelCount() {
     return 0;
 }
 
-int CQuickTime::getAudioChannelCount() { return m_bAudioTrack ? detectChannelCount() : 0; }
+int CQuickTime::getAudioChannelCount() {
+    return m_bAudioTrack ? detectChannelCount() : 0;
+}
 
 void CQuickTime::applyAudioFilter(const char* pszRouting) {
     char sz[128];
@@ -457,8 +514,12 @@ void CQuickTime::setAudioVersion(bool bInternational) {
     // on its second; a 4-channel sound carries them as two stereo pairs.
     const char* pszRouting = nullptr;
     switch (detectChannelCount()) {
-    case 2: pszRouting = bInternational ? "pan=stereo|c0=c1|c1=c1" : "pan=stereo|c0=c0|c1=c0"; break;
-    case 4: pszRouting = bInternational ? "pan=stereo|c0=c2|c1=c3" : "pan=stereo|c0=c0|c1=c1"; break;
+    case 2:
+        pszRouting = bInternational ? "pan=stereo|c0=c1|c1=c1" : "pan=stereo|c0=c0|c1=c0";
+        break;
+    case 4:
+        pszRouting = bInternational ? "pan=stereo|c0=c2|c1=c3" : "pan=stereo|c0=c0|c1=c1";
+        break;
     default:
         // Unknown layout: the whole sound for VO, silence for VI.
         pszRouting = bInternational ? "volume=0" : nullptr;
@@ -472,7 +533,8 @@ void CQuickTime::setAudioVersion(bool bInternational) {
 
 void CQuickTime::setPlayHints(int nFlags, int nMask) {
     m_nPlayHints = (m_nPlayHints & ~nMask) | (nFlags & nMask);
-    if (nMask & HINT_DEINTERLACE_FIELDS) setProperty("deinterlace", m_nPlayHints & HINT_DEINTERLACE_FIELDS ? "yes" : "no");
+    if (nMask & HINT_DEINTERLACE_FIELDS)
+        setProperty("deinterlace", m_nPlayHints & HINT_DEINTERLACE_FIELDS ? "yes" : "no");
     if (nMask & HINT_HIGH_QUALITY) {
         const char* pszScaler = m_nPlayHints & HINT_HIGH_QUALITY ? "spline36" : "bilinear";
         setProperty("scale", pszScaler);
@@ -519,7 +581,8 @@ QByteArray CQuickTime::grabCurrentPicture(int& nWidth, int& nHeight, int& nStrid
             if (!std::strcmp(pszKey, "w") && v.format == MPV_FORMAT_INT64) nWidth = int(v.u.int64);
             if (!std::strcmp(pszKey, "h") && v.format == MPV_FORMAT_INT64) nHeight = int(v.u.int64);
             if (!std::strcmp(pszKey, "stride") && v.format == MPV_FORMAT_INT64) nStride = int(v.u.int64);
-            if (!std::strcmp(pszKey, "format") && v.format == MPV_FORMAT_STRING) bBgr0 = !std::strcmp(v.u.string, "bgr0");
+            if (!std::strcmp(pszKey, "format") && v.format == MPV_FORMAT_STRING)
+                bBgr0 = !std::strcmp(v.u.string, "bgr0");
             if (!std::strcmp(pszKey, "data") && v.format == MPV_FORMAT_BYTE_ARRAY) {
                 pData = static_cast<const unsigned char*>(v.u.ba->data);
                 nSize = v.u.ba->size;

@@ -116,6 +116,7 @@ private:
     void setMovieRate(float fFactor);
     long long movieTime();
     long long clampToLastFrame(long long nMovieTime) const;
+    long long frameIndex(double dSeconds) const;
     int detectChannelCount();
     void applyAudioFilter(const char* pszRouting);
     bool setProperty(const char* pszName, const char* pszValue);
@@ -129,9 +130,9 @@ private:
     bool m_bVideoTrack = false;
     bool m_bAudioTrack = false;
     QString m_strPath;
-    int m_nDuration = 0;          // 1/600 s
+    int m_nDuration = 0; // 1/600 s
     double m_dFrameRate = 0.0;
-    int m_nFrameUnits = 24;       // one frame in 1/600 s
+    int m_nFrameUnits = 24; // one frame in 1/600 s
     int m_nAudioChannels = 0;
     unsigned long long m_nChannelMask = 0;
     int m_nVolume = FULL_VOLUME;
@@ -144,6 +145,11 @@ private:
     std::chrono::steady_clock::time_point m_tAnchor;
     bool m_bSeekPending = false;
     bool m_bHold = false; // a paused movie answers the time it was sent to
+    bool m_bBackward = false;
+    // Index of the picture mpv shows (from its last reported position) and the picture that a
+    // frame step under way must reach; -1 when unknown or none.
+    long long m_nShownFrame = -1;
+    long long m_nStepFrame = -1;
     unsigned long long m_nSeekIssued = 0;
     unsigned long long m_nSeekAcked = 0;
 };

@@ -25,11 +25,16 @@ void CSyncManager::setComputeFrequency(int nFrequency) {
 // Media time passing in one step at the current rate: 600 / f x rate / 24.
 int CSyncManager::increment() const {
     switch (m_nComputeFrequency) {
-    case 25: return m_rate;
-    case 50: return m_rate / 2;
-    case 60: return m_rate * 10 / 24;
-    case 75: return m_rate / 3;
-    default: return m_nComputeFrequency > 0 ? m_rate * 25 / m_nComputeFrequency : 0;
+    case 25:
+        return m_rate;
+    case 50:
+        return m_rate / 2;
+    case 60:
+        return m_rate * 10 / 24;
+    case 75:
+        return m_rate / 3;
+    default:
+        return m_nComputeFrequency > 0 ? m_rate * 25 / m_nComputeFrequency : 0;
     }
 }
 
@@ -101,8 +106,10 @@ int CSyncManager::getTime(int nLookAhead) {
         if (m_rate >= -nMaxRate && m_rate <= nMaxRate) return m_pQT->getTime();
         return m_current_t;
     }
-    case MASTER_INTERNAL: return m_current_t + nLookAhead * m_rate / 24;
-    default: return 0;
+    case MASTER_INTERNAL:
+        return m_current_t + nLookAhead * m_rate / 24;
+    default:
+        return 0;
     }
 }
 

@@ -80,7 +80,8 @@ TEST(AudioRoutingTest, StereoDialogueAndInternationalVersions) {
 TEST(AudioRoutingTest, FourChannelsAsTwoStereoPairsFromAnAddedSound) {
     QTemporaryDir dir;
     // quad.wav: 300, 500, 700 and 900 Hz on its four channels, replacing the movie's own sound.
-    const auto vo = playedSound(testMedia("frames.mov"), dir.filePath("vo.wav"), false, testMedia("quad.wav"));
+    const auto vo =
+        playedSound(testMedia("frames.mov"), dir.filePath("vo.wav"), false, testMedia("quad.wav"));
     ASSERT_GT(vo.size(), 4800u);
     const std::initializer_list<double> tones = {300, 440, 500, 660, 700, 900};
     EXPECT_EQ(loudest(vo, 0, tones), 300);

@@ -1,5 +1,5 @@
-#include "base/TraceLog.h"
 #include "sync/BroadcastWave.h"
+#include "base/TraceLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,8 @@
 namespace {
 QByteArray le32(uint32_t n) {
     QByteArray b(4, 0);
-    for (int i = 0; i < 4; ++i) b[i] = char((n >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        b[i] = char((n >> (8 * i)) & 0xFF);
     return b;
 }
 
@@ -20,9 +21,13 @@ QByteArray chunk(const char* pszId, const QByteArray& data) {
     return b;
 }
 
-QByteArray list(const char* pszType, const QByteArray& chunks) { return chunk("LIST", QByteArray(pszType, 4) + chunks); }
+QByteArray list(const char* pszType, const QByteArray& chunks) {
+    return chunk("LIST", QByteArray(pszType, 4) + chunks);
+}
 
-QByteArray riff(const QByteArray& chunks) { return chunk("RIFF", "WAVE" + chunks); }
+QByteArray riff(const QByteArray& chunks) {
+    return chunk("RIFF", "WAVE" + chunks);
+}
 
 QByteArray fmt(uint32_t nRate) {
     QByteArray d;
@@ -41,11 +46,14 @@ QByteArray bext(uint64_t nReference) {
     d.replace(338, 4, le32(uint32_t(nReference)));
     d.replace(342, 4, le32(uint32_t(nReference >> 32)));
     d[346] = 1;
-    for (int i = 0; i < 64; ++i) d[348 + i] = char(0x80 + i); // high bit set on purpose
+    for (int i = 0; i < 64; ++i)
+        d[348 + i] = char(0x80 + i); // high bit set on purpose
     return chunk("bext", d);
 }
 
-QByteArray data(int n) { return chunk("data", QByteArray(n, '\x11')); }
+QByteArray data(int n) {
+    return chunk("data", QByteArray(n, '\x11'));
+}
 
 class BroadcastWaveTest : public ::testing::Test {
 protected:
@@ -115,11 +123,14 @@ TEST_F(BroadcastWaveTest, OddChunksAreSkippedWithTheirPadByte) {
 TEST_F(BroadcastWaveTest, SmpteTextInInfoList) {
     EXPECT_STREQ(read(riff(fmt(48000) + list("INFO", chunk("ISMP", "10:00:00:00")) + data(2))).getText(),
                  "10:00:00:00");
-    EXPECT_STREQ(read(riff(list("INFO", chunk("INAM", "titre") + chunk("ISMP", "+0000" "01:02:03:04")))).getText(),
+    EXPECT_STREQ(read(riff(list("INFO", chunk("INAM", "titre") + chunk("ISMP", "+0000"
+                                                                               "01:02:03:04"))))
+                     .getText(),
                  "01:02:03:04");
     EXPECT_FALSE(read(riff(list("INFO", chunk("ISMP", "10-00-00-00")))).isValid());
     // A refused text inside a list ends that list only: the extension after it still counts.
-    EXPECT_STREQ(read(riff(list("INFO", chunk("ISMP", "25:00:00:00")) + bext(48000))).getText(), "00:00:01:00");
+    EXPECT_STREQ(read(riff(list("INFO", chunk("ISMP", "25:00:00:00")) + bext(48000))).getText(),
+                 "00:00:01:00");
     // A text longer than the reader's buffer is cut, never overflowed.
     EXPECT_STREQ(read(riff(list("INFO", chunk("ISMP", "10:11:12:13" + QByteArray(300, '9'))))).getText(),
                  "10:11:12:13");
@@ -130,7 +141,8 @@ TEST_F(BroadcastWaveTest, SmpteTextInInfoList) {
 
 TEST_F(BroadcastWaveTest, GivesUpAfterTwelveChunks) {
     QByteArray chunks;
-    for (int i = 0; i < 12; ++i) chunks += chunk("pad ", QByteArray(2, 'p'));
+    for (int i = 0; i < 12; ++i)
+        chunks += chunk("pad ", QByteArray(2, 'p'));
     EXPECT_FALSE(read(riff(chunks + bext(48000))).isValid());
     chunks.chop(10); // eleven chunks
     EXPECT_STREQ(read(riff(chunks + bext(48000))).getText(), "00:00:01:00");
@@ -165,26 +177,30 @@ TEST_F(BroadcastWaveTest, MissingOrForeignFilesGiveTheInvalidTimecode) {
 }
 
 TEST_F(BroadcastWaveTest, TruncatedAndCorruptFilesNeverCrash) {
-    const QByteArray good = riff(chunk("junk", QByteArray(17, 'x')) + list("INFO", chunk("INAM", "x")) + fmt(44100) +
-                                 bext(1587600000ULL) + data(64));
+    const QByteArray good = riff(chunk("junk", QByteArray(17, 'x')) + list("INFO", chunk("INAM", "x")) +
+                                 fmt(44100) + bext(1587600000ULL) + data(64));
     // Every prefix: the time reference is only trusted when all of it was read.
     const int nReference = good.indexOf("bext") + 8 + 338 + 8;
     for (int n = 0; n < good.size(); n += (n < 700 ? 1 : 13)) {
         const CTimeCode tc = read(good.left(n));
-        if (n < nReference) EXPECT_FALSE(tc.isValid()) << n;
-        else EXPECT_STREQ(tc.getText(), "10:00:00:00") << n;
+        if (n < nReference)
+            EXPECT_FALSE(tc.isValid()) << n;
+        else
+            EXPECT_STREQ(tc.getText(), "10:00:00:00") << n;
     }
     // Hostile sizes and random damage.
     QByteArray huge = good;
     huge.replace(4, 4, le32(0xFFFFFFFFu));
     EXPECT_STREQ(read(huge).getText(), "10:00:00:00");
     QByteArray nested = "RIFF" + le32(0xFFFFFFFFu) + "WAVE";
-    for (int i = 0; i < 5000; ++i) nested += "LIST" + le32(0xFFFFFFF0u) + "INFO";
+    for (int i = 0; i < 5000; ++i)
+        nested += "LIST" + le32(0xFFFFFFF0u) + "INFO";
     EXPECT_FALSE(read(nested).isValid());
     QRandomGenerator rng(1234);
     for (int i = 0; i < 300; ++i) {
         QByteArray damaged = good;
-        for (int k = 0; k < 4; ++k) damaged[int(rng.bounded(damaged.size()))] = char(rng.bounded(256));
+        for (int k = 0; k < 4; ++k)
+            damaged[int(rng.bounded(damaged.size()))] = char(rng.bounded(256));
         read(damaged); // must simply return
     }
     SUCCEED();

@@ -35,8 +35,8 @@ struct CDriven {
 
 TEST(ClockDriverTest, RealSpeedWhateverTheFrameRate) {
     // Frames twice as fast as the compute frequency (no retrace), at it, and late (25 fps).
-    for (const microseconds period : {microseconds(6667), microseconds(13333), microseconds(40000),
-                                      microseconds(110000)}) {
+    for (const microseconds period :
+         {microseconds(6667), microseconds(13333), microseconds(40000), microseconds(110000)}) {
         CDriven d;
         d.sync.setRate(24);
         d.driver.tick();

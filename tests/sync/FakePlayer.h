@@ -50,6 +50,6 @@ public:
     int m_nTime;
     float m_fRate = 0.0f;
     std::vector<float> m_plays;
-    std::vector<int> m_seeks;  // GoToTime targets
-    std::vector<int> m_gotos;  // Goto targets, in frames
+    std::vector<int> m_seeks; // GoToTime targets
+    std::vector<int> m_gotos; // Goto targets, in frames
 };

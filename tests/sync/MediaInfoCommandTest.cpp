@@ -49,10 +49,12 @@ TEST(MediaInfoCommandTest, DescribesMoviesAndSounds) {
 
 TEST(MediaInfoCommandTest, UnreadableFilesGiveOneFrenchLine) {
     QTemporaryDir dir;
-    for (const QString& strPath : {dir.filePath("absent.mov"), QStringLiteral(TAVORIN_SOURCE_DIR "/CMakeLists.txt")}) {
+    for (const QString& strPath :
+         {dir.filePath("absent.mov"), QStringLiteral(TAVORIN_SOURCE_DIR "/CMakeLists.txt")}) {
         const CResult r = mediaInfo(strPath);
         EXPECT_EQ(r.nExit, 1);
         EXPECT_TRUE(r.out.isEmpty());
-        EXPECT_EQ(QString::fromUtf8(r.err), QStringLiteral("Impossible de lire le fichier média « %1 ».\n").arg(strPath));
+        EXPECT_EQ(QString::fromUtf8(r.err),
+                  QStringLiteral("Impossible de lire le fichier média « %1 ».\n").arg(strPath));
     }
 }

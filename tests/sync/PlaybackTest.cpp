@@ -12,7 +12,9 @@ namespace {
 using namespace std::chrono;
 constexpr int FRAME = 24;
 
-CTimeCode tc(const char* psz) { return CTimeCode(psz); }
+CTimeCode tc(const char* psz) {
+    return CTimeCode(psz);
+}
 
 // The clock, the player and the driver as the application wires them, run by a loop that renders
 // (ticks) about 200 times a second, like a display without retrace.

@@ -1,6 +1,6 @@
+#include "sync/QuickTime.h"
 #include "FrameNumber.h"
 #include "MediaFiles.h"
-#include "sync/QuickTime.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -13,7 +13,9 @@
 #include <thread>
 
 namespace {
-CTimeCode tc(const char* psz) { return CTimeCode(psz); }
+CTimeCode tc(const char* psz) {
+    return CTimeCode(psz);
+}
 
 QByteArray logText(const CTraceLog& log) {
     QFile f(log.getLogPath());
@@ -125,7 +127,8 @@ TEST(QuickTimeTest, EveryFrameIsReachedExactly) {
     const CTimeCode tcStart = qt.getStartTimeCode();
     std::vector<int> frames = {0, 749, 1, 748, 50, 49, 51};
     QRandomGenerator rng(20261207);
-    for (int i = 0; i < 300; ++i) frames.push_back(int(rng.bounded(750)));
+    for (int i = 0; i < 300; ++i)
+        frames.push_back(int(rng.bounded(750)));
     const auto t0 = std::chrono::steady_clock::now();
     int nWrong = 0;
     for (const int n : frames) {
@@ -137,6 +140,24 @@ TEST(QuickTimeTest, EveryFrameIsReachedExactly) {
         EXPECT_EQ(qt.getCurrentTimeCode(), tcStart + n);
         if (nWrong > 5) break;
     }
+    // Frame by frame forward (the next picture is decoded without a new seek), then back.
+    ASSERT_TRUE(qt.Goto(tcStart + 95));
+    for (int n = 96; n <= 130; ++n) {
+        ASSERT_TRUE(qt.Goto(tcStart + n));
+        ASSERT_TRUE(qt.waitForSeek()) << n;
+        EXPECT_EQ(shownFrameNumber(qt), n);
+        EXPECT_EQ(qt.getCurrentTimeCode(), tcStart + n);
+    }
+    for (int n = 129; n >= 120; --n) {
+        ASSERT_TRUE(qt.Goto(tcStart + n));
+        ASSERT_TRUE(qt.waitForSeek()) << n;
+        EXPECT_EQ(shownFrameNumber(qt), n);
+    }
+    ASSERT_TRUE(qt.Goto(tcStart + 748));
+    ASSERT_TRUE(qt.waitForSeek());
+    ASSERT_TRUE(qt.Goto(tcStart + 749));
+    ASSERT_TRUE(qt.waitForSeek());
+    EXPECT_EQ(shownFrameNumber(qt), 749);
     // Seeks to a media time inside a frame show that frame.
     for (const int n : {3, 400, 749}) {
         ASSERT_TRUE(qt.GoToTime(qt.getStartTime() + n * 24 + 23));
@@ -167,7 +188,8 @@ TEST(QuickTimeTest, PlayRefusesFastFactorsAndStopsBeforeTurning) {
     const QByteArray text = logText(qt);
     EXPECT_TRUE(text.contains("QuickTime::play(3.000000)\n"));
     const int nForcing = int(text.indexOf("Forcing zero rate\n"));
-    EXPECT_GT(nForcing, int(text.indexOf("QuickTime::play(-1.000000)\n", text.indexOf("QuickTime::play(3.0"))));
+    EXPECT_GT(nForcing,
+              int(text.indexOf("QuickTime::play(-1.000000)\n", text.indexOf("QuickTime::play(3.0"))));
     qt.play(0.0f);
     EXPECT_EQ(qt.getMovieRate(), 0.0f);
 }
@@ -228,7 +250,8 @@ TEST(QuickTimeTest, RenderContextAttachedAfterOpening) {
     int nShown = -1;
     for (int i = 0; i < 100 && nShown != 100; ++i) {
         mpv_render_context_update(pRender);
-        if (mpv_render_context_render(pRender, render) >= 0) nShown = readFrameNumber(pixels.data(), 320, 240, int(nStride));
+        if (mpv_render_context_render(pRender, render) >= 0)
+            nShown = readFrameNumber(pixels.data(), 320, 240, int(nStride));
         if (nShown != 100) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         qt.onIdle();
     }

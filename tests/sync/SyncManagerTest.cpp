@@ -1,8 +1,8 @@
-#include "FakePlayer.h"
 #include "sync/SyncManager.h"
+#include "FakePlayer.h"
 
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -11,7 +11,9 @@ constexpr int TEN_HOURS = 10 * 3600 * 600;
 constexpr int FRAME = 24;
 constexpr int SECOND = 600;
 
-CTimeCode tc(const char* psz) { return CTimeCode(psz); }
+CTimeCode tc(const char* psz) {
+    return CTimeCode(psz);
+}
 
 // The internal clock moves by exactly the increment of each step, so it shows the step sizes.
 int stepOnce(int nFrequency, int nRate, int nFrom = 6000) {
@@ -42,7 +44,8 @@ TEST(SyncManagerTest, IncrementFollowsRateAndComputeFrequency) {
     CSyncManager sync;
     sync.setMaster(CSyncManager::MASTER_INTERNAL);
     sync.setRate(24);
-    for (int i = 0; i < 75; ++i) sync.compute();
+    for (int i = 0; i < 75; ++i)
+        sync.compute();
     EXPECT_EQ(sync.getTime(0), SECOND);
 }
 
@@ -99,14 +102,16 @@ TEST(SyncManagerTest, SteppedPlaySeeksOneStepInThreeAndPinsAtTheLimits) {
 
     const int nFrom = TEN_HOURS + 58 * SECOND;
     player.m_seeks.clear();
-    for (int i = 0; i < 9; ++i) sync.compute();
+    for (int i = 0; i < 9; ++i)
+        sync.compute();
     ASSERT_EQ(player.m_seeks.size(), 3u);
     EXPECT_EQ(player.m_seeks[0], nFrom + 80);
     EXPECT_EQ(player.m_seeks[1], nFrom + 4 * 80);
     EXPECT_EQ(player.m_seeks[2], nFrom + 7 * 80);
     EXPECT_EQ(sync.getTime(0), nFrom + 9 * 80); // the clock, not the player, is the position
 
-    for (int i = 0; i < 30; ++i) sync.compute();
+    for (int i = 0; i < 30; ++i)
+        sync.compute();
     EXPECT_EQ(sync.getTime(0), TEN_HOURS + 60 * SECOND);
     EXPECT_EQ(sync.getRate(), 240);
     // The picture was sent to the end once on arrival, and is left alone while pinned there.
@@ -119,7 +124,8 @@ TEST(SyncManagerTest, SteppedPlaySeeksOneStepInThreeAndPinsAtTheLimits) {
     EXPECT_EQ(player.m_fRate, 0.0f);
 
     sync.setRate(-240);
-    for (int i = 0; i < 500; ++i) sync.compute();
+    for (int i = 0; i < 500; ++i)
+        sync.compute();
     EXPECT_EQ(sync.getTime(0), TEN_HOURS);
     EXPECT_EQ(sync.getRate(), -240);
 }
@@ -133,7 +139,8 @@ TEST(SyncManagerTest, PlayerDrivenPlayStopsOneFrameBeforeTheEnd) {
     EXPECT_EQ(player.m_plays.back(), 1.0f);
     // The clock integrates beside the (fake, motionless) player: 59 s 23 frames is end - 48, so the
     // third step lands on end - 24 and the fourth crosses it.
-    for (int i = 0; i < 3; ++i) sync.compute();
+    for (int i = 0; i < 3; ++i)
+        sync.compute();
     EXPECT_EQ(sync.getRate(), 24);
     sync.compute();
     EXPECT_EQ(sync.getRate(), 0);
@@ -146,7 +153,8 @@ TEST(SyncManagerTest, PlayerDrivenPlayStopsOneFrameBeforeTheEnd) {
     sync.setPlayer(&late);
     sync.gotoTime(tc("10:00:00:01"));
     sync.setRate(-24);
-    for (int i = 0; i < 3; ++i) sync.compute();
+    for (int i = 0; i < 3; ++i)
+        sync.compute();
     EXPECT_EQ(sync.getRate(), -24);
     sync.compute();
     EXPECT_EQ(sync.getRate(), 0);
@@ -210,7 +218,8 @@ TEST(SyncManagerTest, JogAccumulatesAndStopsOnItsTarget) {
     sync.jogForward();
     EXPECT_EQ(sync.getJogTarget(), tc("00:00:10:04"));
     EXPECT_EQ(sync.getRate(), 9);
-    for (int i = 0; i < 6; ++i) sync.jogForward();
+    for (int i = 0; i < 6; ++i)
+        sync.jogForward();
     EXPECT_EQ(sync.getRate(), 24);
 
     // Backward after forward starts again from the current position.
@@ -218,7 +227,8 @@ TEST(SyncManagerTest, JogAccumulatesAndStopsOnItsTarget) {
     EXPECT_EQ(sync.getJogState(), -1);
     EXPECT_EQ(sync.getJogTarget(), tc("00:00:10:00"));
     EXPECT_EQ(sync.getRate(), -3);
-    while (sync.getRate() != 0) sync.compute();
+    while (sync.getRate() != 0)
+        sync.compute();
     EXPECT_EQ(player.m_nTime, 6000);
 
     // At the media's end the target stays on the end.
@@ -277,7 +287,8 @@ TEST(SyncManagerTest, WithoutMediaThePlayerMasterStaysAtZero) {
     sync.setPlayer(&player);
     EXPECT_FALSE(sync.gotoTime(tc("00:00:10:00")));
     sync.setRate(24);
-    for (int i = 0; i < 10; ++i) sync.compute();
+    for (int i = 0; i < 10; ++i)
+        sync.compute();
     EXPECT_EQ(sync.getTime(0), 0);
     EXPECT_EQ(sync.getRate(), 0); // crossed the (empty) media's limit
 }
@@ -289,7 +300,8 @@ TEST(SyncManagerTest, TracesStopsAndJogs) {
     sync.init(&player, 1, CTraceLog::TYPE_FILE, dir.path());
     sync.gotoTime(tc("00:00:10:00"));
     sync.jogForward();
-    while (sync.getRate() != 0) sync.compute();
+    while (sync.getRate() != 0)
+        sync.compute();
     QFile log(sync.getLogPath());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QByteArray text = log.readAll();
