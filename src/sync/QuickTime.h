@@ -103,6 +103,12 @@ public:
     mpv_render_context* createRenderContext(mpv_render_param* pParams);
     void freeRenderContext();
     mpv_render_context* getRenderContext() const { return m_pRender; }
+    // The view goes: the movie is closed and the render context freed (with the GL context current).
+    int onDestroy() {
+        close();
+        freeRenderContext();
+        return 0;
+    }
     void setWakeupCallback(void (*pCallback)(void*), void* pContext);
 
     // The picture now shown, as 32-bit BGR0 pixels (tests and tools); empty without picture.
