@@ -11,6 +11,8 @@ namespace {
 constexpr int MAX_CHUNKS_PER_LIST = 12;
 constexpr int MAX_LIST_DEPTH = 8;  // deeper lists are skipped like ordinary chunks
 constexpr int MAX_FMT_SEARCH = 64; // chunks examined when looking for the sample rate
+// Nested lists could make a hostile file re-read its chunks over and over.
+constexpr int MAX_CHUNKS_IN_ALL = 1024;
 constexpr unsigned DEFAULT_SAMPLE_RATE = 48000;
 
 // Offsets inside the "bext" data.
@@ -63,6 +65,7 @@ private:
 
     std::FILE* m_pFile;
     CTraceLog& m_log;
+    int m_nBudget = MAX_CHUNKS_IN_ALL;
     char m_szPending[MAX_LIST_DEPTH + 8] = {};
     char m_szShown[MAX_LIST_DEPTH + 8] = {};
 };
@@ -79,7 +82,7 @@ long long CRiffWalker::walkList(int nDepth) {
 
     for (int nExamined = 0;;) {
         char id[5];
-        if (!readId(id)) return S;
+        if (--m_nBudget < 0 || !readId(id)) return S;
         std::snprintf(m_szPending, sizeof m_szPending, "%.*s%s", nDepth, "\t\t\t\t\t\t\t\t", id);
 
         if (std::strcmp(id, "LIST") == 0 && nDepth < MAX_LIST_DEPTH) {
@@ -105,7 +108,7 @@ long long CRiffWalker::walkList(int nDepth) {
             nCount += 8 + nPadded;
         }
 
-        if (nExamined > 10) {
+        if (nExamined >= MAX_CHUNKS_PER_LIST - 1) {
             m_log.Log("...\n");
             std::fseek(m_pFile, long(nStart + 4 + S), SEEK_SET);
             return S;
