@@ -340,6 +340,7 @@ void CQuickTime::seekMovie(long long nMovieTime) {
         const char* cmd[] = {"frame-step", nullptr};
         ++m_nSeekIssued;
         if (mpv_command_async(m_pMpv, m_nSeekIssued, cmd) < 0) {
+            --m_nSeekIssued; // no reply will come for it
             m_bSeekPending = false;
             m_nStepFrame = -1;
         }
@@ -365,7 +366,10 @@ void CQuickTime::seekMovie(long long nMovieTime) {
     node.format = MPV_FORMAT_NODE_ARRAY;
     node.u.list = &list;
     ++m_nSeekIssued;
-    if (mpv_command_node_async(m_pMpv, m_nSeekIssued, &node) < 0) m_bSeekPending = false;
+    if (mpv_command_node_async(m_pMpv, m_nSeekIssued, &node) < 0) {
+        --m_nSeekIssued; // no reply will come for it
+        m_bSeekPending = false;
+    }
 }
 
 long long CQuickTime::movieTime() {
