@@ -38,8 +38,9 @@ void CVarE::clear() {
         m_log.Log("Clearing shot list...\n");
         m_shots.clear();
         m_log.Log("Clearing line list...\n");
-        m_tracks.clear();
         m_lines.clear();
+        m_tracks.clear();
+        m_bIndexDirty = false;
         m_log.Log("Clearing role list...\n");
         m_roles.clear();
     }
@@ -119,43 +120,56 @@ bool CVarE::shift(int n) {
     for (const CLine& line : m_lines) const_cast<CLine&>(line).shift(n);
     for (const CLoop& loop : m_loops) const_cast<CLoop&>(loop).setTimeCode(loop.getTimeCode() + n);
     for (const CBalise& shot : m_shots) const_cast<CBalise&>(shot).setTimeCode(shot.getTimeCode() + n);
-    m_tracks.clear();
-    for (auto it = m_lines.begin(); it != m_lines.end(); ++it) indexLine(it);
+    indexChanged();
     return true;
 }
 
 // ---------------------------------------------------------------- phrases
 
-void CVarE::indexLine(LineIterator it) { m_tracks[it->getTrack()][it->getStartFrame()] = it; }
-
-void CVarE::unindexLine(LineIterator it) {
-    auto t = m_tracks.find(it->getTrack());
-    if (t != m_tracks.end()) t->second.erase(it->getStartFrame());
+void CVarE::rebuildIndex() const {
+    for (auto& [nTrack, index] : m_tracks) index.clear();
+    for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
+        const int nClosing = it->getFirstClosingSign();
+        m_tracks[it->getTrack()].push_back(
+            {it->getStartFrame(), nClosing < 0 ? INT_MAX : it->m_liste[nClosing].getFrames(), it});
+    }
+    for (auto t = m_tracks.begin(); t != m_tracks.end();)
+        t = t->second.empty() ? m_tracks.erase(t) : std::next(t);
+    m_bIndexDirty = false;
 }
 
 const CVarE::TrackIndex* CVarE::trackIndex(int nTrack) const {
+    if (m_bIndexDirty) rebuildIndex();
     auto t = m_tracks.find(nTrack);
     return t == m_tracks.end() ? nullptr : &t->second;
+}
+
+int CVarE::lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict) {
+    auto it = bStrict ? std::lower_bound(index.begin(), index.end(), nFrame,
+                                         [](const STrackEntry& e, int f) { return e.nStart < f; })
+                      : std::upper_bound(index.begin(), index.end(), nFrame,
+                                         [](int f, const STrackEntry& e) { return f < e.nStart; });
+    return int(it - index.begin()) - 1;
 }
 
 std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) {
     if (line.m_liste.empty()) return {m_lines.end(), false};
     auto result = m_lines.insert(line);
     if (result.second) {
-        indexLine(result.first);
+        indexChanged();
         m_nTrackCount = std::max(m_nTrackCount, line.getTrack() + 1);
     }
     return result;
 }
 
 CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
-    unindexLine(it);
+    indexChanged();
     return m_lines.erase(it);
 }
 
 CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change, bool* pbOk) {
     const CLine before(*it);
-    unindexLine(it);
+    indexChanged();
     auto node = m_lines.extract(it);
     change(node.value());
     bool bOk = !node.value().m_liste.empty();
@@ -170,9 +184,7 @@ CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(
     }
     if (!bOk) {
         result = m_lines.end();
-        indexLine(m_lines.insert(before).first);
-    } else {
-        indexLine(result);
+        m_lines.insert(before);
     }
     if (pbOk) *pbOk = bOk;
     return result;
@@ -188,35 +200,43 @@ CVarE::LineIterator CVarE::lineUpperBound(const CTimeCode& tc, int nTrack) const
 
 CVarE::LineIterator CVarE::getPreviousLine(int nTrack, const CTimeCode& tc, bool bStrict, bool bLoop) const {
     const TrackIndex* pIndex = trackIndex(nTrack);
-    if (!pIndex || pIndex->empty()) return m_lines.end();
-    auto it = bStrict ? pIndex->lower_bound(tc.getFrames()) : pIndex->upper_bound(tc.getFrames());
-    if (it == pIndex->begin()) return m_lines.end();
-    --it;
+    if (!pIndex) return m_lines.end();
+    const int i = lastStartingBefore(*pIndex, tc.getFrames(), bStrict);
+    if (i < 0) return m_lines.end();
+    const STrackEntry& e = (*pIndex)[size_t(i)];
     if (bLoop) {
         auto loop = getPreviousLoop(tc, false);
-        if (loop != m_loops.end() && it->first < loop->getFrames()) return m_lines.end();
+        if (loop != m_loops.end() && e.nStart < loop->getFrames()) return m_lines.end();
     }
-    return it->second;
+    return e.it;
 }
 
 CVarE::LineIterator CVarE::getNextLine(int nTrack, const CTimeCode& tc, bool bStrict, bool bLoop) const {
     const TrackIndex* pIndex = trackIndex(nTrack);
     if (!pIndex) return m_lines.end();
-    auto it = bStrict ? pIndex->upper_bound(tc.getFrames()) : pIndex->lower_bound(tc.getFrames());
-    if (it == pIndex->end()) return m_lines.end();
+    // The first entry after the last one before (or at) the timecode.
+    const size_t i = size_t(lastStartingBefore(*pIndex, tc.getFrames(), !bStrict) + 1);
+    if (i >= pIndex->size()) return m_lines.end();
+    const STrackEntry& e = (*pIndex)[i];
     if (bLoop) {
         auto loop = loopUpperBound(tc);
-        if (loop != m_loops.end() && it->first >= loop->getFrames()) return m_lines.end();
+        if (loop != m_loops.end() && e.nStart >= loop->getFrames()) return m_lines.end();
     }
-    return it->second;
+    return e.it;
 }
 
 CVarE::LineIterator CVarE::getLineAt(int nTrack, const CTimeCode& tc, bool bLoop) const {
-    LineIterator it = getPreviousLine(nTrack, tc, false, bLoop);
-    if (it == m_lines.end()) return it;
-    const int nClosing = it->getFirstClosingSign();
-    if (nClosing >= 0 && it->m_liste[nClosing].getFrames() < tc.getFrames()) return m_lines.end();
-    return it;
+    const TrackIndex* pIndex = trackIndex(nTrack);
+    if (!pIndex) return m_lines.end();
+    const int i = lastStartingBefore(*pIndex, tc.getFrames(), false);
+    if (i < 0) return m_lines.end();
+    const STrackEntry& e = (*pIndex)[size_t(i)];
+    if (e.nClose < tc.getFrames()) return m_lines.end();
+    if (bLoop) {
+        auto loop = getPreviousLoop(tc, false);
+        if (loop != m_loops.end() && e.nStart < loop->getFrames()) return m_lines.end();
+    }
+    return e.it;
 }
 
 std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) const {
@@ -230,14 +250,26 @@ std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) cons
             best = {it, i};
         }
     };
+    if (m_bIndexDirty) rebuildIndex();
     for (const auto& [nTrack, index] : m_tracks) consider(getLineAt(nTrack, tc, true));
-    consider(lineUpperBound(tc, INT_MAX));
+    // Then the first phrase that starts after the timecode, on any track (the lowest track at a tie).
+    LineIterator first = m_lines.end();
+    int nFirstStart = INT_MAX;
+    for (const auto& [nTrack, index] : m_tracks) {
+        const size_t i = size_t(lastStartingBefore(index, tc.getFrames(), false) + 1);
+        if (i < index.size() && index[i].nStart < nFirstStart) {
+            nFirstStart = index[i].nStart;
+            first = index[i].it;
+        }
+    }
+    consider(first);
     return best;
 }
 
 std::pair<CVarE::LineIterator, int> CVarE::getPreviousSign(const CTimeCode& tc) const {
     std::pair<LineIterator, int> best{m_lines.end(), -1};
     int nBestFrame = -1;
+    if (m_bIndexDirty) rebuildIndex();
     for (auto t = m_tracks.rbegin(); t != m_tracks.rend(); ++t) {
         LineIterator it = getPreviousLine(t->first, tc, true, false);
         if (it == m_lines.end()) continue;

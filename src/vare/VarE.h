@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <vector>
 
 // Receives the bookmarks found in a script file (the application shows them in its position menu).
 class IBookmarkSink {
@@ -71,6 +72,8 @@ public:
 
     // --- files (VarE XML and the legacy detection format)
     bool load(const QString& strPath, IBookmarkSink* pBookmarks = nullptr);
+    // The same from the bytes of a file already read; strPath names it in the log.
+    bool loadFromData(const QByteArray& data, const QString& strPath, IBookmarkSink* pBookmarks = nullptr);
     bool store(const QString& strPath, const QString& strVersion = QStringLiteral(TAVORIN_VERSION));
     bool importDet(const QString& strPath);
 
@@ -87,7 +90,9 @@ public:
     void setLastTrack(int n) { m_nLastTrack = n; }
     int getTrackCount() const { return m_nTrackCount; }
     int getFrameRate() const { return m_nFrameRate; }
+    void setFrameRate(int n) { m_nFrameRate = n; }
     bool isDropFrame() const { return m_bDropFrame; }
+    void setDropFrame(bool b) { m_bDropFrame = b; }
     // The number the first loop carries: the first loop's when there are loops, else the header's.
     int getFirstLoopNumber() const;
     // Sets the header's first loop number and, when above 0, renumbers every loop from it.
@@ -106,7 +111,10 @@ public:
     // is returned with *pbOk false. Returns the phrase's new position.
     LineIterator updateLine(LineIterator it, const std::function<void(CLine&)>& change, bool* pbOk = nullptr);
     // Changes that cannot move a phrase (text, flags, links, types) may be made in place.
-    CLine& editLine(LineIterator it) { return const_cast<CLine&>(*it); }
+    CLine& editLine(LineIterator it) {
+        indexChanged(); // a type change can open or close the phrase
+        return const_cast<CLine&>(*it);
+    }
 
     LineIterator lineLowerBound(const CTimeCode& tc, int nTrack) const;
     LineIterator lineUpperBound(const CTimeCode& tc, int nTrack) const;
@@ -150,10 +158,19 @@ public:
     CRole& editRole(RoleIterator it) { return const_cast<CRole&>(*it); }
 
 private:
-    using TrackIndex = std::map<int, LineIterator>; // first frame -> phrase, one map per track
-    void indexLine(LineIterator it);
-    void unindexLine(LineIterator it);
+    // Per track, the phrases in time order in one contiguous array: the band's look-ups binary-search
+    // it without touching the phrases themselves. Rebuilt on the first look-up after a change.
+    struct STrackEntry {
+        int nStart;
+        int nClose; // frame of the first closing sign, INT_MAX for an open phrase
+        LineIterator it;
+    };
+    using TrackIndex = std::vector<STrackEntry>;
+    void indexChanged() { m_bIndexDirty = true; }
+    void rebuildIndex() const;
     const TrackIndex* trackIndex(int nTrack) const;
+    // Index of the last entry starting at or before nFrame (strictly before when bStrict), -1 if none.
+    static int lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict);
 
     CTraceLog m_log;
     std::array<QString, H_COUNT> m_aHeader;
@@ -162,7 +179,8 @@ private:
     int m_nLastTrack = 0;
     int m_nTrackCount = 0;
     LineSet m_lines;
-    std::map<int, TrackIndex> m_tracks;
+    mutable std::map<int, TrackIndex> m_tracks;
+    mutable bool m_bIndexDirty = false;
     RoleSet m_roles;
     LoopSet m_loops;
     ShotSet m_shots;

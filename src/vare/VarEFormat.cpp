@@ -286,15 +286,19 @@ void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
 // =========================================================================== load
 
 bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
+    QFile file(strPath);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(MAX_FILE_SIZE + 1);
+    if (data.size() > MAX_FILE_SIZE) data.clear();
+    return loadFromData(data, strPath, pBookmarks);
+}
+
+bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookmarkSink* pBookmarks) {
     const QByteArray path = utf8(strPath);
     m_log.Log("CVarE::load(%s) => Lecture du fichier...\n", path.constData());
     ensureXmlPlatform();
     clear();
-
-    QFile file(strPath);
-    QByteArray data;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(MAX_FILE_SIZE + 1);
-    if (data.isEmpty() || data.size() > MAX_FILE_SIZE) {
+    if (data.isEmpty()) {
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
         return false;
     }
@@ -377,7 +381,7 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
             else if (attrIs(r, u"gender", u"female")) role.m_nGender = CRole::GENDER_FEMALE;
             role.m_strDescription = attrString(r, u"description");
             role.setColor(parseColor(attr(r, u"color")));
-            m_log.Log("%s\n", utf8(role.m_strName).constData());
+            if (m_log.isLogOn()) m_log.Log("%s\n", utf8(role.m_strName).constData());
             if (!addRole(role).second) m_log.Log("Role en doublon : %s\n", utf8(role.m_strName).constData());
         }
     }
@@ -418,15 +422,16 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
                 }
             }
             const QString strRole = attrString(l, u"role");
-            m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
-                        utf8(line.m_strText).constData());
+            if (m_log.isLogOn(CTraceLog::MASK_UPDATES))
+                m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
+                            utf8(line.m_strText).constData());
             if (!strRole.isEmpty()) {
                 const CRole* pRole = byId.value(strRole, nullptr);
                 if (pRole)
                     line.setRole(pRole);
                 else
                     m_log.Log("id inconnu : %s\n", utf8(strRole).constData());
-            } else {
+            } else if (m_log.isLogOn()) {
                 m_log.Log("phrase non attribuée (%s) : %s\n",
                           line.m_liste.empty() ? TC_INVALID.getText() : line.m_liste.front().getTimeCode().getText(),
                           utf8(line.m_strText).constData());
