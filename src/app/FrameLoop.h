@@ -1,0 +1,57 @@
+#pragma once
+
+#include "sync/ClockDriver.h"
+
+#include <QObject>
+
+class CSyncManager;
+class QTimer;
+
+// Keeps the band drawing while the clock runs: each frame advances the clock (once per compute
+// period really elapsed, see CClockDriver) and asks the band for the next frame. It stops when the
+// clock stops and is started again by the transport.
+//
+// Until a band view is attached the frames come from a timer at the display's refresh period. A band
+// view paces the loop itself: attach it with setFrameSource(view, SIGNAL(frameSwapped())) and the
+// loop answers each swap by stepping the clock and emitting frameRequested() (connect it to update()).
+class CFrameLoop : public QObject {
+    Q_OBJECT
+public:
+    CFrameLoop(CSyncManager& sync, QObject* pParent = nullptr);
+
+    // A source emitting one signal per presented frame; nullptr goes back to the timer.
+    void setFrameSource(QObject* pSource, const char* pszSignal);
+    void setRefreshPeriod(int nMs);
+    int refreshPeriod() const { return m_nPeriodMs; }
+
+    // Starts the loop when the clock runs (or a jog is under way); harmless when it already runs.
+    void wake();
+    bool isRunning() const { return m_bRunning; }
+    // One frame at the current position while the clock stands (after a jump).
+    void requestFrame() { emit frameRequested(); }
+    // Frames run since the loop was created (tests, diagnostics).
+    long long frameCount() const { return m_nFrames; }
+    CClockDriver& driver() { return m_driver; }
+
+signals:
+    // The band must draw a frame at the clock's new position.
+    void frameRequested();
+    // The loop started or stopped.
+    void runningChanged(bool bRunning);
+
+public slots:
+    // One frame: the clock steps, the band is asked to draw; the loop stops when the clock stands.
+    void onFrame();
+
+private:
+    bool clockMoves() const;
+    void setRunning(bool b);
+
+    CSyncManager& m_sync;
+    CClockDriver m_driver;
+    QTimer* m_pTimer;
+    QObject* m_pSource = nullptr;
+    int m_nPeriodMs = 16;
+    bool m_bRunning = false;
+    long long m_nFrames = 0;
+};
