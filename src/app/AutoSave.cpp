@@ -13,7 +13,8 @@ CAutoSave::CAutoSave(CTraceLog& log, QObject* pParent) : QObject(pParent), m_log
 CAutoSave::~CAutoSave() {
     waitForAll();
     // Their finished handlers will not run once this object is gone.
-    for (QThread* p : m_threads) delete p;
+    for (QThread* p : m_threads)
+        delete p;
 }
 
 QString CAutoSave::baseName(const QString& strTitle) {
@@ -24,7 +25,8 @@ QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString&
     return strAutoSaveFolder + QLatin1Char('/') + baseName(strTitle);
 }
 
-QString CAutoSave::backupFile(const QString& strAutoSaveFolder, const QString& strTitle, const QDateTime& when) {
+QString CAutoSave::backupFile(const QString& strAutoSaveFolder, const QString& strTitle,
+                              const QDateTime& when) {
     return backupFolder(strAutoSaveFolder, strTitle) + QLatin1Char('/') + baseName(strTitle) +
            when.toString(QStringLiteral(" yyyy-MM-dd HH'h'mm")) + QStringLiteral(".vare.bak");
 }
@@ -35,7 +37,8 @@ QStringList CAutoSave::backups(const QString& strFolder) {
         return a.lastModified() < b.lastModified();
     });
     QStringList paths;
-    for (const QFileInfo& fi : list) paths << fi.absoluteFilePath();
+    for (const QFileInfo& fi : list)
+        paths << fi.absoluteFilePath();
     return paths;
 }
 
@@ -56,8 +59,8 @@ QDateTime CAutoSave::newestBackupTime(const QString& strAutoSaveFolder, const QS
     return QFileInfo(list.last()).lastModified();
 }
 
-QString CAutoSave::save(const CVarE& script, const CTimeCode& tcLastPosition, const QString& strAutoSaveFolder, const QString& strTitle,
-                        const QDateTime& when) {
+QString CAutoSave::save(const CVarE& script, const CTimeCode& tcLastPosition,
+                        const QString& strAutoSaveFolder, const QString& strTitle, const QDateTime& when) {
     auto pSnapshot = std::make_unique<CVarE>();
     pSnapshot->copyFrom(script);
     pSnapshot->setLastPosition(tcLastPosition);
@@ -87,5 +90,6 @@ QString CAutoSave::save(const CVarE& script, const CTimeCode& tcLastPosition, co
 
 void CAutoSave::waitForAll() {
     const std::vector<QThread*> threads = m_threads;
-    for (QThread* p : threads) p->wait();
+    for (QThread* p : threads)
+        p->wait();
 }

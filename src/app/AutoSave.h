@@ -30,7 +30,8 @@ public:
     // Title without a trailing ".vare" (exact case).
     static QString baseName(const QString& strTitle);
     static QString backupFolder(const QString& strAutoSaveFolder, const QString& strTitle);
-    static QString backupFile(const QString& strAutoSaveFolder, const QString& strTitle, const QDateTime& when);
+    static QString backupFile(const QString& strAutoSaveFolder, const QString& strTitle,
+                              const QDateTime& when);
     // The backups of a folder, oldest first.
     static QStringList backups(const QString& strFolder);
     // Deletes the oldest backups so that KEPT - 1 remain; returns how many went.
@@ -41,8 +42,8 @@ public:
 
     // One tick: snapshot of the script (with its last position set), prune, then the thread writes.
     // Returns the file being written.
-    QString save(const CVarE& script, const CTimeCode& tcLastPosition, const QString& strAutoSaveFolder, const QString& strTitle,
-                 const QDateTime& when = QDateTime::currentDateTime());
+    QString save(const CVarE& script, const CTimeCode& tcLastPosition, const QString& strAutoSaveFolder,
+                 const QString& strTitle, const QDateTime& when = QDateTime::currentDateTime());
     // Waits for every write under way (tests, exit).
     void waitForAll();
 

@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
-QAction* CCommands::add(int nId, const QString& strCaption, const QList<QKeySequence>& keys, bool bCheckable) {
+QAction* CCommands::add(int nId, const QString& strCaption, const QList<QKeySequence>& keys,
+                        bool bCheckable) {
     auto* pAction = new QAction(strCaption, this);
     pAction->setData(nId);
     pAction->setShortcuts(keys);

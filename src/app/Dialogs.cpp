@@ -22,7 +22,8 @@ QDialogButtonBox* okCancel(QDialog* pDlg) {
 }
 } // namespace
 
-CGoToDlg::CGoToDlg(QWidget* pParent, const QString& strCaption) : QDialog(pParent), m_pEdit(new CTimeCodeEdit(this)) {
+CGoToDlg::CGoToDlg(QWidget* pParent, const QString& strCaption)
+    : QDialog(pParent), m_pEdit(new CTimeCodeEdit(this)) {
     setWindowTitle(strCaption);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pEdit);

@@ -15,7 +15,8 @@
 namespace {
 // Key helpers: the numeric keypad is told apart from the main keys.
 QKeySequence pad(int nKey, int nModifiers = 0) {
-    return QKeySequence(QKeyCombination(Qt::KeyboardModifiers(nModifiers) | Qt::KeypadModifier, Qt::Key(nKey)));
+    return QKeySequence(
+        QKeyCombination(Qt::KeyboardModifiers(nModifiers) | Qt::KeypadModifier, Qt::Key(nKey)));
 }
 QKeySequence key(int nKey, int nModifiers = 0) {
     return QKeySequence(QKeyCombination(Qt::KeyboardModifiers(nModifiers), Qt::Key(nKey)));
@@ -107,7 +108,8 @@ void CMainFrame::buildMenus() {
     item(sub, Cmd::EDIT_TRACK_4, "Piste 4\tF8", {key(Qt::Key_F8)});
     m->addSeparator();
     sub = m->addMenu(QStringLiteral("Ajouter un signe"));
-    item(sub, Cmd::SIGN_OPEN_START, "Début de phrase ouverte\tEntrée/2", {pad(Qt::Key_Enter), pad(Qt::Key_2)});
+    item(sub, Cmd::SIGN_OPEN_START, "Début de phrase ouverte\tEntrée/2",
+         {pad(Qt::Key_Enter), pad(Qt::Key_2)});
     item(sub, Cmd::SIGN_OPEN_END, "Fin de phrase ouverte\tEntrée/3", {pad(Qt::Key_3)});
     sub->addSeparator();
     item(sub, Cmd::SIGN_CLOSED_START, "Début de phrase fermée\tCtrl+Entrée/Ctrl+2",
@@ -158,10 +160,10 @@ void CMainFrame::buildMenus() {
     item(m, Cmd::CONTROL_JOG_FORWARD, "Jog avant", {key(Qt::Key_F18)});
     item(m, Cmd::CONTROL_JOG_BACKWARD, "Jog arrière", {key(Qt::Key_F17)});
     sub = m->addMenu(QStringLiteral("Shu&ttle"));
-    static const char* const SHUTTLE[14] = {"Arrière x10",   "Arrière x3",   "Arrière x1",  "Arrière x0.75",
-                                            "Arrière x0.5",  "Arrière x0.25", "Arrière x0.125", "Avant x0.125",
-                                            "Avant x0.25",   "Avant x0.5",   "Avant x0.75", "Avant x1",
-                                            "Avant x3",      "Avant x10"};
+    static const char* const SHUTTLE[14] = {
+        "Arrière x10",   "Arrière x3",     "Arrière x1",   "Arrière x0.75", "Arrière x0.5",
+        "Arrière x0.25", "Arrière x0.125", "Avant x0.125", "Avant x0.25",   "Avant x0.5",
+        "Avant x0.75",   "Avant x1",       "Avant x3",     "Avant x10"};
     for (int i = 0; i < 14; ++i) {
         // Reverse speeds on Alt+F13 to Alt+F19, forward ones on Shift+F13 to Shift+F19.
         const QKeySequence k = i < 7 ? key(Qt::Key_F13 + i, ALT) : key(Qt::Key_F13 + (i - 7), SHIFT);
@@ -171,8 +173,10 @@ void CMainFrame::buildMenus() {
     item(m, Cmd::CONTROL_PREVIOUS_SIGN, "Signe précédent\tGauche", {key(Qt::Key_Left)});
     item(m, Cmd::CONTROL_NEXT_SIGN, "Signe suivant\tDroite", {key(Qt::Key_Right)});
     item(m, Cmd::CONTROL_PREVIOUS_LINE, "Phrase précédente\tTab/F9", {key(Qt::Key_Tab), key(Qt::Key_F9)});
-    item(m, Cmd::CONTROL_NEXT_LINE, "Phrase suivante\tMaj+Tab/F10", {key(Qt::Key_Backtab, SHIFT), key(Qt::Key_F10)});
-    item(m, Cmd::CONTROL_PREVIOUS_ROLE_LINE, "Phrase précédente de ce rôle\tCtrl+F9", {key(Qt::Key_F9, CTRL)});
+    item(m, Cmd::CONTROL_NEXT_LINE, "Phrase suivante\tMaj+Tab/F10",
+         {key(Qt::Key_Backtab, SHIFT), key(Qt::Key_F10)});
+    item(m, Cmd::CONTROL_PREVIOUS_ROLE_LINE, "Phrase précédente de ce rôle\tCtrl+F9",
+         {key(Qt::Key_F9, CTRL)});
     item(m, Cmd::CONTROL_NEXT_ROLE_LINE, "Phrase suivante de ce rôle\tCtrl+F10", {key(Qt::Key_F10, CTRL)});
     item(m, Cmd::CONTROL_PREVIOUS_LOOP, "Boucle précédente\tF11", {key(Qt::Key_F11)});
     item(m, Cmd::CONTROL_NEXT_LOOP, "Boucle suivante\tF12", {key(Qt::Key_F12)});
@@ -197,7 +201,8 @@ void CMainFrame::buildMenus() {
     m = menu(QStringLiteral("&Affichage"));
     item(m, Cmd::VIEW_DETECTION, "Détection\tCtrl+Alt+F9", {key(Qt::Key_F9, CTRL | ALT)});
     item(m, Cmd::VIEW_GRID, "Grille et Signes\tCtrl+Alt+F10", {key(Qt::Key_F10, CTRL | ALT)});
-    item(m, Cmd::VIEW_FULL_SCREEN, "&Plein écran\tAlt+Entrée", {key(Qt::Key_Return, ALT), pad(Qt::Key_Enter, ALT)}, true);
+    item(m, Cmd::VIEW_FULL_SCREEN, "&Plein écran\tAlt+Entrée",
+         {key(Qt::Key_Return, ALT), pad(Qt::Key_Enter, ALT)}, true);
     m->addSeparator();
     item(m, Cmd::VIEW_ZOOM_IN, "&Zoom avant\tPlus", {pad(Qt::Key_Plus)});
     item(m, Cmd::VIEW_ZOOM_OUT, "Zoom &arrière\tMoins", {pad(Qt::Key_Minus)});
@@ -250,7 +255,8 @@ void CMainFrame::rebuildBookmarkEntries() {
     if (marks.isEmpty()) return;
     m_bookmarkEntries.push_back(m_pPositionMenu->addSeparator());
     for (const auto& [nFrame, b] : marks.items()) {
-        QAction* p = m_pPositionMenu->addAction(QStringLiteral("[") + b.tc.toString() + QStringLiteral("] ") + b.strLabel);
+        QAction* p = m_pPositionMenu->addAction(QStringLiteral("[") + b.tc.toString() + QStringLiteral("] ") +
+                                                b.strLabel);
         const int nId = b.nId;
         p->setData(nId);
         connect(p, &QAction::triggered, this, [this, nId] { m_app.gotoBookmark(nId); });
@@ -293,17 +299,26 @@ void CMainFrame::startAutoSave(int nPeriodMs) {
 
 void CMainFrame::showWithCommand(int nShowCmd) {
     switch (nShowCmd) {
-    case 3: showMaximized(); break;          // maximised
-    case 2: case 6: case 7: showMinimized(); break;
-    default: show(); break;
+    case 3:
+        showMaximized();
+        break; // maximised
+    case 2:
+    case 6:
+    case 7:
+        showMinimized();
+        break;
+    default:
+        show();
+        break;
     }
 }
 
 void CMainFrame::restorePlacement() {
     CSettingsStore& s = m_app.settings();
     if (s.get(Settings::PlacementRemember) == 0) return;
-    const QRect r(QPoint(s.get(Settings::MainScreenPositionLeft), s.get(Settings::MainScreenPositionTop)),
-                  QPoint(s.get(Settings::MainScreenPositionRight) - 1, s.get(Settings::MainScreenPositionBottom) - 1));
+    const QRect r(
+        QPoint(s.get(Settings::MainScreenPositionLeft), s.get(Settings::MainScreenPositionTop)),
+        QPoint(s.get(Settings::MainScreenPositionRight) - 1, s.get(Settings::MainScreenPositionBottom) - 1));
     if (r.width() > 100 && r.height() > 100) setGeometry(r);
 }
 
@@ -346,7 +361,12 @@ void CMainFrame::dropEvent(QDropEvent* pEvent) {
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
     pEvent->acceptProposedAction();
     activateWindow();
+    openDroppedFiles(urls);
+}
+
+bool CMainFrame::openDroppedFiles(const QList<QUrl>& urls) {
     // Like the open command: one file, after the question about unsaved changes.
-    const QString strPath = urls.first().toLocalFile();
-    if (m_app.document().SaveModified()) m_app.document().openDocumentFile(strPath);
+    if (urls.isEmpty() || !urls.first().isLocalFile()) return false;
+    if (!m_app.document().SaveModified()) return false;
+    return m_app.document().openDocumentFile(urls.first().toLocalFile());
 }

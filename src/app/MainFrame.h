@@ -41,7 +41,12 @@ public:
     // Shows the window as the "ShowCmd" setting says.
     void showWithCommand(int nShowCmd);
 
-    QMenu* menu(int nIndex) const { return nIndex >= 0 && nIndex < int(m_menus.size()) ? m_menus[size_t(nIndex)] : nullptr; }
+    // Files dropped on the window: the first one is opened.
+    bool openDroppedFiles(const QList<QUrl>& urls);
+
+    QMenu* menu(int nIndex) const {
+        return nIndex >= 0 && nIndex < int(m_menus.size()) ? m_menus[size_t(nIndex)] : nullptr;
+    }
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;

@@ -12,11 +12,20 @@ QMessageBox::StandardButton CPrompts::message(const QString& strText, EIcon eIco
                                               QMessageBox::StandardButton defaultButton) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (eIcon) {
-    case ICON_INFORMATION: icon = QMessageBox::Information; break;
-    case ICON_QUESTION: icon = QMessageBox::Question; break;
-    case ICON_EXCLAMATION: icon = QMessageBox::Warning; break;
-    case ICON_ERROR: icon = QMessageBox::Critical; break;
-    case ICON_NONE: break;
+    case ICON_INFORMATION:
+        icon = QMessageBox::Information;
+        break;
+    case ICON_QUESTION:
+        icon = QMessageBox::Question;
+        break;
+    case ICON_EXCLAMATION:
+        icon = QMessageBox::Warning;
+        break;
+    case ICON_ERROR:
+        icon = QMessageBox::Critical;
+        break;
+    case ICON_NONE:
+        break;
     }
     QMessageBox box(icon, QStringLiteral("Tavorin"), strText, buttons, m_pParent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
@@ -25,19 +34,22 @@ QMessageBox::StandardButton CPrompts::message(const QString& strText, EIcon eIco
         QMessageBox::StandardButton button;
         const char* text;
     };
-    static const SCaption captions[] = {{QMessageBox::Yes, "&Oui"},    {QMessageBox::No, "&Non"},
-                                        {QMessageBox::Cancel, "Annuler"}, {QMessageBox::Ok, "OK"}};
+    static const SCaption captions[] = {{QMessageBox::Yes, "&Oui"},
+                                        {QMessageBox::No, "&Non"},
+                                        {QMessageBox::Cancel, "Annuler"},
+                                        {QMessageBox::Ok, "OK"}};
     for (const SCaption& c : captions)
         if (QAbstractButton* p = box.button(c.button)) p->setText(QString::fromUtf8(c.text));
     return QMessageBox::StandardButton(box.exec());
 }
 
-QString CPrompts::getOpenFileName(const QString& strCaption, const QString& strDirOrFile, const QString& strFilter) {
+QString CPrompts::getOpenFileName(const QString& strCaption, const QString& strDirOrFile,
+                                  const QString& strFilter) {
     return QFileDialog::getOpenFileName(m_pParent, strCaption, strDirOrFile, strFilter);
 }
 
-QString CPrompts::getSaveFileName(const QString& strCaption, const QString& strDirOrFile, const QString& strFilter,
-                                  const QString& strDefaultSuffix) {
+QString CPrompts::getSaveFileName(const QString& strCaption, const QString& strDirOrFile,
+                                  const QString& strFilter, const QString& strDefaultSuffix) {
     QFileDialog dialog(m_pParent, strCaption, strDirOrFile, strFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(strDefaultSuffix);

@@ -17,9 +17,9 @@ public:
     virtual ~IPrompts() = default;
 
     // Shows a message with the given buttons and returns the button chosen.
-    virtual QMessageBox::StandardButton message(const QString& strText, EIcon eIcon,
-                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
+    virtual QMessageBox::StandardButton
+    message(const QString& strText, EIcon eIcon, QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton) = 0;
     // File dialogs; an empty string when cancelled. The filter uses Qt's ";;" form.
     virtual QString getOpenFileName(const QString& strCaption, const QString& strDirOrFile,
                                     const QString& strFilter) = 0;
@@ -46,9 +46,11 @@ class CPrompts : public IPrompts {
 public:
     void setParent(QWidget* pParent) { m_pParent = pParent; }
 
-    QMessageBox::StandardButton message(const QString& strText, EIcon eIcon, QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton message(const QString& strText, EIcon eIcon,
+                                        QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton defaultButton) override;
-    QString getOpenFileName(const QString& strCaption, const QString& strDirOrFile, const QString& strFilter) override;
+    QString getOpenFileName(const QString& strCaption, const QString& strDirOrFile,
+                            const QString& strFilter) override;
     QString getSaveFileName(const QString& strCaption, const QString& strDirOrFile, const QString& strFilter,
                             const QString& strDefaultSuffix) override;
     CTimeCode askTimeCode(const QString& strCaption, const CTimeCode& tcInitial) override;

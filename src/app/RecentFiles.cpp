@@ -21,14 +21,16 @@ void CRecentFiles::load(const CSettingsStore& settings) {
 }
 
 void CRecentFiles::save(CSettingsStore& settings) const {
-    for (int i = 0; i < SIZE; ++i) settings.WriteProfileString(SECTION, key(i), i < m_files.size() ? m_files[i] : QString());
+    for (int i = 0; i < SIZE; ++i)
+        settings.WriteProfileString(SECTION, key(i), i < m_files.size() ? m_files[i] : QString());
 }
 
 void CRecentFiles::add(const QString& strPath) {
     const QString str = QFileInfo(strPath).absoluteFilePath();
     m_files.removeAll(str);
     m_files.prepend(str);
-    while (m_files.size() > SIZE) m_files.removeLast();
+    while (m_files.size() > SIZE)
+        m_files.removeLast();
     emit changed();
 }
 

@@ -4,7 +4,8 @@
 #include <QLocalSocket>
 #include <unistd.h>
 
-CSingleInstance::CSingleInstance(const QString& strName, QObject* pParent) : QObject(pParent), m_strName(strName) {}
+CSingleInstance::CSingleInstance(const QString& strName, QObject* pParent)
+    : QObject(pParent), m_strName(strName) {}
 
 CSingleInstance::~CSingleInstance() = default;
 

@@ -20,7 +20,8 @@ int CSyncApp::GetProfileInt(const QString& section, const QString& key, int nDef
 bool CSyncApp::WriteProfileInt(const QString& section, const QString& key, int nValue) {
     return m_pSettings->WriteProfileInt(section, key, nValue);
 }
-QString CSyncApp::GetProfileString(const QString& section, const QString& key, const QString& strDefault) const {
+QString CSyncApp::GetProfileString(const QString& section, const QString& key,
+                                   const QString& strDefault) const {
     return m_pSettings->GetProfileString(section, key, strDefault);
 }
 bool CSyncApp::WriteProfileString(const QString& section, const QString& key, const QString& strValue) {
@@ -35,7 +36,8 @@ bool CSyncApp::InitInstance(const QString& strFile) {
     m_pSettings = std::make_unique<CSettingsStore>(m_strProgramFolder);
 
     QString strDocuments = m_options.strDocumentsFolder;
-    if (strDocuments.isEmpty()) strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (strDocuments.isEmpty())
+        strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     m_strDataFolder = strDocuments + QStringLiteral("/Tavorin");
     m_strAutoSaveFolder = m_strDataFolder + QStringLiteral("/Autosave");
     m_strLogFolder = m_strDataFolder + QStringLiteral("/Log");
@@ -44,7 +46,8 @@ bool CSyncApp::InitInstance(const QString& strFile) {
 
     // The console is the terminal the program was started from; nothing to create.
     const int nLevel = m_pSettings->get(Settings::AppLogLevel);
-    if (nLevel != 0) Open(m_pSettings->get(Settings::AppLogType), nLevel, m_strLogFolder, QStringLiteral("app"));
+    if (nLevel != 0)
+        Open(m_pSettings->get(Settings::AppLogType), nLevel, m_strLogFolder, QStringLiteral("app"));
     Log("Log initialised\n");
     CLogIndent indent(*this);
 
@@ -60,10 +63,11 @@ bool CSyncApp::InitInstance(const QString& strFile) {
     Log("Data path : %s\n", qUtf8Printable(m_strDataFolder));
     Log("Log path : %s\n", qUtf8Printable(m_strLogFolder));
 
-    m_sync.init(&m_qt, m_pSettings->get(Settings::SyncManagerLogLevel), m_pSettings->get(Settings::SyncManagerLogType),
-                m_strLogFolder);
+    m_sync.init(&m_qt, m_pSettings->get(Settings::SyncManagerLogLevel),
+                m_pSettings->get(Settings::SyncManagerLogType), m_strLogFolder);
 
-    m_qt.openLog(m_pSettings->get(Settings::QTLogLevel), m_pSettings->get(Settings::QTLogType), m_strLogFolder);
+    m_qt.openLog(m_pSettings->get(Settings::QTLogLevel), m_pSettings->get(Settings::QTLogType),
+                 m_strLogFolder);
     if (!m_qt.initialize(m_options.bHeadless ? CQuickTime::OUTPUT_NONE : CQuickTime::OUTPUT_RENDER)) {
         m_pPrompts->message(
             QStringLiteral("Tavorin nécessite que la bibliothèque libmpv soit installée pour fonctionner."),

@@ -42,7 +42,8 @@ public:
     CSettingsStore& settings() { return *m_pSettings; }
     int GetProfileInt(const QString& section, const QString& key, int nDefault) const;
     bool WriteProfileInt(const QString& section, const QString& key, int nValue);
-    QString GetProfileString(const QString& section, const QString& key, const QString& strDefault = {}) const;
+    QString GetProfileString(const QString& section, const QString& key,
+                             const QString& strDefault = {}) const;
     bool WriteProfileString(const QString& section, const QString& key, const QString& strValue);
 
     // --- folders (no trailing separator)

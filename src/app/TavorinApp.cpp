@@ -38,7 +38,8 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pDoc = new CVarEDoc(*this, this);
         m_pFrameLoop = new CFrameLoop(m_sync, this);
         if (QScreen* pScreen = QGuiApplication::primaryScreen())
-            if (pScreen->refreshRate() > 1.0) m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
+            if (pScreen->refreshRate() > 1.0)
+                m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
         registerCommands();
@@ -50,7 +51,8 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     m_qt.setWakeupCallback(
         [](void* p) {
             auto* pApp = static_cast<CTavorinApp*>(p);
-            QMetaObject::invokeMethod(pApp, [pApp] { pApp->player().onIdle(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                pApp, [pApp] { pApp->player().onIdle(); }, Qt::QueuedConnection);
         },
         this);
 
@@ -58,7 +60,8 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     {
         CLogIndent inner(*this);
         // A file that cannot be opened leaves a new document, and the program runs on.
-        if ((strFile.isEmpty() || !m_pDoc->openDocumentFile(strFile)) && !m_bNewDocCreated) m_pDoc->OnNewDocument();
+        if ((strFile.isEmpty() || !m_pDoc->openDocumentFile(strFile)) && !m_bNewDocCreated)
+            m_pDoc->OnNewDocument();
     }
     Log("ProcessShellCommand() => Ok\n");
 
@@ -67,12 +70,14 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     Log("ShowWindow(%p)\n", static_cast<void*>(m_pMainFrame));
     if (m_options.bShowWindow) m_pMainFrame->showWithCommand(settings().get(Settings::ShowCmd));
 
-    if (settings().get(Settings::EnableAutoSave) != 0) m_pMainFrame->startAutoSave(settings().get(Settings::AutoSaveTimer));
+    if (settings().get(Settings::EnableAutoSave) != 0)
+        m_pMainFrame->startAutoSave(settings().get(Settings::AutoSaveTimer));
     m_pMainFrame->removeControlScreenEntry();
 
     if (settings().get(Settings::FirstRun) != 0) {
         if (prompts().yesNo(
-                QStringLiteral("Bienvenue dans Tavorin %1 !\nVoulez-vous consulter les notes de version ?").arg(VERSION)))
+                QStringLiteral("Bienvenue dans Tavorin %1 !\nVoulez-vous consulter les notes de version ?")
+                    .arg(VERSION)))
             m_pCommands->trigger(Cmd::HELP_RELEASE_NOTES);
         settings().set(Settings::FirstRun, 0);
     }
@@ -293,7 +298,8 @@ void CTavorinApp::OnAudioVersion() {
 
 void CTavorinApp::OnViewDeinterlace() {
     m_bDeinterlace = !m_bDeinterlace;
-    m_qt.setPlayHints(m_bDeinterlace ? CQuickTime::HINT_DEINTERLACE_FIELDS : 0, CQuickTime::HINT_DEINTERLACE_FIELDS);
+    m_qt.setPlayHints(m_bDeinterlace ? CQuickTime::HINT_DEINTERLACE_FIELDS : 0,
+                      CQuickTime::HINT_DEINTERLACE_FIELDS);
     updateCommandStates();
 }
 
@@ -323,9 +329,9 @@ void CTavorinApp::OnFileOpenBackup() {
     if (strBackup.isEmpty()) return;
     const QString strName = QFileInfo(strBackup).completeBaseName(); // "film 2008-03-14 09h05.vare"
     const QString strBase = strName.left(std::max<qsizetype>(strName.size() - 22, 0));
-    const QString strTarget =
-        prompts().getSaveFileName(QStringLiteral("Enregistrer sous"), QDir(dataFolder()).filePath(strBase + ".vare"),
-                                  QStringLiteral("Fichiers VarE (*.vare);;Tous les fichiers (*)"), QStringLiteral("vare"));
+    const QString strTarget = prompts().getSaveFileName(
+        QStringLiteral("Enregistrer sous"), QDir(dataFolder()).filePath(strBase + ".vare"),
+        QStringLiteral("Fichiers VarE (*.vare);;Tous les fichiers (*)"), QStringLiteral("vare"));
     if (strTarget.isEmpty()) return;
     if (!m_pDoc->SaveModified()) return;
     if (QFileInfo(strTarget).absoluteFilePath() == QFileInfo(strBackup).absoluteFilePath()) {
@@ -401,6 +407,7 @@ void CTavorinApp::registerCommands() {
 
     // Check marks and the VI entry follow the movie: refreshed when their menus open.
     for (int nMenu : {4, 5})
-        if (QMenu* p = f.menu(nMenu)) connect(p, &QMenu::aboutToShow, this, &CTavorinApp::updateCommandStates);
+        if (QMenu* p = f.menu(nMenu))
+            connect(p, &QMenu::aboutToShow, this, &CTavorinApp::updateCommandStates);
     updateCommandStates();
 }

@@ -26,8 +26,8 @@ void CTimeCodeEdit::setTimeCode(const CTimeCode& tc) {
 }
 
 QString CTimeCodeEdit::text() const {
-    return QString::asprintf("%c%c:%c%c:%c%c:%c%c", m_acDigits[0], m_acDigits[1], m_acDigits[2], m_acDigits[3],
-                             m_acDigits[4], m_acDigits[5], m_acDigits[6], m_acDigits[7]);
+    return QString::asprintf("%c%c:%c%c:%c%c:%c%c", m_acDigits[0], m_acDigits[1], m_acDigits[2],
+                             m_acDigits[3], m_acDigits[4], m_acDigits[5], m_acDigits[6], m_acDigits[7]);
 }
 
 void CTimeCodeEdit::typeDigit(char c) {
@@ -54,11 +54,24 @@ void CTimeCodeEdit::keyPressEvent(QKeyEvent* pEvent) {
         return;
     }
     switch (pEvent->key()) {
-    case Qt::Key_Left: m_nCursor = (m_nCursor + 7) % 8; update(); return;
-    case Qt::Key_Right: m_nCursor = (m_nCursor + 1) % 8; update(); return;
-    case Qt::Key_Home: m_nCursor = 0; update(); return;
-    case Qt::Key_End: m_nCursor = 7; update(); return;
-    default: QWidget::keyPressEvent(pEvent);
+    case Qt::Key_Left:
+        m_nCursor = (m_nCursor + 7) % 8;
+        update();
+        return;
+    case Qt::Key_Right:
+        m_nCursor = (m_nCursor + 1) % 8;
+        update();
+        return;
+    case Qt::Key_Home:
+        m_nCursor = 0;
+        update();
+        return;
+    case Qt::Key_End:
+        m_nCursor = 7;
+        update();
+        return;
+    default:
+        QWidget::keyPressEvent(pEvent);
     }
 }
 

@@ -1,7 +1,7 @@
 #include "app/VarEDoc.h"
 
-#include "app/TavorinApp.h"
 #include "app/Dialogs.h"
+#include "app/TavorinApp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,8 +77,9 @@ void CVarEDoc::storeFolder(const char* pszSection, const char* pszKey, const QSt
 bool CVarEDoc::OnNewDocument() {
     m_app.Log("CVarEDoc::OnNewDocument()\n");
     CLogIndent indent(m_app);
-    m_script.log().Open(m_app.settings().get(Settings::VarELogType), m_app.settings().get(Settings::VarELogLevel),
-                        m_app.logFolder(), QStringLiteral("vare"));
+    m_script.log().Open(m_app.settings().get(Settings::VarELogType),
+                        m_app.settings().get(Settings::VarELogLevel), m_app.logFolder(),
+                        QStringLiteral("vare"));
     showDefaultImage();
     m_app.player().close();
     m_lock.acquire();
@@ -129,23 +130,26 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
 
     const QFileInfo fi(strPath);
     if (fi.exists() && !fi.isWritable()) {
-        if (prompts.message(QStringLiteral("Le fichier est protégé en écriture. Voulez-vous tout de même l'ouvrir ?"),
-                            IPrompts::ICON_QUESTION, QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
+        if (prompts.message(
+                QStringLiteral("Le fichier est protégé en écriture. Voulez-vous tout de même l'ouvrir ?"),
+                IPrompts::ICON_QUESTION, QMessageBox::Ok | QMessageBox::Cancel) != QMessageBox::Ok) {
             indent.release();
             m_app.Log("CVarEDoc::OnOpenDocument(%s) => Failed\n", qUtf8Printable(strPath));
             return false;
         }
     }
-    m_script.log().Open(m_app.settings().get(Settings::VarELogType), m_app.settings().get(Settings::VarELogLevel),
-                        m_app.logFolder(), QStringLiteral("vare"));
+    m_script.log().Open(m_app.settings().get(Settings::VarELogType),
+                        m_app.settings().get(Settings::VarELogLevel), m_app.logFolder(),
+                        QStringLiteral("vare"));
 
     QString strRead = strPath;
     bool bBackup = false;
     QString strBackup;
     const QDateTime newest = CAutoSave::newestBackupTime(m_app.autoSaveFolder(), strPath, &strBackup);
     if (newest.isValid() && fi.exists() && newest > fi.lastModified()) {
-        if (prompts.yesNo(QStringLiteral("Un fichier plus récent a été enregistré automatiquement lors d'une précédente "
-                                         "session.\nVoulez-vous l'ouvrir ?"))) {
+        if (prompts.yesNo(QStringLiteral(
+                "Un fichier plus récent a été enregistré automatiquement lors d'une précédente "
+                "session.\nVoulez-vous l'ouvrir ?"))) {
             strRead = strBackup;
             bBackup = true;
         }
@@ -239,8 +243,8 @@ bool CVarEDoc::newDocument() {
 
 bool CVarEDoc::OnFileOpen() {
     if (!SaveModified()) return false;
-    const QString strPath = m_app.prompts().getOpenFileName(QStringLiteral("Ouvrir"), m_app.settings().get(Settings::VarEPath),
-                                                            QString::fromUtf8(VARE_FILTER));
+    const QString strPath = m_app.prompts().getOpenFileName(
+        QStringLiteral("Ouvrir"), m_app.settings().get(Settings::VarEPath), QString::fromUtf8(VARE_FILTER));
     if (strPath.isEmpty()) return false;
     storeFolder("Paths", "VarEPath", strPath);
     return openDocumentFile(strPath);
@@ -250,7 +254,8 @@ bool CVarEDoc::OnSaveDocument(const QString& strPath) {
     m_app.Log("CVarEDoc::OnSaveDocument(%s)\n", qUtf8Printable(strPath));
     const QFileInfo fi(strPath);
     if (fi.exists() && !fi.isWritable()) {
-        m_app.prompts().error(QStringLiteral("Le fichier est en lecture seule. Il ne peut pas être sauvegardé."));
+        m_app.prompts().error(
+            QStringLiteral("Le fichier est en lecture seule. Il ne peut pas être sauvegardé."));
         return false;
     }
     m_script.setLastPosition(m_app.getTimeCode());
@@ -276,8 +281,9 @@ bool CVarEDoc::DoSave(const QString& strPath, bool bReplace) {
         const QString strFolder = m_strPathName.isEmpty() ? m_app.settings().get(Settings::VarEPath)
                                                           : QFileInfo(m_strPathName).absolutePath();
         if (!strFolder.isEmpty()) strProposed = QDir(strFolder).filePath(strProposed);
-        strTarget = m_app.prompts().getSaveFileName(QStringLiteral("Enregistrer sous"), strProposed,
-                                                    QString::fromUtf8(VARE_SAVE_FILTER), QStringLiteral("vare"));
+        strTarget =
+            m_app.prompts().getSaveFileName(QStringLiteral("Enregistrer sous"), strProposed,
+                                            QString::fromUtf8(VARE_SAVE_FILTER), QStringLiteral("vare"));
         if (strTarget.isEmpty()) return false;
     }
     if (!OnSaveDocument(strTarget)) return false;
@@ -294,7 +300,8 @@ bool CVarEDoc::DoFileSave() {
     const QFileInfo fi(m_strPathName);
     // A read-only file: the message, then a new name.
     if (fi.exists() && !fi.isWritable()) {
-        m_app.prompts().error(QStringLiteral("Le fichier est en lecture seule. Il ne peut pas être sauvegardé."));
+        m_app.prompts().error(
+            QStringLiteral("Le fichier est en lecture seule. Il ne peut pas être sauvegardé."));
         return DoSave({});
     }
     return DoSave(m_strPathName);
@@ -307,8 +314,9 @@ bool CVarEDoc::OnFileSaveCopy() {
     QString strProposed = (m_app.m_bPrefixCopies ? QStringLiteral("Copie de ") : QString()) + m_strTitle;
     const QString strFolder = m_app.settings().get(Settings::VarECopyPath);
     if (!strFolder.isEmpty()) strProposed = QDir(strFolder).filePath(strProposed);
-    const QString strPath = m_app.prompts().getSaveFileName(QStringLiteral("Enregistrer une copie sous"), strProposed,
-                                                            QStringLiteral("Fichier VarE (*.vare)"), QStringLiteral("vare"));
+    const QString strPath =
+        m_app.prompts().getSaveFileName(QStringLiteral("Enregistrer une copie sous"), strProposed,
+                                        QStringLiteral("Fichier VarE (*.vare)"), QStringLiteral("vare"));
     if (strPath.isEmpty()) return false;
     bool bOk;
     {
@@ -325,10 +333,10 @@ bool CVarEDoc::OnFileSaveCopy() {
 
 bool CVarEDoc::SaveModified() {
     if (!m_bModified) return true;
-    const QMessageBox::StandardButton b =
-        m_app.prompts().message(QStringLiteral("Enregistrer les modifications apportées à %1 ?").arg(m_strTitle),
-                                IPrompts::ICON_EXCLAMATION, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                QMessageBox::Yes);
+    const QMessageBox::StandardButton b = m_app.prompts().message(
+        QStringLiteral("Enregistrer les modifications apportées à %1 ?").arg(m_strTitle),
+        IPrompts::ICON_EXCLAMATION, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        QMessageBox::Yes);
     if (b == QMessageBox::Cancel) return false;
     if (b == QMessageBox::No) return true;
     return DoFileSave();
@@ -354,9 +362,10 @@ bool CVarEDoc::openVideoFile(const QString& strPath) {
     }
     if (!bOk) {
         const QString strName = QFileInfo(strPath).fileName();
-        if (m_app.prompts().yesNo(QStringLiteral("Impossible d'ouvrir la séquence « %1 » associée à ce fichier. "
-                                                 "Voulez-vous la chercher vous-même ?")
-                                      .arg(strName))) {
+        if (m_app.prompts().yesNo(
+                QStringLiteral("Impossible d'ouvrir la séquence « %1 » associée à ce fichier. "
+                               "Voulez-vous la chercher vous-même ?")
+                    .arg(strName))) {
             OnFileVideo();
             return m_app.player().hasMovie();
         }
@@ -388,7 +397,8 @@ bool CVarEDoc::openVideoFile(const QString& strPath) {
 bool CVarEDoc::openAudioFile(const QString& strPath) {
     m_app.Log("CVarEDoc::openAudioFile(%s)\n", qUtf8Printable(strPath));
     if (!QFileInfo::exists(strPath) || !m_app.player().addAudio(strPath)) return false;
-    if (m_script.get(CVarE::H_AUDIO_FILE) != strPath && resolveMediaPath(m_script.get(CVarE::H_AUDIO_FILE)) != strPath) {
+    if (m_script.get(CVarE::H_AUDIO_FILE) != strPath &&
+        resolveMediaPath(m_script.get(CVarE::H_AUDIO_FILE)) != strPath) {
         m_script.set(CVarE::H_AUDIO_FILE, strPath);
         SetModifiedFlag(true);
     }
@@ -407,7 +417,8 @@ bool CVarEDoc::searchSoundBeside(const QString& strVideo) {
 void CVarEDoc::OnFileVideo() {
     m_app.Log("OnFileVideo()\n");
     const QString strCurrent = m_script.get(CVarE::H_VIDEO_FILE);
-    const QString strStart = strCurrent.isEmpty() ? m_app.settings().get(Settings::VideoPath) : resolveMediaPath(strCurrent);
+    const QString strStart =
+        strCurrent.isEmpty() ? m_app.settings().get(Settings::VideoPath) : resolveMediaPath(strCurrent);
     const QString strPath = m_app.prompts().getOpenFileName(QStringLiteral("Ouvrir l'image"), strStart,
                                                             QString::fromUtf8(VIDEO_FILTER));
     if (strPath.isEmpty()) return;

@@ -1,5 +1,5 @@
-#include "app/Bookmarks.h"
 #include "app/Dialogs.h"
+#include "app/Bookmarks.h"
 #include "app/Prompts.h"
 #include "app/TimeCodeEdit.h"
 

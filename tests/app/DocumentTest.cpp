@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -13,7 +14,8 @@ namespace {
 void fill(CVarE& s, int nLoops = 2) {
     s.set(CVarE::H_TITLE, QStringLiteral("Le Phare"));
     s.addRole(CRole(QStringLiteral("Maëlle")));
-    for (int i = 0; i < nLoops; ++i) s.addLoop(CLoop(CTimeCode::fromFrames(250 * (i + 1)), i + 1));
+    for (int i = 0; i < nLoops; ++i)
+        s.addLoop(CLoop(CTimeCode::fromFrames(250 * (i + 1)), i + 1));
 }
 
 void setTime(const QString& strPath, const QDateTime& when) {
@@ -151,7 +153,8 @@ TEST(Document, ChangingTheTimestamp) {
     // minimum itself is refused.
     t.prompts.m_timeCodes = {TC_ZERO, CTimeCode("09:59:00:00")};
     ASSERT_TRUE(t.doc().openVideoFile(testMedia("plain.mov")));
-    EXPECT_TRUE(t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:00:00).")));
+    EXPECT_TRUE(
+        t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:00:00).")));
     EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("09:59:00:00"));
     EXPECT_EQ(t.app().player().getTimeStamp(), CTimeCode("09:59:00:00"));
     EXPECT_TRUE(t.doc().IsModified());
@@ -162,7 +165,8 @@ TEST(Document, ChangingTheTimestamp) {
     t.prompts.m_messages.clear();
     t.prompts.m_timeCodes = {CTimeCode("00:00:02:00"), CTimeCode("01:00:02:00")};
     t.doc().OnEditTimestamp();
-    EXPECT_TRUE(t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:02:00).")));
+    EXPECT_TRUE(
+        t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:02:00).")));
     EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("01:00:00:00"));
     t.doc().OnEditTimestamp();
     EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("01:00:00:00"));
@@ -180,13 +184,15 @@ TEST(Document, ReadOnlyFiles) {
 
     // Cancel: nothing opened.
     EXPECT_FALSE(t.doc().openDocumentFile(strPath));
-    EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Le fichier est protégé en écriture. Voulez-vous tout de même l'ouvrir ?")));
+    EXPECT_TRUE(t.prompts.told(
+        QString::fromUtf8("Le fichier est protégé en écriture. Voulez-vous tout de même l'ouvrir ?")));
     EXPECT_TRUE(t.doc().GetPathName().isEmpty());
     // OK: opened, but it cannot be saved over.
     t.prompts.m_answers = {QMessageBox::Ok};
     ASSERT_TRUE(t.doc().openDocumentFile(strPath));
     EXPECT_FALSE(t.doc().OnSaveDocument(strPath));
-    EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Le fichier est en lecture seule. Il ne peut pas être sauvegardé.")));
+    EXPECT_TRUE(t.prompts.told(
+        QString::fromUtf8("Le fichier est en lecture seule. Il ne peut pas être sauvegardé.")));
 }
 
 TEST(Document, AFailedSaveIsReportedAndKeepsTheFlag) {
@@ -219,7 +225,8 @@ TEST(AutoSave, KeepsFiveBackups) {
     QDir().mkpath(strFolder);
     const QDateTime base = QDateTime::currentDateTime().addDays(-1);
     auto makeBackups = [&](int n) {
-        for (const QString& str : QDir(strFolder).entryList(QDir::Files)) QFile::remove(strFolder + "/" + str);
+        for (const QString& str : QDir(strFolder).entryList(QDir::Files))
+            QFile::remove(strFolder + "/" + str);
         for (int i = 0; i < n; ++i) {
             const QString str = strFolder + "/" + backupName("film", i);
             QFile f(str);
@@ -249,8 +256,10 @@ TEST(AutoSave, KeepsFiveBackups) {
     doc.autoSaver().waitForAll();
     const QStringList left = QDir(strFolder).entryList({"*.bak"}, QDir::Files, QDir::Name);
     EXPECT_EQ(left.size(), 5);
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(left.contains(backupName("film", i))) << i;
-    for (int i = 3; i < 7; ++i) EXPECT_TRUE(left.contains(backupName("film", i))) << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(left.contains(backupName("film", i))) << i;
+    for (int i = 3; i < 7; ++i)
+        EXPECT_TRUE(left.contains(backupName("film", i))) << i;
 }
 
 TEST(AutoSave, ANewerBackupIsOffered) {
@@ -269,8 +278,9 @@ TEST(AutoSave, ANewerBackupIsOffered) {
     QDir().mkpath(strFolder);
     ASSERT_TRUE(later.store(strFolder + "/" + backupName("film", 5)));
 
-    const QString strQuestion = QString::fromUtf8("Un fichier plus récent a été enregistré automatiquement lors d'une "
-                                                  "précédente session.\nVoulez-vous l'ouvrir ?");
+    const QString strQuestion =
+        QString::fromUtf8("Un fichier plus récent a été enregistré automatiquement lors d'une "
+                          "précédente session.\nVoulez-vous l'ouvrir ?");
     t.prompts.m_answers = {QMessageBox::No};
     ASSERT_TRUE(t.doc().openDocumentFile(strPath));
     EXPECT_TRUE(t.prompts.told(strQuestion));
@@ -310,4 +320,38 @@ TEST(AutoSave, OpeningABackupByHand) {
     EXPECT_EQ(t.doc().GetPathName(), strTarget);
     EXPECT_EQ(t.doc().script().getLoops().size(), 2u);
     EXPECT_TRUE(QFileInfo::exists(strBackup));
+}
+
+TEST(Document, FilesDroppedOnTheWindowAndQuittingAskAboutChanges) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s, 3);
+    const QString strPath = t.path("dropped.vare");
+    ASSERT_TRUE(s.store(strPath));
+
+    t.doc().script().addLoop(CLoop(CTimeCode("00:01:00:00"), 1));
+    t.doc().SetModifiedFlag(true);
+    auto drop = [&] { t.app().mainFrame().openDroppedFiles({QUrl::fromLocalFile(strPath)}); };
+    // Cancel at the question: the work stays.
+    t.prompts.m_answers = {QMessageBox::Cancel};
+    drop();
+    EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Enregistrer les modifications apportées à Sans titre ?")));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 1u);
+    t.prompts.m_answers = {QMessageBox::No};
+    drop();
+    EXPECT_EQ(t.doc().GetPathName(), strPath);
+    EXPECT_EQ(t.doc().script().getLoops().size(), 3u);
+
+    // Quitting a modified document: Cancel keeps the window, Yes saves then closes.
+    t.doc().script().addLoop(CLoop(CTimeCode("00:02:00:00"), 4));
+    t.doc().SetModifiedFlag(true);
+    t.prompts.m_answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(t.app().mainFrame().close());
+    t.prompts.m_answers = {QMessageBox::Yes};
+    EXPECT_TRUE(t.app().mainFrame().close());
+    EXPECT_FALSE(t.doc().IsModified());
+    CVarE saved;
+    ASSERT_TRUE(saved.load(strPath));
+    EXPECT_EQ(saved.getLoops().size(), 4u);
 }

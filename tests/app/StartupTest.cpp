@@ -28,8 +28,9 @@ TEST(Startup, DefaultsFromAnEmptySettingsFile) {
 
     // The welcome question comes once.
     ASSERT_EQ(t.prompts.m_messages.size(), 1u);
-    EXPECT_EQ(t.prompts.m_messages[0].strText,
-              QString::fromUtf8("Bienvenue dans Tavorin 3.7.0 !\nVoulez-vous consulter les notes de version ?"));
+    EXPECT_EQ(
+        t.prompts.m_messages[0].strText,
+        QString::fromUtf8("Bienvenue dans Tavorin 3.7.0 !\nVoulez-vous consulter les notes de version ?"));
     EXPECT_EQ(app.mainFrame().windowTitle(), QStringLiteral("Sans titre - Tavorin"));
     t.pApp->ExitInstance();
     t.pApp.reset();
@@ -41,8 +42,9 @@ TEST(Startup, DefaultsFromAnEmptySettingsFile) {
 }
 
 TEST(Startup, ControlScreenSettingsReadZeroAfterEveryStart) {
-    STestApp t(QStringLiteral("[Misc]\nFirstRun=0\n[Settings]\nShowControlScreenAtStartup=1\nMainScreenDelay=120\n"
-                              "ControlScreenDelay=40\nEnableAutoSave=0\nTheme=0\n"));
+    STestApp t(
+        QStringLiteral("[Misc]\nFirstRun=0\n[Settings]\nShowControlScreenAtStartup=1\nMainScreenDelay=120\n"
+                       "ControlScreenDelay=40\nEnableAutoSave=0\nTheme=0\n"));
     ASSERT_TRUE(t.start());
     EXPECT_FALSE(t.app().mainFrame().isAutoSaveOn());
     EXPECT_EQ(t.app().m_nTheme, 0);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/Bookmarks.h"
+#include "app/MainFrame.h"
 #include "app/Prompts.h"
 #include "app/TavorinApp.h"
-#include "app/MainFrame.h"
 #include "app/VarEDoc.h"
 
 #include <QCoreApplication>
@@ -32,7 +32,8 @@ public:
     QString m_strProposedFile;
     std::function<void(CBookmarks&)> m_deleteBookmarks;
 
-    QMessageBox::StandardButton message(const QString& strText, EIcon eIcon, QMessageBox::StandardButtons buttons,
+    QMessageBox::StandardButton message(const QString& strText, EIcon eIcon,
+                                        QMessageBox::StandardButtons buttons,
                                         QMessageBox::StandardButton) override {
         m_messages.push_back({strText, eIcon});
         if (!m_answers.empty()) {
@@ -44,7 +45,9 @@ public:
         if (buttons & QMessageBox::Cancel) return QMessageBox::Cancel;
         return QMessageBox::Ok;
     }
-    QString getOpenFileName(const QString&, const QString& strDir, const QString&) override { return next(strDir); }
+    QString getOpenFileName(const QString&, const QString& strDir, const QString&) override {
+        return next(strDir);
+    }
     QString getSaveFileName(const QString&, const QString& strDir, const QString&, const QString&) override {
         return next(strDir);
     }

@@ -66,8 +66,10 @@ TEST_F(STransport, ShuttleSpeedsAndTheShuttleFlag) {
         EXPECT_TRUE(app().m_bShuttle);
     }
     EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST)->text(), QString::fromUtf8("Arrière x10"));
-    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F13));
-    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST + 13)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F19));
+    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST)->shortcut(),
+              QKeySequence(Qt::ALT | Qt::Key_F13));
+    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST + 13)->shortcut(),
+              QKeySequence(Qt::SHIFT | Qt::Key_F19));
 
     // A stop keeps the flag; the next ordinary rate clears it.
     run(Cmd::CONTROL_SHUTTLE_FIRST + 13);
@@ -79,10 +81,11 @@ TEST_F(STransport, ShuttleSpeedsAndTheShuttleFlag) {
 }
 
 TEST_F(STransport, EveryTransportCommandSetsTheFollowFlag) {
-    for (int nId : std::initializer_list<int>{Cmd::CONTROL_PLAY_PAUSE, Cmd::CONTROL_PLAY, Cmd::CONTROL_REVERSE, Cmd::CONTROL_STOP,
-                    Cmd::CONTROL_FAST_FORWARD, Cmd::CONTROL_REWIND, Cmd::CONTROL_NEXT_FRAME, Cmd::CONTROL_PREVIOUS_FRAME,
-                    Cmd::CONTROL_NEXT_SECOND, Cmd::CONTROL_PREVIOUS_10_SECONDS, Cmd::CONTROL_JOG_FORWARD,
-                    Cmd::CONTROL_SHUTTLE_FIRST + 3}) {
+    for (int nId : std::initializer_list<int>{
+             Cmd::CONTROL_PLAY_PAUSE, Cmd::CONTROL_PLAY, Cmd::CONTROL_REVERSE, Cmd::CONTROL_STOP,
+             Cmd::CONTROL_FAST_FORWARD, Cmd::CONTROL_REWIND, Cmd::CONTROL_NEXT_FRAME,
+             Cmd::CONTROL_PREVIOUS_FRAME, Cmd::CONTROL_NEXT_SECOND, Cmd::CONTROL_PREVIOUS_10_SECONDS,
+             Cmd::CONTROL_JOG_FORWARD, Cmd::CONTROL_SHUTTLE_FIRST + 3}) {
         app().m_bFollowPosition = false;
         ASSERT_TRUE(run(nId)) << nId;
         EXPECT_TRUE(app().m_bFollowPosition) << nId;
@@ -133,13 +136,15 @@ TEST_F(STransport, VolumeStepsAndTheClickAtTheLimits) {
     openMovie();
     CQuickTime& qt = app().player();
     qt.setVolume(256);
-    for (int i = 0; i < 16; ++i) run(Cmd::AUDIO_VOLUME_DOWN);
+    for (int i = 0; i < 16; ++i)
+        run(Cmd::AUDIO_VOLUME_DOWN);
     EXPECT_EQ(qt.getVolume(), 0);
     EXPECT_EQ(Click::count(), nClicks);
     run(Cmd::AUDIO_VOLUME_DOWN);
     EXPECT_EQ(Click::count(), ++nClicks);
     EXPECT_EQ(qt.getVolume(), 0);
-    for (int i = 0; i < 16; ++i) run(Cmd::AUDIO_VOLUME_UP);
+    for (int i = 0; i < 16; ++i)
+        run(Cmd::AUDIO_VOLUME_UP);
     EXPECT_EQ(qt.getVolume(), 256);
     run(Cmd::AUDIO_VOLUME_UP);
     EXPECT_EQ(Click::count(), ++nClicks);
@@ -169,7 +174,8 @@ TEST_F(STransport, Bookmarks) {
     // The same frame again: the message with the first label, and no dialog.
     t.prompts.m_strProposedLabel.clear();
     run(Cmd::POSITION_MARK);
-    EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Cette position a déjà été mémorisée sous le nom « Tempête ».")));
+    EXPECT_TRUE(
+        t.prompts.told(QString::fromUtf8("Cette position a déjà été mémorisée sous le nom « Tempête ».")));
     EXPECT_TRUE(t.prompts.m_strProposedLabel.isEmpty());
 
     // Menu entries after a separator, in time order.
@@ -188,7 +194,8 @@ TEST_F(STransport, Bookmarks) {
 
     // Removing them all takes the separator too.
     t.prompts.m_deleteBookmarks = [](CBookmarks& b) {
-        while (!b.isEmpty()) b.remove(b.items().begin()->second.nId);
+        while (!b.isEmpty())
+            b.remove(b.items().begin()->second.nId);
     };
     run(Cmd::POSITION_DELETE);
     entries = app().mainFrame().menu(3)->actions();
