@@ -1,11 +1,12 @@
 #include "app/FrameLoop.h"
 
+#include "base/TraceLog.h"
 #include "sync/SyncManager.h"
 
 #include <QTimer>
 
-CFrameLoop::CFrameLoop(CSyncManager& sync, QObject* pParent)
-    : QObject(pParent), m_sync(sync), m_driver(sync), m_pTimer(new QTimer(this)) {
+CFrameLoop::CFrameLoop(CSyncManager& sync, CTraceLog& log, QObject* pParent)
+    : QObject(pParent), m_sync(sync), m_log(log), m_driver(sync), m_pTimer(new QTimer(this)) {
     m_pTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pTimer, &QTimer::timeout, this, &CFrameLoop::onFrame);
 }
@@ -45,6 +46,18 @@ void CFrameLoop::wake() {
 
 void CFrameLoop::onFrame() {
     if (!m_bRunning) return;
+    const auto now = std::chrono::steady_clock::now();
+    ++m_nSecondCount;
+    if (m_log.isLogOn(CTraceLog::MASK_TRANSPORT)) {
+        const long long nSince = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_tPrevious).count();
+        m_log.LogIf(CTraceLog::MASK_TRANSPORT, "CSyncApp::OnIdle(%lld)\t=> %lld\tfps=%i\n", m_nFrames, nSince, m_nFps);
+    }
+    if (now - m_tSecond > std::chrono::seconds(1)) {
+        m_tSecond = now;
+        m_nFps = m_nSecondCount;
+        m_nSecondCount = 0;
+    }
+    m_tPrevious = now;
     m_driver.tick();
     ++m_nFrames;
     emit frameRequested();

@@ -5,6 +5,7 @@
 #include <QObject>
 
 class CSyncManager;
+class CTraceLog;
 class QTimer;
 
 // Keeps the band drawing while the clock runs: each frame advances the clock (once per compute
@@ -17,7 +18,8 @@ class QTimer;
 class CFrameLoop : public QObject {
     Q_OBJECT
 public:
-    CFrameLoop(CSyncManager& sync, QObject* pParent = nullptr);
+    // Frame traffic is traced into the log under the transport mask.
+    CFrameLoop(CSyncManager& sync, CTraceLog& log, QObject* pParent = nullptr);
 
     // A source emitting one signal per presented frame; nullptr goes back to the timer.
     void setFrameSource(QObject* pSource, const char* pszSignal);
@@ -48,7 +50,12 @@ private:
     void setRunning(bool b);
 
     CSyncManager& m_sync;
+    CTraceLog& m_log;
     CClockDriver m_driver;
+    // Frames per second, counted over whole seconds (for the trace).
+    std::chrono::steady_clock::time_point m_tPrevious, m_tSecond;
+    int m_nSecondCount = 0;
+    int m_nFps = 0;
     QTimer* m_pTimer;
     QObject* m_pSource = nullptr;
     int m_nPeriodMs = 16;

@@ -20,7 +20,10 @@ CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
+    // The window and the document go before the clock, the player and the log they use.
     delete m_pMainFrame;
+    delete m_pDoc;
+    delete m_pFrameLoop;
 }
 
 bool CTavorinApp::InitInstance(const QString& strFile) {
@@ -36,7 +39,7 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         CLogIndent inner(*this);
         m_pCommands = new CCommands(this);
         m_pDoc = new CVarEDoc(*this, this);
-        m_pFrameLoop = new CFrameLoop(m_sync, this);
+        m_pFrameLoop = new CFrameLoop(m_sync, *this, this);
         if (QScreen* pScreen = QGuiApplication::primaryScreen())
             if (pScreen->refreshRate() > 1.0)
                 m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
