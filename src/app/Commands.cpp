@@ -4,11 +4,22 @@ QAction* CCommands::add(int nId, const QString& strCaption, const QList<QKeySequ
                         bool bCheckable) {
     auto* pAction = new QAction(strCaption, this);
     pAction->setData(nId);
-    pAction->setShortcuts(keys);
     pAction->setCheckable(bCheckable);
     pAction->setEnabled(false);
     // Shortcuts work wherever the focus is in the main window, like an accelerator table.
     pAction->setShortcutContext(Qt::WindowShortcut);
+    if (!keys.isEmpty() && !strCaption.isEmpty() && !strCaption.contains(QLatin1Char('\t'))) {
+        auto* pKeys = new QAction(this);
+        pKeys->setShortcuts(keys);
+        pKeys->setShortcutContext(Qt::WindowShortcut);
+        pKeys->setEnabled(false);
+        connect(pKeys, &QAction::triggered, pAction, &QAction::trigger);
+        connect(pAction, &QAction::enabledChanged, pKeys, &QAction::setEnabled);
+        m_companions[nId] = pKeys;
+        m_keyOnly.push_back(pKeys);
+    } else {
+        pAction->setShortcuts(keys);
+    }
     m_actions[nId] = pAction;
     return pAction;
 }
@@ -23,6 +34,13 @@ void CCommands::handle(int nId, std::function<void()> fn) {
     if (!pAction) return;
     connect(pAction, &QAction::triggered, this, [fn = std::move(fn)] { fn(); });
     pAction->setEnabled(true);
+}
+
+QList<QKeySequence> CCommands::keys(int nId) const {
+    auto it = m_companions.find(nId);
+    if (it != m_companions.end()) return it->second->shortcuts();
+    const QAction* pAction = action(nId);
+    return pAction ? pAction->shortcuts() : QList<QKeySequence>{};
 }
 
 bool CCommands::trigger(int nId) {

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <functional>
 #include <map>
+#include <vector>
 
 // Command identifiers: the ones other code and the traces name, plus our own for the rest.
 namespace Cmd {
@@ -122,7 +123,8 @@ enum : int {
 } // namespace Cmd
 
 // One QAction per command, with its French caption (the text after a tab is the shortcut shown) and
-// its keys. A command without a handler stays disabled.
+// its keys. A command without a handler stays disabled. A caption that shows no shortcut keeps its
+// keys on a hidden companion action, so that the menu shows the caption exactly as written.
 class CCommands : public QObject {
     Q_OBJECT
 public:
@@ -136,7 +138,13 @@ public:
     // Runs a command as the menu or its key would (disabled commands do nothing).
     bool trigger(int nId);
     const std::map<int, QAction*>& all() const { return m_actions; }
+    // The keys of a command, wherever they are held.
+    QList<QKeySequence> keys(int nId) const;
+    // The hidden companions; the window adds them so that their keys work.
+    const std::vector<QAction*>& keyOnlyActions() const { return m_keyOnly; }
 
 private:
     std::map<int, QAction*> m_actions;
+    std::map<int, QAction*> m_companions;
+    std::vector<QAction*> m_keyOnly;
 };

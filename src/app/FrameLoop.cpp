@@ -49,8 +49,10 @@ void CFrameLoop::onFrame() {
     const auto now = std::chrono::steady_clock::now();
     ++m_nSecondCount;
     if (m_log.isLogOn(CTraceLog::MASK_TRANSPORT)) {
-        const long long nSince = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_tPrevious).count();
-        m_log.LogIf(CTraceLog::MASK_TRANSPORT, "CSyncApp::OnIdle(%lld)\t=> %lld\tfps=%i\n", m_nFrames, nSince, m_nFps);
+        const long long nSince =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - m_tPrevious).count();
+        m_log.LogIf(CTraceLog::MASK_TRANSPORT, "CSyncApp::OnIdle(%lld)\t=> %lld\tfps=%i\n", m_nFrames, nSince,
+                    m_nFps);
     }
     if (now - m_tSecond > std::chrono::seconds(1)) {
         m_tSecond = now;

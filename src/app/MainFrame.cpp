@@ -234,6 +234,8 @@ void CMainFrame::buildMenus() {
     // Commands without a menu entry still need a widget for their keys.
     for (const auto& [nId, pAction] : c.all())
         if (pAction->associatedObjects().isEmpty()) addAction(pAction);
+    for (QAction* pAction : c.keyOnlyActions())
+        addAction(pAction);
 }
 
 void CMainFrame::removeControlScreenEntry() {
