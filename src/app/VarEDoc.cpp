@@ -361,11 +361,10 @@ bool CVarEDoc::openVideoFile(const QString& strPath) {
         bOk = m_app.openMedia(strPath);
     }
     if (!bOk) {
-        const QString strName = QFileInfo(strPath).fileName();
         if (m_app.prompts().yesNo(
                 QStringLiteral("Impossible d'ouvrir la séquence « %1 » associée à ce fichier. "
                                "Voulez-vous la chercher vous-même ?")
-                    .arg(strName))) {
+                    .arg(strPath))) {
             OnFileVideo();
             return m_app.player().hasMovie();
         }

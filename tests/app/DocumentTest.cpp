@@ -355,3 +355,37 @@ TEST(Document, FilesDroppedOnTheWindowAndQuittingAskAboutChanges) {
     ASSERT_TRUE(saved.load(strPath));
     EXPECT_EQ(saved.getLoops().size(), 4u);
 }
+
+TEST(Document, APictureBesideTheScriptIsOpenedWithIt) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    ASSERT_TRUE(QFile::copy(testMedia("frames.mov"), t.path("frames.mov")));
+    CVarE s;
+    fill(s);
+    s.setVideoFile(QStringLiteral("frames.mov")); // relative to the script
+    s.setTimeStamp(CTimeCode("10:00:00:00"));
+    s.setLastPosition(CTimeCode("10:00:07:05"));
+    ASSERT_TRUE(s.store(t.path("film.vare")));
+
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    EXPECT_TRUE(t.app().player().hasMovie());
+    EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_PLAYER));
+    EXPECT_EQ(t.app().getTimeCode(), CTimeCode("10:00:07:05"));
+    EXPECT_TRUE(t.app().stillImage().isEmpty());
+    EXPECT_FALSE(t.doc().IsModified());
+    EXPECT_TRUE(t.prompts.m_messages.empty());
+
+    // Saving keeps the position and the relative picture path.
+    t.app().gotoTime(CTimeCode("10:00:09:00"));
+    ASSERT_TRUE(t.doc().DoFileSave());
+    CVarE back;
+    ASSERT_TRUE(back.load(t.path("film.vare")));
+    EXPECT_EQ(back.getLastPosition(), CTimeCode("10:00:09:00"));
+    EXPECT_EQ(back.get(CVarE::H_VIDEO_FILE), QStringLiteral("frames.mov"));
+
+    // "Nouveau" closes the picture and runs on the internal clock at 00:00:00:00.
+    t.doc().newDocument();
+    EXPECT_FALSE(t.app().player().hasMovie());
+    EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_INTERNAL));
+    EXPECT_EQ(t.app().getTimeCode(), TC_ZERO);
+}

@@ -89,3 +89,32 @@ TEST(Startup, PlacementIsKeptBetweenRuns) {
     ASSERT_TRUE(t.start());
     EXPECT_EQ(t.app().mainFrame().geometry(), r);
 }
+
+TEST(Startup, TheApplicationLogTracesStartUpAndOpening) {
+    STestApp t(QStringLiteral("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\n"));
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    s.setVideoFile(t.path("absent.mov"));
+    ASSERT_TRUE(s.store(t.path("film.vare")));
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    // A missing picture is offered for search; "No" shows the still image and goes on.
+    EXPECT_TRUE(
+        t.prompts.told(QString::fromUtf8("Impossible d'ouvrir la séquence « %1 » associée à ce fichier. "
+                                         "Voulez-vous la chercher vous-même ?")
+                           .arg(t.path("absent.mov"))));
+    EXPECT_EQ(t.app().stillImage(), t.programFolder() + "/mire.jpg");
+    const QString strLog = t.app().getLogPath();
+    t.pApp->ExitInstance();
+    t.pApp.reset();
+
+    QFile f(strLog);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(strLog);
+    const QString str = QString::fromUtf8(f.readAll());
+    for (const QString& strLine :
+         {QStringLiteral("Log initialised"), QStringLiteral("CSyncApp::InitInstance() => Ok"),
+          QStringLiteral("CTavorinApp::InitInstance() => Ok"),
+          QStringLiteral("CVarEDoc::OnNewDocument() => Ok"),
+          QStringLiteral("CVarEDoc::OnOpenDocument(%1) => Ok").arg(t.path("film.vare")),
+          QStringLiteral("CSyncApp::ExitInstance()")})
+        EXPECT_TRUE(str.contains(strLine)) << qPrintable(strLine);
+}
