@@ -13,44 +13,48 @@ namespace {
 // A 400 x 400 framebuffer in which one band unit is one pixel, y up.
 class PrimitivesTest : public ::testing::Test {
 protected:
+    // Declared in the order they must be made; destroyed in reverse with the context still there.
+    struct CGL {
+        COffscreenGL gl;
+        CGLDevice device;
+        CPolice font;
+        CLipSyncShapes shapes;
+    };
     static void SetUpTestSuite() {
         testApp();
-        s_pGL = new COffscreenGL;
+        s_p = new CGL;
         QString strError;
-        s_bReady = s_pGL->create(QSize(400, 400), &strError) && s_device.create(nullptr, &strError);
+        s_bReady = s_p->gl.create(QSize(400, 400), &strError) && s_p->device.create(nullptr, &strError);
         if (!s_bReady) s_strError = strError;
-        s_font.init(&s_device, QStringLiteral("Open Sans Light"), nullptr);
-        s_shapes.setDevice(&s_device);
-        s_shapes.build();
+        s_p->font.init(&s_p->device, QStringLiteral("Open Sans Light"), nullptr);
+        s_p->shapes.setDevice(&s_p->device);
+        s_p->shapes.build();
     }
     static void TearDownTestSuite() {
-        if (s_pGL && s_pGL->makeCurrent()) {
-            s_font.releaseResources();
-            s_device.destroy();
-        }
-        delete s_pGL;
-        s_pGL = nullptr;
+        s_p->gl.makeCurrent();
+        delete s_p;
+        s_p = nullptr;
     }
     void SetUp() override {
         ASSERT_TRUE(s_bReady) << s_strError.toStdString();
-        s_pGL->makeCurrent();
-        m_quad.setDevice(&s_device, nullptr);
-        s_device.beginFrame(0, 400, 0, 400, 0xFF000000);
+        s_p->gl.makeCurrent();
+        m_quad.setDevice(&m_device, nullptr);
+        m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
     }
     QImage render() {
-        s_device.draw(400, 400);
-        return s_pGL->grab();
+        m_device.draw(400, 400);
+        return s_p->gl.grab();
     }
     // Pixel whose centre is at band (x + 0.5, y + 0.5).
     static QRgb at(const QImage& image, int x, int y) { return image.pixel(x, 399 - y); }
 
-    static inline COffscreenGL* s_pGL = nullptr;
-    static inline CGLDevice s_device;
-    static inline CPolice s_font;
-    static inline CLipSyncShapes s_shapes;
+    static inline CGL* s_p = nullptr;
     static inline bool s_bReady = false;
     static inline QString s_strError;
     CMotif m_quad;
+    CGLDevice& m_device = s_p->device;
+    CPolice& m_font = s_p->font;
+    CLipSyncShapes& m_shapes = s_p->shapes;
 };
 
 TEST_F(PrimitivesTest, QuadsAndGradientsFollowTheVertexColourLayout) {
@@ -78,19 +82,19 @@ TEST_F(PrimitivesTest, HalfTransparentColoursBlendOverWhatIsBelow) {
 }
 
 TEST_F(PrimitivesTest, SignShapesAreDrawnAroundTheirOrigin) {
-    EXPECT_TRUE(s_shapes.isBuilt());
+    EXPECT_TRUE(m_shapes.isBuilt());
     int nVertices = 0;
-    for (int i = 0; i < CLipSyncShapes::SHAPE_COUNT; ++i) nVertices += s_shapes.shape(i).nCount;
+    for (int i = 0; i < CLipSyncShapes::SHAPE_COUNT; ++i) nVertices += m_shapes.shape(i).nCount;
     EXPECT_EQ(nVertices, CLipSyncShapes::VERTEX_COUNT);
     const int triangles[CLipSyncShapes::SHAPE_COUNT] = {3, 3, 3, 3, 6, 12, 14, 6, 4, 6, 1};
     for (int i = 0; i < CLipSyncShapes::SHAPE_COUNT; ++i)
-        EXPECT_EQ(CLipSyncShapes::triangleCount(s_shapes.shape(i)), triangles[i]) << i;
+        EXPECT_EQ(CLipSyncShapes::triangleCount(m_shapes.shape(i)), triangles[i]) << i;
 
-    s_shapes.drawShape(0, 50, 100);  // opening: green arrow up
-    s_shapes.drawShape(3, 150, 100); // closing, mouth closed: red arrow down
-    s_shapes.drawShape(4, 250, 100); // labial: three brown bars
-    s_shapes.drawShape(7, 350, 100); // vowel A: a bowl
-    s_shapes.drawShape(42, 200, 300); // not a sign type: nothing
+    m_shapes.drawShape(0, 50, 100);  // opening: green arrow up
+    m_shapes.drawShape(3, 150, 100); // closing, mouth closed: red arrow down
+    m_shapes.drawShape(4, 250, 100); // labial: three brown bars
+    m_shapes.drawShape(7, 350, 100); // vowel A: a bowl
+    m_shapes.drawShape(42, 200, 300); // not a sign type: nothing
     const QImage image = render();
     // Arrow head near its tip (0, 24) and shaft (0, -20).
     EXPECT_EQ(qRed(at(image, 50, 120)), 0);
@@ -111,53 +115,53 @@ TEST_F(PrimitivesTest, SignShapesAreDrawnAroundTheirOrigin) {
 }
 
 TEST_F(PrimitivesTest, AtlasMeasuresLatinAndFrenchCharacters) {
-    ASSERT_TRUE(s_font.isReady());
-    EXPECT_EQ(s_font.getPointSize(), 48);
-    EXPECT_EQ(s_font.getTextureWidth(), 2048);
-    EXPECT_GT(s_font.getSpacing(), 0);
-    EXPECT_EQ(s_font.getSpacing(), int(std::ceil(0.3 * s_font.getCellHeight())));
+    ASSERT_TRUE(m_font.isReady());
+    EXPECT_EQ(m_font.getPointSize(), 48);
+    EXPECT_EQ(m_font.getTextureWidth(), 2048);
+    EXPECT_GT(m_font.getSpacing(), 0);
+    EXPECT_EQ(m_font.getSpacing(), int(std::ceil(0.3 * m_font.getCellHeight())));
 
     const QString strText = QStringLiteral("Bonjour à toi");
     int nSum = 0;
-    for (QChar c : strText) nSum += s_font.getTextWidth(QString(c));
-    EXPECT_EQ(s_font.getTextWidth(strText), nSum);
-    EXPECT_GT(s_font.getTextWidth(QStringLiteral("W")), s_font.getTextWidth(QStringLiteral("i")));
+    for (QChar c : strText) nSum += m_font.getTextWidth(QString(c));
+    EXPECT_EQ(m_font.getTextWidth(strText), nSum);
+    EXPECT_GT(m_font.getTextWidth(QStringLiteral("W")), m_font.getTextWidth(QStringLiteral("i")));
 
     // Beyond Latin-1: measured, never dropped, and the text after them keeps its place.
     for (const char16_t c : {u'œ', u'Œ', u'’', u'“', u'”', u'…', u'–', u'—', u'€', u'\u202F'})
-        EXPECT_GT(s_font.getTextWidth(QString(QChar(c))), 0) << int(c);
-    EXPECT_GT(s_font.getTextWidth(QStringLiteral("cœur")), s_font.getTextWidth(QStringLiteral("cur")));
+        EXPECT_GT(m_font.getTextWidth(QString(QChar(c))), 0) << int(c);
+    EXPECT_GT(m_font.getTextWidth(QStringLiteral("cœur")), m_font.getTextWidth(QStringLiteral("cur")));
     // Not in the prepared set: rasterised on first use.
-    const int nBefore = s_font.extraGlyphCount();
-    EXPECT_GT(s_font.getTextWidth(QStringLiteral("λ")), 0);
-    EXPECT_EQ(s_font.extraGlyphCount(), nBefore + 1);
-    EXPECT_GT(s_font.getTextWidth(QString::fromUtf8("\xF0\x9F\x98\x80")), 0); // outside the BMP
+    const int nBefore = m_font.extraGlyphCount();
+    EXPECT_GT(m_font.getTextWidth(QStringLiteral("λ")), 0);
+    EXPECT_EQ(m_font.extraGlyphCount(), nBefore + 1);
+    EXPECT_GT(m_font.getTextWidth(QString::fromUtf8("\xF0\x9F\x98\x80")), 0); // outside the BMP
     // Control characters (the CR LF of a line break) take no room.
-    EXPECT_EQ(s_font.getTextWidth(QStringLiteral("a\r\nb")), s_font.getTextWidth(QStringLiteral("ab")));
+    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a\r\nb")), m_font.getTextWidth(QStringLiteral("ab")));
 }
 
 TEST_F(PrimitivesTest, RatiosAndIndicesAreInverse) {
-    EXPECT_EQ(s_font.getPositionRatio(QString(), 0), 0.0f);
-    EXPECT_EQ(s_font.getPositionRatio(QStringLiteral("abc"), 4), -1.0f);
-    EXPECT_EQ(s_font.getPositionRatio(QStringLiteral("abc"), 3), 1.0f);
-    EXPECT_EQ(s_font.getIndexAtRatio(QString(), 0.5f), 0);
+    EXPECT_EQ(m_font.getPositionRatio(QString(), 0), 0.0f);
+    EXPECT_EQ(m_font.getPositionRatio(QStringLiteral("abc"), 4), -1.0f);
+    EXPECT_EQ(m_font.getPositionRatio(QStringLiteral("abc"), 3), 1.0f);
+    EXPECT_EQ(m_font.getIndexAtRatio(QString(), 0.5f), 0);
     const QString strText = QStringLiteral("Mais où est donc Ornicar ?");
     for (int i = 0; i <= strText.size(); ++i) {
-        const float r = s_font.getPositionRatio(strText, i);
-        EXPECT_EQ(s_font.getIndexAtRatio(strText, r), i) << i;
+        const float r = m_font.getPositionRatio(strText, i);
+        EXPECT_EQ(m_font.getIndexAtRatio(strText, r), i) << i;
     }
-    EXPECT_EQ(s_font.getIndexAtRatio(strText, -0.5f), 0);
-    EXPECT_EQ(s_font.getIndexAtRatio(strText, 1.5f), strText.size());
+    EXPECT_EQ(m_font.getIndexAtRatio(strText, -0.5f), 0);
+    EXPECT_EQ(m_font.getIndexAtRatio(strText, 1.5f), strText.size());
     // A click a third into a wide letter belongs before it, two thirds in after it.
     const QString strWide = QStringLiteral("iWi");
-    const float rStart = s_font.getPositionRatio(strWide, 1), rEnd = s_font.getPositionRatio(strWide, 2);
-    EXPECT_EQ(s_font.getIndexAtRatio(strWide, rStart + (rEnd - rStart) / 3), 1);
-    EXPECT_EQ(s_font.getIndexAtRatio(strWide, rStart + 2 * (rEnd - rStart) / 3), 2);
+    const float rStart = m_font.getPositionRatio(strWide, 1), rEnd = m_font.getPositionRatio(strWide, 2);
+    EXPECT_EQ(m_font.getIndexAtRatio(strWide, rStart + (rEnd - rStart) / 3), 1);
+    EXPECT_EQ(m_font.getIndexAtRatio(strWide, rStart + 2 * (rEnd - rStart) / 3), 2);
 }
 
 TEST_F(PrimitivesTest, SmallAtlasWrapsEarlierAndFallsBackWhenFull) {
     CPolice small;
-    small.init(&s_device, QStringLiteral("DejaVu Sans"), nullptr, 400, 512);
+    small.init(&m_device, QStringLiteral("DejaVu Sans"), nullptr, 400, 512);
     ASSERT_TRUE(small.isReady());
     EXPECT_EQ(small.getTextureWidth(), 512);
     EXPECT_EQ(small.getTextureHeight(), 512);
@@ -172,25 +176,25 @@ TEST_F(PrimitivesTest, SmallAtlasWrapsEarlierAndFallsBackWhenFull) {
 
 TEST_F(PrimitivesTest, TextIsStretchedExactlyIntoItsRectangle) {
     const QString strText = QStringLiteral("Allons-y");
-    const int sp = s_font.getSpacing();
+    const int sp = m_font.getSpacing();
     // Natural width: the pen starts at x0 - spacing.
-    s_device.beginFrame(0, 400, 0, 400, 0xFF000000);
-    s_font.drawText(strText, 1000, 20, 1000, 100, 0, 0, 0, 1);
-    ASSERT_GT(s_device.vertexCount(), 0);
-    const CBandVertex* v = s_device.vertices();
+    m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
+    m_font.drawText(strText, 1000, 20, 1000, 100, 0, 0, 0, 1);
+    ASSERT_GT(m_device.vertexCount(), 0);
+    const CBandVertex* v = m_device.vertices();
     EXPECT_EQ(int(v[0].x), 1000 - sp);
     float fMax = -1e9f;
-    for (int i = 0; i < s_device.vertexCount(); ++i) fMax = std::max(fMax, v[i].x);
-    EXPECT_NEAR(fMax, 1000 + s_font.getTextWidth(strText) + sp, 1.0);
-    EXPECT_EQ(s_device.vertexCount(), 6 * 8); // one quad a glyph
+    for (int i = 0; i < m_device.vertexCount(); ++i) fMax = std::max(fMax, v[i].x);
+    EXPECT_NEAR(fMax, 1000 + m_font.getTextWidth(strText) + sp, 1.0);
+    EXPECT_EQ(m_device.vertexCount(), 6 * 8); // one quad a glyph
 
     // Stretched: glyph boxes span [x0 - sp*s, x1 + sp*s]; text is 80 units high from y0.
-    s_device.beginFrame(0, 400, 0, 400, 0xFF000000);
-    const int nWidth = s_font.getTextWidth(strText);
-    s_font.drawText(strText, 100, 20, 100 + nWidth / 2, 100, 0, 0, 0, 1);
+    m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
+    const int nWidth = m_font.getTextWidth(strText);
+    m_font.drawText(strText, 100, 20, 100 + nWidth / 2, 100, 0, 0, 0, 1);
     fMax = -1e9f;
     float fMinY = 1e9f, fMaxY = -1e9f;
-    for (int i = 0; i < s_device.vertexCount(); ++i) {
+    for (int i = 0; i < m_device.vertexCount(); ++i) {
         fMax = std::max(fMax, v[i].x);
         fMinY = std::min(fMinY, v[i].y);
         fMaxY = std::max(fMaxY, v[i].y);
@@ -201,16 +205,16 @@ TEST_F(PrimitivesTest, TextIsStretchedExactlyIntoItsRectangle) {
     EXPECT_NEAR(fMaxY, 100.0f, 1.0);
 
     // Spaces advance the pen but draw nothing; an empty text draws nothing.
-    s_device.beginFrame(0, 400, 0, 400, 0xFF000000);
-    s_font.drawText(QStringLiteral("a b"), 0, 0, 0, 100, 0, 0, 0, 1);
-    EXPECT_EQ(s_device.vertexCount(), 12);
-    s_font.drawText(QString(), 0, 0, 100, 100, 0, 0, 0, 1);
-    EXPECT_EQ(s_device.vertexCount(), 12);
+    m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
+    m_font.drawText(QStringLiteral("a b"), 0, 0, 0, 100, 0, 0, 0, 1);
+    EXPECT_EQ(m_device.vertexCount(), 12);
+    m_font.drawText(QString(), 0, 0, 100, 100, 0, 0, 0, 1);
+    EXPECT_EQ(m_device.vertexCount(), 12);
 }
 
 TEST_F(PrimitivesTest, GlyphsAreInkedFromTheAtlasInTheTextColour) {
     m_quad.drawQuad(0, 0, 400, 400, 0xFFFFFFFF);
-    s_font.drawText(QStringLiteral("MMMM"), 20, 100, 380, 300, 1, 0, 0, 1);
+    m_font.drawText(QStringLiteral("MMMM"), 20, 100, 380, 300, 1, 0, 0, 1);
     const QImage image = render();
     int nRed = 0, nOther = 0;
     for (int y = 0; y < 400; ++y)
@@ -218,7 +222,7 @@ TEST_F(PrimitivesTest, GlyphsAreInkedFromTheAtlasInTheTextColour) {
             const QRgb c = at(image, x, y);
             if (c == qRgb(255, 255, 255)) continue;
             if (qRed(c) > 0xF0 && qGreen(c) == qBlue(c)) {
-                if (x < 20 - s_font.getSpacing() || x > 380 + s_font.getSpacing() || y < 100 || y > 300) ++nOther;
+                if (x < 20 - m_font.getSpacing() || x > 380 + m_font.getSpacing() || y < 100 || y > 300) ++nOther;
                 else ++nRed;
             } else {
                 ++nOther;
