@@ -49,14 +49,16 @@ bool CBandRenderer::initGL(CTraceLog* pLog, const CBandFonts& fonts, QString* pE
     m_shapes.setDevice(&m_device);
     m_shapes.build();
     if (m_pLog) m_pLog->Log("Initialisation des polices\n");
-    if (!m_bFontsMade) {
-        m_phraseFont.init(&m_device, fonts.strText, pLog, 200);
-        m_roleFont.init(&m_device, fonts.strLabel, pLog, 600);
-        m_loopFont.init(&m_device, fonts.strLabel, pLog, 700);
-        m_bookmarkFont.init(&m_device, fonts.strLabel, pLog, 700);
-        m_bFontsMade = true;
-    }
+    if (!m_bFontsMade) initFonts(fonts);
     return true;
+}
+
+void CBandRenderer::initFonts(const CBandFonts& fonts) {
+    m_phraseFont.init(&m_device, fonts.strText, m_pLog, 200);
+    m_roleFont.init(&m_device, fonts.strLabel, m_pLog, 600);
+    m_loopFont.init(&m_device, fonts.strLabel, m_pLog, 700);
+    m_bookmarkFont.init(&m_device, fonts.strLabel, m_pLog, 700);
+    m_bFontsMade = true;
 }
 
 void CBandRenderer::releaseGL() {

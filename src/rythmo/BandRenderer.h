@@ -54,6 +54,8 @@ public:
     // Device set-up with the target's context current: shaders and buffers, the sign shapes, the
     // four fonts (made once; a rebuilt context only uploads them again). False on failure.
     bool initGL(CTraceLog* pLog, const CBandFonts& fonts, QString* pError = nullptr);
+    // Makes the four fonts' atlases (no GL needed); initGL does it when not done yet.
+    void initFonts(const CBandFonts& fonts);
     // Frees the GL objects (context current, or already lost).
     void releaseGL();
     bool isReady() const { return m_device.isCreated(); }
@@ -65,6 +67,9 @@ public:
     // The active track shared by the band views (null: a track of the renderer's own).
     void setActiveTrack(int* pnTrack) { m_pActiveTrack = pnTrack ? pnTrack : &m_nOwnActiveTrack; }
     int getActiveTrack() const { return *m_pActiveTrack; }
+    void setActiveTrackValue(int nTrack) { *m_pActiveTrack = nTrack; }
+    const CVarE* script() const { return m_pScript; }
+    const CVarE* detection() const { return m_pDetection; }
     void setTheme(int nTheme) { m_pPalette = &CBandPalette::forTheme(nTheme); }
     // Caret half-period in ms; 0 or less: the caret does not blink.
     void setCaretBlinkTime(int nMs) { m_nCaretBlinkMs = nMs; }
