@@ -108,13 +108,17 @@ void CBandRenderer::buildFrame(int nPosition) {
                         CBandPalette::CLEAR);
     const CBandPalette& pal = *m_pPalette;
     const int l = m_space.nLeft, r = m_space.nRight;
+    if (*m_pActiveTrack < 0 || *m_pActiveTrack >= CBandSpace::TRACK_COUNT) *m_pActiveTrack = 0;
+    // The active track's own colours instead of the background under them: the same picture with
+    // a quarter less to fill.
+    m_device.setBlending(false);
     for (int k = 0; k < CBandSpace::TRACK_COUNT; ++k) {
         const int b = CBandSpace::base(k);
-        m_quad.drawVerticalGradient(l, b, r, b + CBandSpace::TRACK_HEIGHT, pal.trackBase, pal.trackTop);
+        const bool bActive = k == *m_pActiveTrack;
+        m_quad.drawVerticalGradient(l, b, r, b + CBandSpace::TRACK_HEIGHT, bActive ? pal.activeBase : pal.trackBase,
+                                    bActive ? pal.activeTop : pal.trackTop);
     }
-    if (*m_pActiveTrack < 0 || *m_pActiveTrack >= CBandSpace::TRACK_COUNT) *m_pActiveTrack = 0;
-    const int ba = CBandSpace::base(*m_pActiveTrack);
-    m_quad.drawVerticalGradient(l, ba, r, ba + CBandSpace::TRACK_HEIGHT, pal.activeBase, pal.activeTop);
+    m_device.setBlending(true);
 
     if (!m_state.m_bHideGridAndSigns) drawGrid();
     if (m_pScript) {

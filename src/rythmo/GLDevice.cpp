@@ -25,22 +25,18 @@ void main() {
 }
 )";
 
-// Glyph atlases hold coverage in their one channel; untextured vertices keep their colour.
+// The glyph atlases are the layers of one array texture holding coverage in its one channel (a
+// single sampler keeps software rasterisers fast); untextured vertices keep their colour.
 const char* const s_pszFragmentShader = R"(#version 330 core
 in vec4 vColour;
 in vec2 vUV;
 flat in int vSlot;
-uniform sampler2D uAtlas0;
-uniform sampler2D uAtlas1;
-uniform sampler2D uAtlas2;
-uniform sampler2D uAtlas3;
+uniform sampler2DArray uAtlas;
+uniform vec2 uScale[4];
 out vec4 fragColour;
 void main() {
     float a = 1.0;
-    if (vSlot == 0) a = textureLod(uAtlas0, vUV, 0.0).r;
-    else if (vSlot == 1) a = textureLod(uAtlas1, vUV, 0.0).r;
-    else if (vSlot == 2) a = textureLod(uAtlas2, vUV, 0.0).r;
-    else if (vSlot == 3) a = textureLod(uAtlas3, vUV, 0.0).r;
+    if (vSlot >= 0) a = textureLod(uAtlas, vec3(vUV * uScale[vSlot], float(vSlot)), 0.0).r;
     fragColour = vec4(vColour.rgb, vColour.a * a);
 }
 )";
@@ -74,8 +70,8 @@ bool CGLDevice::create(CTraceLog* pLog, QString* pError) {
         return fail(m_pProgram->log());
     m_pProgram->bind();
     m_nProjectionLoc = m_pProgram->uniformLocation("uProjection");
-    for (int i = 0; i < MAX_SLOTS; ++i)
-        m_pProgram->setUniformValue(QByteArray("uAtlas").append(char('0' + i)).constData(), i);
+    m_nScaleLoc = m_pProgram->uniformLocation("uScale");
+    m_pProgram->setUniformValue("uAtlas", 0);
     m_pProgram->release();
 
     if (!m_vao.create()) return fail(QStringLiteral("cannot create a vertex array object"));
@@ -112,7 +108,12 @@ void CGLDevice::destroy() {
     if (bCurrent) {
         if (m_vao.isCreated()) m_vao.destroy();
         if (m_vbo.isCreated()) m_vbo.destroy();
+        if (m_nArrayId) m_gl.glDeleteTextures(1, &m_nArrayId);
     }
+    // Without a current context the objects went with it.
+    m_nArrayId = 0;
+    m_nArraySize = 0;
+    m_bArrayFailed = false;
     delete m_pProgram; // detaches itself when its context is gone
     m_pProgram = nullptr;
     m_nBufferCapacity = 0;
@@ -139,6 +140,7 @@ void CGLDevice::beginFrame(float fLeft, float fRight, float fBottom, float fTop,
     m_nVertices = 0;
     m_nRuns = 0;
     m_fTx = m_fTy = 0;
+    m_bBlend = true;
     m_clearArgb = clearArgb;
     m_projection.setToIdentity();
     m_projection.ortho(fLeft, fRight, fBottom, fTop, -1.0f, 1.0f);
@@ -147,11 +149,11 @@ void CGLDevice::beginFrame(float fLeft, float fRight, float fBottom, float fTop,
 CBandVertex* CGLDevice::append(unsigned mode, int n) {
     if (m_nVertices + std::size_t(n) > m_vertices.size())
         m_vertices.resize(std::max(m_vertices.size() * 2, m_nVertices + std::size_t(n)));
-    if (m_nRuns > 0 && m_runs[m_nRuns - 1].mode == mode) {
+    if (m_nRuns > 0 && m_runs[m_nRuns - 1].mode == mode && m_runs[m_nRuns - 1].bBlend == m_bBlend) {
         m_runs[m_nRuns - 1].nCount += n;
     } else {
         if (m_nRuns == m_runs.size()) m_runs.resize(m_runs.size() * 2);
-        m_runs[m_nRuns++] = CRun{mode, int(m_nVertices), n};
+        m_runs[m_nRuns++] = CRun{mode, m_bBlend, int(m_nVertices), n};
     }
     CBandVertex* p = m_vertices.data() + m_nVertices;
     m_nVertices += std::size_t(n);
@@ -169,15 +171,14 @@ void CGLDevice::draw(int nViewportWidth, int nViewportHeight) {
     m_gl.glClear(GL_COLOR_BUFFER_BIT);
     if (!m_bCreated || m_nVertices == 0) return;
 
-    m_gl.glEnable(GL_BLEND);
     // The target keeps an opaque alpha so that a composited window never shows through.
     m_gl.glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
 
-    for (int i = 0; i < MAX_SLOTS; ++i)
-        if (m_slots[i]) m_slots[i]->prepare(m_gl, i);
+    prepareAtlases();
 
     m_pProgram->bind();
     m_pProgram->setUniformValue(m_nProjectionLoc, m_projection);
+    m_pProgram->setUniformValueArray(m_nScaleLoc, m_scales, MAX_SLOTS);
     m_vao.bind();
     m_vbo.bind();
     const int nBytes = int(m_nVertices * sizeof(CBandVertex));
@@ -186,9 +187,56 @@ void CGLDevice::draw(int nViewportWidth, int nViewportHeight) {
         m_vbo.allocate(int(m_vertices.size() * sizeof(CBandVertex)));
     }
     m_vbo.write(0, m_vertices.data(), nBytes);
-    for (std::size_t i = 0; i < m_nRuns; ++i) m_gl.glDrawArrays(m_runs[i].mode, m_runs[i].nFirst, m_runs[i].nCount);
+    for (std::size_t i = 0; i < m_nRuns; ++i) {
+        if (m_runs[i].bBlend)
+            m_gl.glEnable(GL_BLEND);
+        else
+            m_gl.glDisable(GL_BLEND);
+        m_gl.glDrawArrays(m_runs[i].mode, m_runs[i].nFirst, m_runs[i].nCount);
+    }
     m_vbo.release();
     m_vao.release();
     m_pProgram->release();
+}
+
+void CGLDevice::prepareAtlases() {
+    int nSize = 0;
+    for (CTexture* pTexture : m_slots)
+        if (pTexture) nSize = std::max({nSize, pTexture->image().width(), pTexture->image().height()});
     m_gl.glActiveTexture(GL_TEXTURE0);
+    if (nSize == 0 || m_bArrayFailed) {
+        m_gl.glBindTexture(GL_TEXTURE_2D_ARRAY, m_nArrayId);
+        return;
+    }
+    if (m_nArrayId == 0 || nSize != m_nArraySize) {
+        while (m_gl.glGetError() != GL_NO_ERROR) {
+        }
+        if (m_nArrayId) m_gl.glDeleteTextures(1, &m_nArrayId);
+        m_gl.glGenTextures(1, &m_nArrayId);
+        m_gl.glBindTexture(GL_TEXTURE_2D_ARRAY, m_nArrayId);
+        m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        m_gl.glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_R8, nSize, nSize, MAX_SLOTS, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr);
+        const GLenum err = m_gl.glGetError();
+        if (m_nArrayId == 0 || err != GL_NO_ERROR) {
+            if (m_pLog) m_pLog->Log("CreateTexture failed : %x\n", unsigned(err));
+            if (m_nArrayId) m_gl.glDeleteTextures(1, &m_nArrayId);
+            m_nArrayId = 0;
+            m_bArrayFailed = true; // the text stays invisible
+            return;
+        }
+        m_nArraySize = nSize;
+        for (CTexture* pTexture : m_slots)
+            if (pTexture) pTexture->releaseResources(); // everything goes up again
+    }
+    m_gl.glBindTexture(GL_TEXTURE_2D_ARRAY, m_nArrayId);
+    for (int i = 0; i < MAX_SLOTS; ++i) {
+        m_scales[i] = QVector2D(1.0f, 1.0f);
+        if (!m_slots[i]) continue;
+        const QImage& image = m_slots[i]->image();
+        m_scales[i] = QVector2D(float(image.width()) / float(nSize), float(image.height()) / float(nSize));
+        m_slots[i]->upload(m_gl, i);
+    }
 }

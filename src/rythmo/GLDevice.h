@@ -6,6 +6,7 @@
 #include <QOpenGLShaderProgram>
 #include <QOpenGLVertexArrayObject>
 #include <QString>
+#include <QVector2D>
 #include <cstdint>
 #include <vector>
 
@@ -44,7 +45,8 @@ public:
     bool isCreated() const { return m_bCreated; }
     int maxTextureSize() const { return m_nMaxTextureSize; }
 
-    // Textures register once and keep their slot; at most MAX_SLOTS of them.
+    // Textures register once and keep their slot (their layer in the atlas array); at most
+    // MAX_SLOTS of them.
     int registerTexture(CTexture* pTexture);
     void unregisterTexture(CTexture* pTexture);
 
@@ -67,6 +69,10 @@ public:
         *p = CBandVertex{x + m_fTx, y + m_fTy, u, v, argb, nSlot};
     }
 
+    // Whether what is appended from now on is blended over what is below (the default). Opaque
+    // layers that cover the band (the track backgrounds) go faster without.
+    void setBlending(bool bBlend) { m_bBlend = bBlend; }
+
     // Uploads the frame and draws it into the bound framebuffer, viewport w x h pixels.
     void draw(int nViewportWidth, int nViewportHeight);
 
@@ -83,10 +89,13 @@ public:
 private:
     struct CRun {
         unsigned mode;
+        bool bBlend;
         int nFirst;
         int nCount;
     };
     CBandVertex* append(unsigned mode, int n);
+    // Makes the atlas array and sends what changed in each texture.
+    void prepareAtlases();
 
     QOpenGLExtraFunctions m_gl;
     CTraceLog* m_pLog = nullptr;
@@ -97,6 +106,11 @@ private:
     QOpenGLVertexArrayObject m_vao;
     int m_nBufferCapacity = 0; // in vertices, on the GPU side
     int m_nProjectionLoc = -1;
+    int m_nScaleLoc = -1;
+    unsigned m_nArrayId = 0; // the textures' images, one layer each
+    int m_nArraySize = 0;
+    bool m_bArrayFailed = false;
+    QVector2D m_scales[MAX_SLOTS];
 
     CTexture* m_slots[MAX_SLOTS] = {};
 
@@ -105,6 +119,7 @@ private:
     std::vector<CRun> m_runs;
     std::size_t m_nRuns = 0;
     float m_fTx = 0, m_fTy = 0;
+    bool m_bBlend = true;
     QMatrix4x4 m_projection;
     std::uint32_t m_clearArgb = 0xFF000000;
 };

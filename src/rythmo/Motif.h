@@ -32,7 +32,7 @@ public:
     const CVertex* getVertices() const { return m_vertices; }
 
 protected:
-    void setQuad(int x0, int y0, int x1, int y1, std::uint32_t c0, std::uint32_t c1, std::uint32_t c2,
+    void setQuad(float x0, float y0, float x1, float y1, std::uint32_t c0, std::uint32_t c1, std::uint32_t c2,
                  std::uint32_t c3);
     // Sends the current quadrilateral as two triangles, sampling texture slot nSlot when >= 0.
     void submit(const float* pUV, int nSlot);

@@ -95,15 +95,32 @@ bool CPolice::rasterise(char32_t c, CGlyph& glyph) const {
     }
     CPolice* self = const_cast<CPolice*>(this); // the atlas is this font's cache
     const int x0 = m_nPenX - sp;
+    const int nCellWidth = scratch.width();
+    int nInkX0 = nCellWidth, nInkX1 = -1, nInkY0 = h, nInkY1 = -1;
     for (int y = 0; y < h; ++y) {
         const QRgb* pSrc = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
         uchar* pDst = self->m_image.scanLine(m_nPenY + y) + x0;
-        for (int x = 0; x < scratch.width(); ++x) pDst[x] = uchar(qAlpha(pSrc[x]));
+        for (int x = 0; x < nCellWidth; ++x) {
+            pDst[x] = uchar(qAlpha(pSrc[x]));
+            if (pDst[x]) {
+                nInkX0 = std::min(nInkX0, x);
+                nInkX1 = std::max(nInkX1, x);
+                nInkY0 = std::min(nInkY0, y);
+                nInkY1 = std::max(nInkY1, y);
+            }
+        }
     }
     self->markDirty(m_nPenY, m_nPenY + h);
 
     const float W = float(m_nTexWidth), H = float(m_nTexHeight);
-    glyph = CGlyph{float(x0) / W, float(m_nPenY) / H, float(m_nPenX + w + sp) / W, float(m_nPenY + h) / H, w};
+    glyph = CGlyph{float(x0) / W, float(m_nPenY) / H, float(m_nPenX + w + sp) / W, float(m_nPenY + h) / H, w,
+                   0, 0, 0, 0, nInkX1 >= 0};
+    if (glyph.bInk) { // a texel of transparent border for the filtering
+        glyph.fInkX0 = float(std::max(0, nInkX0 - 1)) / float(nCellWidth);
+        glyph.fInkX1 = float(std::min(nCellWidth, nInkX1 + 2)) / float(nCellWidth);
+        glyph.fInkY0 = float(std::max(0, nInkY0 - 1)) / float(h);
+        glyph.fInkY1 = float(std::min(h, nInkY1 + 2)) / float(h);
+    }
     m_nPenX += w + 2 * sp;
     return true;
 }
@@ -211,9 +228,16 @@ void CPolice::drawText(QStringView text, int x0, int y0, int x1, int y1, float r
         const CGlyph glyph = *p;
         const float cw = float(glyph.nWidth + 2 * m_nSpacing) * hs;
         const float ch = float(m_nTexHeight) * (glyph.tv1 - glyph.tv0) * vs;
-        if (text[i] != QLatin1Char(' '))
-            drawTexturedQuad(int(x), y0, int(x + cw), int(float(y0) + ch), argb, glyph.tv0, glyph.tu0, glyph.tv1,
-                             glyph.tu1);
+        if (text[i] != QLatin1Char(' ') && glyph.bInk) {
+            // The cell's quad as it stands, then only its inked part of it, mapped the same way.
+            const float qx0 = float(int(x)), qx1 = float(int(x + cw));
+            const float qy0 = float(y0), qy1 = float(int(float(y0) + ch));
+            auto lerp = [](float a, float b, float t) { return a + (b - a) * t; };
+            drawTexturedQuad(lerp(qx0, qx1, glyph.fInkX0), lerp(qy1, qy0, glyph.fInkY1), lerp(qx0, qx1, glyph.fInkX1),
+                             lerp(qy1, qy0, glyph.fInkY0), argb, lerp(glyph.tv0, glyph.tv1, glyph.fInkY0),
+                             lerp(glyph.tu0, glyph.tu1, glyph.fInkX0), lerp(glyph.tv0, glyph.tv1, glyph.fInkY1),
+                             lerp(glyph.tu0, glyph.tu1, glyph.fInkX1));
+        }
         x += cw - fMargin;
     }
 }

@@ -20,6 +20,10 @@ public:
     struct CGlyph {
         float tu0, tv0, tu1, tv1; // cell, fractions of the texture size
         int nWidth;               // natural width in texels, margins excluded
+        // The part of the cell that holds ink, as fractions of the cell (0..1, v down); only that
+        // part is drawn, the rest of the cell being transparent.
+        float fInkX0, fInkY0, fInkX1, fInkY1;
+        bool bInk;
     };
 
     CPolice();

@@ -6,9 +6,9 @@
 
 class QOpenGLExtraFunctions;
 
-// A CMotif that also owns a one-channel texture (coverage in its red channel, the colour coming
-// from the vertices) and draws textured quadrilaterals. The image is kept in memory: the GL texture
-// is (re)made from it on the next draw after creation, a lost context or a change of the image.
+// A CMotif that also owns a one-channel image (coverage; the colour comes from the vertices) and
+// draws textured quadrilaterals from it. The device keeps the images of all its textures as the
+// layers of one GL array texture: the image is sent again after a lost context or a change.
 class CTexture : public CMotif {
 public:
     struct CTexVertex {
@@ -21,7 +21,7 @@ public:
     ~CTexture();
 
     void setDevice(CGLDevice* pDevice, CTraceLog* pLog) override;
-    // Deletes the GL texture (when a context is current); the image stays for the next upload.
+    // Forgets what the GPU holds: the whole image goes up again on the next draw.
     void releaseResources() override;
 
     // The caller passes y1 above y0; the texture's v axis points down, so the top edge samples tv0.
@@ -29,26 +29,26 @@ public:
                           float tu1);
     void drawTexturedGradient(int x0, int y0, int x1, int y1, std::uint32_t a, std::uint32_t b, float tv0,
                               float tu0, float tv1, float tu1);
+    // The same at coordinates between whole band units.
+    void drawTexturedQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, float tv0, float tu0, float tv1,
+                          float tu1);
 
-    // Called by the device before drawing, with its context current: uploads what changed and binds
-    // the texture on the given unit.
-    void prepare(QOpenGLExtraFunctions& gl, int nUnit);
+    // Called by the device with its context current and its array texture bound: sends the rows
+    // that changed into layer nLayer.
+    void upload(QOpenGLExtraFunctions& gl, int nLayer);
 
     const QImage& image() const { return m_image; }
-    bool hasTexture() const { return m_nTextureId != 0; }
 
 protected:
-    // The texture's content; rows [y0, y1) changed since the last upload.
-    QImage m_image;
+    QImage m_image; // Format_Grayscale8
+    // Rows [y0, y1) changed since the last upload.
     void markDirty(int y0, int y1);
 
 private:
     void submitTextured(float tv0, float tu0, float tv1, float tu1);
 
     CTexVertex m_texVertices[4] = {};
-    unsigned m_nTextureId = 0;
     int m_nSlot = -1;
     int m_nDirtyTop = 0;
     int m_nDirtyBottom = 0;
-    bool m_bFailed = false;
 };

@@ -175,34 +175,47 @@ TEST_F(PrimitivesTest, SmallAtlasWrapsEarlierAndFallsBackWhenFull) {
 }
 
 TEST_F(PrimitivesTest, TextIsStretchedExactlyIntoItsRectangle) {
+    // Glyph quads cover the inked part of their cells; measured from the vertices drawn.
+    struct CBox {
+        float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+    };
+    auto box = [&] {
+        CBox b;
+        const CBandVertex* v = m_device.vertices();
+        for (int i = 0; i < m_device.vertexCount(); ++i) {
+            b.x0 = std::min(b.x0, v[i].x);
+            b.x1 = std::max(b.x1, v[i].x);
+            b.y0 = std::min(b.y0, v[i].y);
+            b.y1 = std::max(b.y1, v[i].y);
+        }
+        return b;
+    };
     const QString strText = QStringLiteral("Allons-y");
-    const int sp = m_font.getSpacing();
-    // Natural width: the pen starts at x0 - spacing.
+    const int nWidth = m_font.getTextWidth(strText);
+    // Natural width from x0: the ink runs from about x0 to about x0 + width.
     m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
     m_font.drawText(strText, 1000, 20, 1000, 100, 0, 0, 0, 1);
-    ASSERT_GT(m_device.vertexCount(), 0);
-    const CBandVertex* v = m_device.vertices();
-    EXPECT_EQ(int(v[0].x), 1000 - sp);
-    float fMax = -1e9f;
-    for (int i = 0; i < m_device.vertexCount(); ++i) fMax = std::max(fMax, v[i].x);
-    EXPECT_NEAR(fMax, 1000 + m_font.getTextWidth(strText) + sp, 1.0);
     EXPECT_EQ(m_device.vertexCount(), 6 * 8); // one quad a glyph
-
-    // Stretched: glyph boxes span [x0 - sp*s, x1 + sp*s]; text is 80 units high from y0.
+    CBox b = box();
+    EXPECT_NEAR(b.x0, 1000, 6);
+    EXPECT_NEAR(b.x1, 1000 + nWidth, 8);
+    // Squeezed to half its width, anywhere on the band.
     m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
-    const int nWidth = m_font.getTextWidth(strText);
-    m_font.drawText(strText, 100, 20, 100 + nWidth / 2, 100, 0, 0, 0, 1);
-    fMax = -1e9f;
-    float fMinY = 1e9f, fMaxY = -1e9f;
-    for (int i = 0; i < m_device.vertexCount(); ++i) {
-        fMax = std::max(fMax, v[i].x);
-        fMinY = std::min(fMinY, v[i].y);
-        fMaxY = std::max(fMaxY, v[i].y);
-    }
-    EXPECT_EQ(int(v[0].x), int(100 - sp * 0.5f));
-    EXPECT_NEAR(fMax, 100 + nWidth / 2 + sp * 0.5f, 1.0);
-    EXPECT_EQ(fMinY, 20.0f);
-    EXPECT_NEAR(fMaxY, 100.0f, 1.0);
+    m_font.drawText(strText, -300, 20, -300 + nWidth / 2, 100, 0, 0, 0, 1);
+    b = box();
+    EXPECT_NEAR(b.x0, -300, 4);
+    EXPECT_NEAR(b.x1, -300 + nWidth / 2, 5);
+    // 80 units high from y0: the descender of the y near the bottom, the ascenders near the top.
+    EXPECT_GE(b.y0, 20.0f);
+    EXPECT_LT(b.y0, 30.0f);
+    EXPECT_LE(b.y1, 100.0f);
+    EXPECT_GT(b.y1, 75.0f);
+    // Stretched to three times its width.
+    m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
+    m_font.drawText(strText, 0, 20, 3 * nWidth, 100, 0, 0, 0, 1);
+    b = box();
+    EXPECT_NEAR(b.x0, 0, 12);
+    EXPECT_NEAR(b.x1, 3 * nWidth, 20);
 
     // Spaces advance the pen but draw nothing; an empty text draws nothing.
     m_device.beginFrame(0, 400, 0, 400, 0xFF000000);
