@@ -1,8 +1,8 @@
 // Band rendering figures: CPU time and allocations to build one frame of a dense script, frames per
 // second of the off-screen render and of the window's render loop.
 //
-//   bench_band [--seconds N]          (under xvfb-run for the GL figures)
-#include "DenseScript.h"
+//   xvfb-run -a -s "-screen 0 1600x900x24" bench_band [--seconds N] [--no-window]
+#include "ScriptGenerator.h"
 #include "rythmo/BandImage.h"
 #include "rythmo/BandRenderer.h"
 #include "rythmo/RythmoDXView.h"
@@ -44,7 +44,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
-constexpr int START = 60 * 600; // one minute in
+constexpr int START = (10 * 3600 + 60) * 600; // 10:01:00:00, a minute into the generated script
 constexpr int STEP = 10;        // media time a frame at normal speed on a 60 Hz display
 
 double percentile(std::vector<double> v, double p) {
@@ -102,9 +102,9 @@ void benchOffscreen(const CVarE& script, int nZoom) {
                 nZoom, ms / nFrames, nFrames * 1000.0 / ms);
 }
 
-void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds) {
+void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds, int nStart = START) {
     CRythmoDXView view;
-    CFixedTimeSource clock(START, 24);
+    CFixedTimeSource clock(nStart, 24);
     clock.setIncrement(STEP);
     view.setScript(&script);
     view.setTimeSource(&clock);
@@ -136,8 +136,21 @@ int main(int argc, char** argv) {
     const int i = int(args.indexOf(QStringLiteral("--seconds")));
     if (i > 0 && i + 1 < args.size()) nSeconds = std::max(1, args.at(i + 1).toInt());
 
+    // Three phrases a second on each of the four tracks for ten minutes.
+    // With --script FILE: that script in the window only, from its last position (a demonstration).
+    const int j = int(args.indexOf(QStringLiteral("--script")));
+    if (j > 0 && j + 1 < args.size()) {
+        CVarE shown;
+        if (!shown.load(args.at(j + 1))) {
+            std::printf("cannot read %s\n", qPrintable(args.at(j + 1)));
+            return 1;
+        }
+        benchWindow(app, shown, 2, nSeconds, int(shown.getLastPosition().toMediaTime()) - 2 * 600);
+        return 0;
+    }
+
     CVarE script;
-    makeDenseScript(script, 600);
+    generateScript(script, 12 * 600, 1, 12);
     std::printf("dense script: %d phrases, %zu loops, %zu shot changes\n", script.getLineCount(),
                 script.getLoops().size(), script.getShots().size());
     for (int nZoom : {1, 6}) benchBuild(script, nZoom);

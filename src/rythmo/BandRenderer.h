@@ -2,7 +2,7 @@
 
 #include "BandPalette.h"
 #include "BandSpace.h"
-#include "BookmarkList.h"
+#include "Bookmarks.h"
 #include "GLDevice.h"
 #include "LipSyncShapes.h"
 #include "Motif.h"
@@ -63,7 +63,7 @@ public:
     // Sources. Any may be null.
     void setScript(const CVarE* pScript);
     void setDetection(const CVarE* pDetection);
-    void setBookmarks(const CBookmarkList* pBookmarks) { m_pBookmarks = pBookmarks; }
+    void setBookmarks(const CBookmarks* pBookmarks) { m_pBookmarks = pBookmarks; }
     // The active track shared by the band views (null: a track of the renderer's own).
     void setActiveTrack(int* pnTrack) { m_pActiveTrack = pnTrack ? pnTrack : &m_nOwnActiveTrack; }
     int getActiveTrack() const { return *m_pActiveTrack; }
@@ -134,7 +134,7 @@ private:
 
     const CVarE* m_pScript = nullptr;
     const CVarE* m_pDetection = nullptr;
-    const CBookmarkList* m_pBookmarks = nullptr;
+    const CBookmarks* m_pBookmarks = nullptr;
     int m_nOwnActiveTrack = 0;
     int* m_pActiveTrack = &m_nOwnActiveTrack;
     const CBandPalette* m_pPalette = &CBandPalette::forTheme(1);

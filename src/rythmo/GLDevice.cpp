@@ -43,7 +43,7 @@ void main() {
 } // namespace
 
 CGLDevice::CGLDevice() : m_vbo(QOpenGLBuffer::VertexBuffer) {
-    m_vertices.resize(4096);
+    m_vertices.resize(65536); // a dense band at the widest zoom fits without growing
     m_runs.resize(16);
 }
 

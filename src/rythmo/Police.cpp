@@ -167,6 +167,8 @@ const CPolice::CGlyph* CPolice::glyphFor(char32_t c) const {
 
 const CPolice::CGlyph* CPolice::glyphAt(QStringView text, qsizetype i) const {
     const QChar ch = text[i];
+    // A line break (LF, or the LF of CR LF) or a tab keeps the words apart on the band's one line.
+    if (ch == QLatin1Char('\n') || ch == QLatin1Char('\t')) return glyphFor(' ');
     if (ch.isLowSurrogate()) {
         if (i > 0 && text[i - 1].isHighSurrogate()) return nullptr; // drawn with its high half
         return glyphFor(REPLACEMENT);

@@ -11,7 +11,8 @@
 // The atlas holds Latin-1 and the punctuation and letters French dialogue needs beyond it (oe
 // ligatures, typographic quotes and apostrophes, dashes, ellipsis, narrow spaces...). Any other
 // character is rasterised into the atlas the first time it is measured; when the atlas is full it
-// is measured and drawn as U+FFFD, so no text ever vanishes. Control characters have no width.
+// is measured and drawn as U+FFFD, so no text ever vanishes. A line break or a tab counts as a space;
+// other control characters have no width.
 class CPolice : public CTexture {
 public:
     static constexpr int POINT_SIZE = 48;

@@ -31,7 +31,7 @@ public:
     void setLog(CTraceLog* pLog);
     void setScript(const CVarE* pScript) { m_renderer.setScript(pScript); }
     void setDetection(const CVarE* pDetection) { m_renderer.setDetection(pDetection); }
-    void setBookmarks(const CBookmarkList* pBookmarks) { m_renderer.setBookmarks(pBookmarks); }
+    void setBookmarks(const CBookmarks* pBookmarks) { m_renderer.setBookmarks(pBookmarks); }
     void setActiveTrack(int* pnTrack) { m_renderer.setActiveTrack(pnTrack); }
     void setTimeSource(CBandTimeSource* pSource) { m_pTime = pSource; }
     void setTheme(int nTheme) { m_renderer.setTheme(nTheme); }

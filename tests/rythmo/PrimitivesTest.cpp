@@ -136,8 +136,12 @@ TEST_F(PrimitivesTest, AtlasMeasuresLatinAndFrenchCharacters) {
     EXPECT_GT(m_font.getTextWidth(QStringLiteral("λ")), 0);
     EXPECT_EQ(m_font.extraGlyphCount(), nBefore + 1);
     EXPECT_GT(m_font.getTextWidth(QString::fromUtf8("\xF0\x9F\x98\x80")), 0); // outside the BMP
-    // Control characters (the CR LF of a line break) take no room.
-    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a\r\nb")), m_font.getTextWidth(QStringLiteral("ab")));
+    // A line break (CR LF) or a tab keeps the words apart like a space; other control characters
+    // take no room.
+    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a\r\nb")), m_font.getTextWidth(QStringLiteral("a b")));
+    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a\tb")), m_font.getTextWidth(QStringLiteral("a b")));
+    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a") + QChar(0x7F) + QChar(0x1B) + QChar(0x85) + QStringLiteral("b")),
+              m_font.getTextWidth(QStringLiteral("ab")));
 }
 
 TEST_F(PrimitivesTest, RatiosAndIndicesAreInverse) {

@@ -11,4 +11,4 @@ struct CBookmark {
     int nCommand = 0;
     QString strLabel;
 };
-using CBookmarkList = std::map<CTimeCode, CBookmark>;
+using CBookmarks = std::map<CTimeCode, CBookmark>;
