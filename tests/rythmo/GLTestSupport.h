@@ -1,17 +1,22 @@
 #pragma once
 
+#include <QApplication>
 #include <QColor>
-#include <QGuiApplication>
 #include <QImage>
 #include <cstdint>
 #include <cstdlib>
 
-// One QGuiApplication for the whole test executable (fonts and GL contexts need it).
-inline QGuiApplication* testApp() {
+// One application for the whole test executable (fonts, GL contexts and the band window need it).
+// With an X display (xvfb-run) the tests use it, since the band window cannot draw on the
+// off-screen platform.
+inline QApplication* testApp() {
     static int s_argc = 1;
     static char s_name[] = "test_rythmo";
     static char* s_argv[] = {s_name, nullptr};
-    static QGuiApplication* s_pApp = new QGuiApplication(s_argc, s_argv);
+    static QApplication* s_pApp = [] {
+        if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+        return new QApplication(s_argc, s_argv);
+    }();
     return s_pApp;
 }
 
