@@ -38,14 +38,22 @@ void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
     ++g_nAllocations;
     return std::malloc(n ? n : 1);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 constexpr int START = (10 * 3600 + 60) * 600; // 10:01:00:00, a minute into the generated script
-constexpr int STEP = 10;        // media time a frame at normal speed on a 60 Hz display
+constexpr int STEP = 10;                      // media time a frame at normal speed on a 60 Hz display
 
 double percentile(std::vector<double> v, double p) {
     std::sort(v.begin(), v.end());
@@ -58,7 +66,8 @@ void benchBuild(const CVarE& script, int nZoom) {
     renderer.setScript(&script);
     renderer.setViewport(1920, 300, nZoom);
     const int nFrames = 3000;
-    for (int i = 0; i < 200; ++i) renderer.buildFrame(START + i * STEP); // warm: arrays grown, glyphs made
+    for (int i = 0; i < 200; ++i)
+        renderer.buildFrame(START + i * STEP); // warm: arrays grown, glyphs made
     std::vector<double> times;
     times.reserve(nFrames);
     long long nMaxAllocs = 0, nTotalAllocs = 0;
@@ -72,11 +81,12 @@ void benchBuild(const CVarE& script, int nZoom) {
         nTotalAllocs += n;
         times.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
-    std::printf("build frame, 1920 px, zoom %d: median %.3f ms, p99 %.3f ms, max %.3f ms; %d vertices, %d draw "
-                "calls; allocations per frame: %.2f average, %lld max\n",
-                nZoom, percentile(times, 0.5), percentile(times, 0.99), percentile(times, 1.0),
-                renderer.device().vertexCount(), renderer.device().drawCallCount(),
-                double(nTotalAllocs) / nFrames, nMaxAllocs);
+    std::printf(
+        "build frame, 1920 px, zoom %d: median %.3f ms, p99 %.3f ms, max %.3f ms; %d vertices, %d draw "
+        "calls; allocations per frame: %.2f average, %lld max\n",
+        nZoom, percentile(times, 0.5), percentile(times, 0.99), percentile(times, 1.0),
+        renderer.device().vertexCount(), renderer.device().drawCallCount(), double(nTotalAllocs) / nFrames,
+        nMaxAllocs);
 }
 
 void benchOffscreen(const CVarE& script, int nZoom) {
@@ -88,7 +98,8 @@ void benchOffscreen(const CVarE& script, int nZoom) {
     }
     band.renderer().setScript(&script);
     band.renderer().setViewport(1600, 300, nZoom);
-    for (int i = 0; i < 30; ++i) band.renderer().render(START + i * STEP);
+    for (int i = 0; i < 30; ++i)
+        band.renderer().render(START + i * STEP);
     band.gl().finish();
     const int nFrames = 200;
     QElapsedTimer timer;
@@ -98,8 +109,9 @@ void benchOffscreen(const CVarE& script, int nZoom) {
         band.gl().finish();
     }
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("off-screen render (build + draw + finish), 1600 x 300, zoom %d: %.2f ms a frame, %.0f frames/s\n",
-                nZoom, ms / nFrames, nFrames * 1000.0 / ms);
+    std::printf(
+        "off-screen render (build + draw + finish), 1600 x 300, zoom %d: %.2f ms a frame, %.0f frames/s\n",
+        nZoom, ms / nFrames, nFrames * 1000.0 / ms);
 }
 
 void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds, int nStart = START) {
@@ -110,8 +122,10 @@ void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds
     view.setTimeSource(&clock);
     view.resize(1600, 300);
     view.OnCreate(nullptr);
-    while (view.getZoomLevel() < nZoom) view.OnDisplayZoomOut();
-    while (view.getZoomLevel() > nZoom) view.OnDisplayZoomIn();
+    while (view.getZoomLevel() < nZoom)
+        view.OnDisplayZoomOut();
+    while (view.getZoomLevel() > nZoom)
+        view.OnDisplayZoomIn();
     view.show();
     view.OnInitialUpdate();
     long long nFrames = 0;
@@ -124,8 +138,9 @@ void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds
     });
     app.exec();
     const double s = double(timer.nsecsElapsed()) / 1e9;
-    std::printf("window render loop (frameSwapped -> update), 1600 x 300, zoom %d: %.0f frames/s over %.1f s\n",
-                nZoom, double(nFrames) / s, s);
+    std::printf(
+        "window render loop (frameSwapped -> update), 1600 x 300, zoom %d: %.0f frames/s over %.1f s\n",
+        nZoom, double(nFrames) / s, s);
 }
 } // namespace
 
@@ -153,9 +168,12 @@ int main(int argc, char** argv) {
     generateScript(script, 12 * 600, 1, 12);
     std::printf("dense script: %d phrases, %zu loops, %zu shot changes\n", script.getLineCount(),
                 script.getLoops().size(), script.getShots().size());
-    for (int nZoom : {1, 6}) benchBuild(script, nZoom);
-    for (int nZoom : {1, 6}) benchOffscreen(script, nZoom);
+    for (int nZoom : {1, 6})
+        benchBuild(script, nZoom);
+    for (int nZoom : {1, 6})
+        benchOffscreen(script, nZoom);
     if (!args.contains(QStringLiteral("--no-window")))
-        for (int nZoom : {2, 6}) benchWindow(app, script, nZoom, nSeconds);
+        for (int nZoom : {2, 6})
+            benchWindow(app, script, nZoom, nSeconds);
     return 0;
 }

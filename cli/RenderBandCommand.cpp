@@ -36,8 +36,9 @@ int run(const QStringList& argsIn) {
     const QString strTrack = cli::takeOption(args, QStringLiteral("--track"));
     const QString strGrid = cli::takeOption(args, QStringLiteral("--grid"), QStringLiteral("on"));
     if (args.size() != 1 || strAt.isEmpty() || strOut.isEmpty())
-        return cli::fail(QStringLiteral("Utilisation : tavorin-cli render-band FICHIER --at TIMECODE [--width L] "
-                                        "[--height H] [--zoom Z] [--theme T] [--track P] [--grid on|off] --out IMAGE.png"));
+        return cli::fail(QStringLiteral(
+            "Utilisation : tavorin-cli render-band FICHIER --at TIMECODE [--width L] "
+            "[--height H] [--zoom Z] [--theme T] [--track P] [--grid on|off] --out IMAGE.png"));
 
     const CTimeCode tc(strAt);
     if (!tc.isValid()) return cli::fail(QStringLiteral("Le timecode « %1 » n'est pas valide.").arg(strAt));
@@ -46,7 +47,8 @@ int run(const QStringList& argsIn) {
         return cli::fail(QStringLiteral("La taille de l'image doit être comprise entre 16 et 8192 pixels."));
     if (!toInt(strZoom, CBandSpace::MIN_ZOOM, CBandSpace::MAX_ZOOM, nZoom))
         return cli::fail(QStringLiteral("Le zoom doit être compris entre 1 et 6."));
-    if (!toInt(strTheme, 0, 1, nTheme)) return cli::fail(QStringLiteral("Le thème doit valoir 0 (gris) ou 1."));
+    if (!toInt(strTheme, 0, 1, nTheme))
+        return cli::fail(QStringLiteral("Le thème doit valoir 0 (gris) ou 1."));
     if (!strTrack.isEmpty() && !toInt(strTrack, 1, 4, nTrack))
         return cli::fail(QStringLiteral("La piste doit être comprise entre 1 et 4."));
     if (strGrid != QLatin1String("on") && strGrid != QLatin1String("off"))
@@ -60,7 +62,8 @@ int run(const QStringList& argsIn) {
     CBandFonts fonts;
     fonts.strText = QString::fromUtf8(Settings::BandTextFont.def);
     fonts.strLabel = QString::fromUtf8(Settings::BandLabelFont.def);
-    if (!band.create(QSize(nWidth, nHeight), fonts)) return cli::fail(QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
+    if (!band.create(QSize(nWidth, nHeight), fonts))
+        return cli::fail(QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
     CBandRenderer& renderer = band.renderer();
     int nActive = strTrack.isEmpty() ? script.getLastTrack() : nTrack - 1;
     renderer.setActiveTrack(&nActive);

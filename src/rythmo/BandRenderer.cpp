@@ -13,7 +13,9 @@ qint64 nowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 // 0xAARRGGBB components as the 0..1 floats of drawText.
-float channel(std::uint32_t argb, int nShift) { return float((argb >> nShift) & 0xFF) / 255.0f; }
+float channel(std::uint32_t argb, int nShift) {
+    return float((argb >> nShift) & 0xFF) / 255.0f;
+}
 } // namespace
 
 QStringView textBetween(const CLine& line, int a, int b) {
@@ -91,7 +93,9 @@ void CBandRenderer::clearSelection() {
     m_state.m_nSelectedSign = -1;
 }
 
-void CBandRenderer::resetFirstVisible() { m_bFirstVisibleValid = false; }
+void CBandRenderer::resetFirstVisible() {
+    m_bFirstVisibleValid = false;
+}
 
 void CBandRenderer::buildFrame(int nPosition) {
     if (nPosition < 0) nPosition = 0;
@@ -115,7 +119,8 @@ void CBandRenderer::buildFrame(int nPosition) {
     for (int k = 0; k < CBandSpace::TRACK_COUNT; ++k) {
         const int b = CBandSpace::base(k);
         const bool bActive = k == *m_pActiveTrack;
-        m_quad.drawVerticalGradient(l, b, r, b + CBandSpace::TRACK_HEIGHT, bActive ? pal.activeBase : pal.trackBase,
+        m_quad.drawVerticalGradient(l, b, r, b + CBandSpace::TRACK_HEIGHT,
+                                    bActive ? pal.activeBase : pal.trackBase,
                                     bActive ? pal.activeTop : pal.trackTop);
     }
     m_device.setBlending(true);
@@ -163,7 +168,8 @@ void CBandRenderer::drawGrid() {
     for (int o = (m_space.nLeft / 600) * 600 - (nPos % 600) - 600; o < m_space.nRight; o += 600) {
         m_device.setTranslation(float(o), 0.0f);
         CBandVertex* p = m_device.appendLines(m_nGridCount);
-        for (int i = 0; i < m_nGridCount; ++i) m_device.put(p++, m_grid[i].x, m_grid[i].y, c);
+        for (int i = 0; i < m_nGridCount; ++i)
+            m_device.put(p++, m_grid[i].x, m_grid[i].y, c);
     }
     m_device.setTranslation(0.0f, 0.0f);
 }
@@ -192,7 +198,8 @@ int CBandRenderer::numberText(int n, char16_t* pBuffer) const {
     } while (u);
     int i = 0;
     if (bNegative) pBuffer[i++] = u'-';
-    while (nLen) pBuffer[i++] = tmp[--nLen];
+    while (nLen)
+        pBuffer[i++] = tmp[--nLen];
     return i;
 }
 
@@ -236,19 +243,23 @@ void CBandRenderer::drawShots() {
 void CBandRenderer::drawBookmarks() {
     if (!m_pBookmarks) return;
     const int nCell = std::max(1, m_loopFont.getCellHeight());
-    for (auto it = m_pBookmarks->lower_bound(CTimeCode::fromFrames(m_nFirstFrame)); it != m_pBookmarks->end(); ++it) {
+    for (auto it = m_pBookmarks->lower_bound(CTimeCode::fromFrames(m_nFirstFrame)); it != m_pBookmarks->end();
+         ++it) {
         if (it->first.getFrames() > m_nLastFrame) break;
         const int x = xOf(it->first);
         const QStringView label(it->second.strLabel);
         const int w = m_loopFont.getTextWidth(label) * 25 / nCell;
         m_device.setTranslation(float(x), 0.0f);
         m_quad.drawQuad(-w - 13, 399, -8, 375, CBandPalette::BOOKMARK_CENTRE);
-        m_quad.drawGradient(-8, 399, -3, 375, CBandPalette::BOOKMARK_CENTRE, CBandPalette::BOOKMARK_SHADE, true);
+        m_quad.drawGradient(-8, 399, -3, 375, CBandPalette::BOOKMARK_CENTRE, CBandPalette::BOOKMARK_SHADE,
+                            true);
         m_bookmarkFont.drawText(label, -w - 8, 380, -8, 399, 1, 1, 1, 1);
         m_device.setTranslation(0.0f, 0.0f);
         for (int y = 0; y < CBandSpace::HEIGHT; y += 50) {
-            m_quad.drawGradient(x - 3, y, x, y + 25, CBandPalette::BOOKMARK_EDGE, CBandPalette::BOOKMARK_CENTRE, true);
-            m_quad.drawGradient(x, y, x + 3, y + 25, CBandPalette::BOOKMARK_CENTRE, CBandPalette::BOOKMARK_EDGE, true);
+            m_quad.drawGradient(x - 3, y, x, y + 25, CBandPalette::BOOKMARK_EDGE,
+                                CBandPalette::BOOKMARK_CENTRE, true);
+            m_quad.drawGradient(x, y, x + 3, y + 25, CBandPalette::BOOKMARK_CENTRE,
+                                CBandPalette::BOOKMARK_EDGE, true);
         }
     }
 }
@@ -256,7 +267,8 @@ void CBandRenderer::drawBookmarks() {
 void CBandRenderer::drawLines(const CVarE& script, CVarE::LineIterator& itFirst, bool bDetection) {
     const CVarE::LineSet& lines = script.getLines();
     // Phrases that ended before the window are passed for good while the position moves forward.
-    while (itFirst != lines.end() && itFirst->getEndFrame() < m_nFirstFrame) ++itFirst;
+    while (itFirst != lines.end() && itFirst->getEndFrame() < m_nFirstFrame)
+        ++itFirst;
     for (auto it = itFirst; it != lines.end(); ++it) {
         if (it->getStartFrame() > m_nLastFrame) break;
         if (it->getEndFrame() < m_nFirstFrame) continue;
@@ -278,14 +290,16 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
         text = CBandPalette::DETECTION_NO_ROLE;
         if (const CRole* pRole = line.getRolePtr()) {
             auto lighten = [](std::uint8_t c) { return std::uint32_t(255 - (255 - c) / 2); };
-            text = 0xFF000000u | (lighten(pRole->m_red) << 16) | (lighten(pRole->m_green) << 8) | lighten(pRole->m_blue);
+            text = 0xFF000000u | (lighten(pRole->m_red) << 16) | (lighten(pRole->m_green) << 8) |
+                   lighten(pRole->m_blue);
         }
         label = text;
     } else {
         if (m_state.m_bEditMode && bSelected) {
             text = CBandPalette::TEXT_EDITED;
             if (m_state.m_nSelStart != m_state.m_nSelEnd) {
-                const int x0 = getPositionX(line, m_state.m_nSelStart), x1 = getPositionX(line, m_state.m_nSelEnd);
+                const int x0 = getPositionX(line, m_state.m_nSelStart),
+                          x1 = getPositionX(line, m_state.m_nSelEnd);
                 m_quad.drawVerticalGradient(std::min(x0, x1), b, std::max(x0, x1), b + 100,
                                             CBandPalette::SELECTION_BASE, CBandPalette::SELECTION_TOP);
             }
@@ -336,7 +350,8 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
 }
 
 void CBandRenderer::drawCaret(const CLine& line, int nBase) {
-    if (m_state.m_bSignSelected && m_state.m_nSelectedSign >= 0 && m_state.m_nSelectedSign < line.m_liste.size()) {
+    if (m_state.m_bSignSelected && m_state.m_nSelectedSign >= 0 &&
+        m_state.m_nSelectedSign < line.m_liste.size()) {
         const CLipSync& sign = line.m_liste[m_state.m_nSelectedSign];
         const int nCaret = sign.getLink() + 1 - (sign.isClosing() ? 1 : 0);
         m_state.m_nSelStart = m_state.m_nSelEnd = nCaret;
@@ -358,7 +373,8 @@ void CBandRenderer::drawCaret(const CLine& line, int nBase) {
         d = 12;
     else if (line.getSignAtPosition(nCaret) >= 0)
         d = -12;
-    m_quad.drawVerticalGradient(x - 1, nBase, x + 1, nBase + 100, CBandPalette::CARET_BASE, CBandPalette::CARET_TOP);
+    m_quad.drawVerticalGradient(x - 1, nBase, x + 1, nBase + 100, CBandPalette::CARET_BASE,
+                                CBandPalette::CARET_TOP);
     m_quad.drawQuad(x + d - 10, nBase, x + d + 10, nBase + 4, CBandPalette::CARET_BASE);
     m_quad.drawQuad(x + d - 10, nBase + 98, x + d + 10, nBase + 100, CBandPalette::CARET_TOP);
 }

@@ -34,7 +34,8 @@ struct CBandSpace {
     static int base(int nTrack) { return 300 - TRACK_HEIGHT * nTrack; }
     // x of a frame-accurate time (integer arithmetic, truncating).
     static int xOf(const CTimeCode& tc, int nPosition) {
-        return int(static_cast<long long>(tc.getFrames()) * CTimeCode::MEDIA_TIME_SCALE / tc.getRate()) - nPosition;
+        return int(static_cast<long long>(tc.getFrames()) * CTimeCode::MEDIA_TIME_SCALE / tc.getRate()) -
+               nPosition;
     }
     // The frames that can show something at a position: [first, last].
     int firstFrame(int nPosition, int nRate = CTimeCode::DEFAULT_RATE) const {
@@ -42,6 +43,7 @@ struct CBandSpace {
         return int((t < 0 ? 0 : t) * nRate / CTimeCode::MEDIA_TIME_SCALE);
     }
     int lastFrame(int nPosition, int nRate = CTimeCode::DEFAULT_RATE) const {
-        return int((static_cast<long long>(nPosition) + nRight + MARGIN_AFTER) * nRate / CTimeCode::MEDIA_TIME_SCALE);
+        return int((static_cast<long long>(nPosition) + nRight + MARGIN_AFTER) * nRate /
+                   CTimeCode::MEDIA_TIME_SCALE);
     }
 };

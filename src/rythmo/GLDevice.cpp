@@ -47,7 +47,9 @@ CGLDevice::CGLDevice() : m_vbo(QOpenGLBuffer::VertexBuffer) {
     m_runs.resize(16);
 }
 
-CGLDevice::~CGLDevice() { destroy(); }
+CGLDevice::~CGLDevice() {
+    destroy();
+}
 
 bool CGLDevice::create(CTraceLog* pLog, QString* pError) {
     m_pLog = pLog;
@@ -60,13 +62,17 @@ bool CGLDevice::create(CTraceLog* pLog, QString* pError) {
     QOpenGLContext* pContext = QOpenGLContext::currentContext();
     if (!pContext) return fail(QStringLiteral("no current OpenGL context"));
     const QSurfaceFormat fmt = pContext->format();
-    if (pContext->isOpenGLES() || std::make_pair(fmt.majorVersion(), fmt.minorVersion()) < std::make_pair(3, 3))
-        return fail(QStringLiteral("OpenGL 3.3 is not available (%1.%2)").arg(fmt.majorVersion()).arg(fmt.minorVersion()));
+    if (pContext->isOpenGLES() ||
+        std::make_pair(fmt.majorVersion(), fmt.minorVersion()) < std::make_pair(3, 3))
+        return fail(QStringLiteral("OpenGL 3.3 is not available (%1.%2)")
+                        .arg(fmt.majorVersion())
+                        .arg(fmt.minorVersion()));
     m_gl.initializeOpenGLFunctions();
 
     m_pProgram = new QOpenGLShaderProgram;
     if (!m_pProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, s_pszVertexShader) ||
-        !m_pProgram->addShaderFromSourceCode(QOpenGLShader::Fragment, s_pszFragmentShader) || !m_pProgram->link())
+        !m_pProgram->addShaderFromSourceCode(QOpenGLShader::Fragment, s_pszFragmentShader) ||
+        !m_pProgram->link())
         return fail(m_pProgram->log());
     m_pProgram->bind();
     m_nProjectionLoc = m_pProgram->uniformLocation("uProjection");
@@ -82,9 +88,11 @@ bool CGLDevice::create(CTraceLog* pLog, QString* pError) {
     m_nBufferCapacity = 0;
     const GLsizei stride = sizeof(CBandVertex);
     m_gl.glEnableVertexAttribArray(0);
-    m_gl.glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(CBandVertex, x)));
+    m_gl.glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride,
+                               reinterpret_cast<void*>(offsetof(CBandVertex, x)));
     m_gl.glEnableVertexAttribArray(1);
-    m_gl.glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(CBandVertex, u)));
+    m_gl.glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride,
+                               reinterpret_cast<void*>(offsetof(CBandVertex, u)));
     m_gl.glEnableVertexAttribArray(2);
     m_gl.glVertexAttribPointer(2, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                                reinterpret_cast<void*>(offsetof(CBandVertex, argb)));
@@ -218,7 +226,8 @@ void CGLDevice::prepareAtlases() {
         m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         m_gl.glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        m_gl.glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_R8, nSize, nSize, MAX_SLOTS, 0, GL_RED, GL_UNSIGNED_BYTE, nullptr);
+        m_gl.glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_R8, nSize, nSize, MAX_SLOTS, 0, GL_RED, GL_UNSIGNED_BYTE,
+                          nullptr);
         const GLenum err = m_gl.glGetError();
         if (m_nArrayId == 0 || err != GL_NO_ERROR) {
             if (m_pLog) m_pLog->Log("CreateTexture failed : %x\n", unsigned(err));

@@ -65,7 +65,8 @@ public:
     CBandVertex* appendTriangles(int n) { return append(GL_TRIANGLES, n); }
     CBandVertex* appendLines(int n) { return append(GL_LINES, n); }
     // Writes one vertex with the world translation applied.
-    void put(CBandVertex* p, float x, float y, std::uint32_t argb, float u = 0, float v = 0, int nSlot = -1) const {
+    void put(CBandVertex* p, float x, float y, std::uint32_t argb, float u = 0, float v = 0,
+             int nSlot = -1) const {
         *p = CBandVertex{x + m_fTx, y + m_fTy, u, v, argb, nSlot};
     }
 

@@ -7,8 +7,8 @@ void CMotif::setDevice(CGLDevice* pDevice, CTraceLog* pLog) {
     m_pLog = pLog;
 }
 
-void CMotif::setQuad(float x0, float y0, float x1, float y1, std::uint32_t c0, std::uint32_t c1, std::uint32_t c2,
-                     std::uint32_t c3) {
+void CMotif::setQuad(float x0, float y0, float x1, float y1, std::uint32_t c0, std::uint32_t c1,
+                     std::uint32_t c2, std::uint32_t c3) {
     m_vertices[0] = CVertex{x0, y0, 0.0f, c0};
     m_vertices[1] = CVertex{x0, y1, 0.0f, c1};
     m_vertices[2] = CVertex{x1, y1, 0.0f, c2};
@@ -28,7 +28,8 @@ void CMotif::submit(const float* pUV, int nSlot) {
     }
 }
 
-void CMotif::drawGradient(int x0, int y0, int x1, int y1, std::uint32_t a, std::uint32_t b, bool bHorizontal) {
+void CMotif::drawGradient(int x0, int y0, int x1, int y1, std::uint32_t a, std::uint32_t b,
+                          bool bHorizontal) {
     const float fx0 = float(x0), fy0 = float(y0), fx1 = float(x1), fy1 = float(y1);
     if (bHorizontal)
         setQuad(fx0, fy0, fx1, fy1, a, a, b, b);

@@ -38,8 +38,8 @@ bool COffscreenGL::create(QSize size, QString* pError) {
     m_pSurface->create();
     if (!m_pSurface->isValid()) return fail("cannot create an off-screen surface");
     if (!m_pContext->makeCurrent(m_pSurface.get())) return fail("cannot make the OpenGL context current");
-    m_pFbo = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::NoAttachment, GL_TEXTURE_2D,
-                                                        GL_RGBA8);
+    m_pFbo = std::make_unique<QOpenGLFramebufferObject>(size, QOpenGLFramebufferObject::NoAttachment,
+                                                        GL_TEXTURE_2D, GL_RGBA8);
     if (!m_pFbo->isValid()) return fail("cannot create a framebuffer object");
     m_pFbo->bind();
     m_size = size;

@@ -19,12 +19,15 @@ constexpr char32_t s_frenchExtras[] = {
 constexpr std::size_t MAX_EXTRAS = 4096;
 constexpr char32_t REPLACEMENT = 0xFFFD;
 
-bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+bool isControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
 } // namespace
 
 CPolice::CPolice() = default;
 
-void CPolice::init(CGLDevice* pDevice, const QString& strFace, CTraceLog* pLog, int nWeight, int nMaxTextureSize) {
+void CPolice::init(CGLDevice* pDevice, const QString& strFace, CTraceLog* pLog, int nWeight,
+                   int nMaxTextureSize) {
     setDevice(pDevice, pLog);
     m_bReady = false;
     m_nPointSize = POINT_SIZE;
@@ -65,7 +68,8 @@ void CPolice::init(CGLDevice* pDevice, const QString& strFace, CTraceLog* pLog, 
 
     for (char32_t c = 0x20; c <= 0xFF; ++c)
         if (!isControl(c)) addGlyph(c);
-    for (char32_t c : s_frenchExtras) addGlyph(c);
+    for (char32_t c : s_frenchExtras)
+        addGlyph(c);
     const CGlyph* pReplacement = glyphFor(REPLACEMENT);
     m_replacement = pReplacement ? *pReplacement : m_latin['?' - 0x20];
     m_bReady = true;
@@ -113,8 +117,9 @@ bool CPolice::rasterise(char32_t c, CGlyph& glyph) const {
     self->markDirty(m_nPenY, m_nPenY + h);
 
     const float W = float(m_nTexWidth), H = float(m_nTexHeight);
-    glyph = CGlyph{float(x0) / W, float(m_nPenY) / H, float(m_nPenX + w + sp) / W, float(m_nPenY + h) / H, w,
-                   0, 0, 0, 0, nInkX1 >= 0};
+    glyph = CGlyph{
+        float(x0) / W, float(m_nPenY) / H, float(m_nPenX + w + sp) / W, float(m_nPenY + h) / H, w, 0, 0, 0, 0,
+        nInkX1 >= 0};
     if (glyph.bInk) { // a texel of transparent border for the filtering
         glyph.fInkX0 = float(std::max(0, nInkX0 - 1)) / float(nCellWidth);
         glyph.fInkX1 = float(std::min(nCellWidth, nInkX1 + 2)) / float(nCellWidth);
@@ -142,7 +147,8 @@ const CPolice::CGlyph* CPolice::addGlyph(char32_t c) const {
         return nullptr;
     }
     auto end = m_extras.begin() + std::ptrdiff_t(m_nExtras);
-    auto it = std::lower_bound(m_extras.begin(), end, c, [](const CExtra& e, char32_t k) { return e.code < k; });
+    auto it =
+        std::lower_bound(m_extras.begin(), end, c, [](const CExtra& e, char32_t k) { return e.code < k; });
     const std::ptrdiff_t at = it - m_extras.begin();
     if (m_extras.size() < MAX_EXTRAS) m_extras.push_back(CExtra{}); // within the reserved capacity
     std::move_backward(m_extras.begin() + at, m_extras.begin() + std::ptrdiff_t(m_nExtras),
@@ -158,7 +164,8 @@ const CPolice::CGlyph* CPolice::glyphFor(char32_t c) const {
         if (m_bLatin[c - 0x20]) return &m_latin[c - 0x20];
     } else {
         auto end = m_extras.begin() + std::ptrdiff_t(m_nExtras);
-        auto it = std::lower_bound(m_extras.begin(), end, c, [](const CExtra& e, char32_t k) { return e.code < k; });
+        auto it = std::lower_bound(m_extras.begin(), end, c,
+                                   [](const CExtra& e, char32_t k) { return e.code < k; });
         if (it != end && it->code == c) return &it->glyph;
     }
     if (const CGlyph* p = addGlyph(c)) return p;
@@ -235,10 +242,11 @@ void CPolice::drawText(QStringView text, int x0, int y0, int x1, int y1, float r
             const float qx0 = float(int(x)), qx1 = float(int(x + cw));
             const float qy0 = float(y0), qy1 = float(int(float(y0) + ch));
             auto lerp = [](float a, float b, float t) { return a + (b - a) * t; };
-            drawTexturedQuad(lerp(qx0, qx1, glyph.fInkX0), lerp(qy1, qy0, glyph.fInkY1), lerp(qx0, qx1, glyph.fInkX1),
-                             lerp(qy1, qy0, glyph.fInkY0), argb, lerp(glyph.tv0, glyph.tv1, glyph.fInkY0),
-                             lerp(glyph.tu0, glyph.tu1, glyph.fInkX0), lerp(glyph.tv0, glyph.tv1, glyph.fInkY1),
-                             lerp(glyph.tu0, glyph.tu1, glyph.fInkX1));
+            drawTexturedQuad(
+                lerp(qx0, qx1, glyph.fInkX0), lerp(qy1, qy0, glyph.fInkY1), lerp(qx0, qx1, glyph.fInkX1),
+                lerp(qy1, qy0, glyph.fInkY0), argb, lerp(glyph.tv0, glyph.tv1, glyph.fInkY0),
+                lerp(glyph.tu0, glyph.tu1, glyph.fInkX0), lerp(glyph.tv0, glyph.tv1, glyph.fInkY1),
+                lerp(glyph.tu0, glyph.tu1, glyph.fInkX1));
         }
         x += cw - fMargin;
     }

@@ -55,7 +55,9 @@ CRythmoDXView::~CRythmoDXView() {
     doneCurrent();
 }
 
-void CRythmoDXView::setLog(CTraceLog* pLog) { m_pLog = pLog ? pLog : &silentLog(); }
+void CRythmoDXView::setLog(CTraceLog* pLog) {
+    m_pLog = pLog ? pLog : &silentLog();
+}
 
 bool CRythmoDXView::isOpenGLAvailable(QString* pWhy) {
     QSurfaceFormat format;
@@ -70,7 +72,8 @@ bool CRythmoDXView::isOpenGLAvailable(QString* pWhy) {
         return false;
     }
     const QSurfaceFormat got = context.format();
-    const bool bOk = !context.isOpenGLES() && (got.majorVersion() > 3 || (got.majorVersion() == 3 && got.minorVersion() >= 3));
+    const bool bOk = !context.isOpenGLES() &&
+                     (got.majorVersion() > 3 || (got.majorVersion() == 3 && got.minorVersion() >= 3));
     if (!bOk && pWhy) *pWhy = QStringLiteral("OpenGL %1.%2").arg(got.majorVersion()).arg(got.minorVersion());
     context.doneCurrent();
     return bOk;
@@ -79,7 +82,8 @@ bool CRythmoDXView::isOpenGLAvailable(QString* pWhy) {
 int CRythmoDXView::OnCreate(const CSettingsStore* pSettings) {
     log().Log("CRythmoDXView::OnCreate()\n");
     if (pSettings) {
-        m_nZoomLevel = std::clamp(pSettings->get(Settings::ZoomLevel), CBandSpace::MIN_ZOOM, CBandSpace::MAX_ZOOM);
+        m_nZoomLevel =
+            std::clamp(pSettings->get(Settings::ZoomLevel), CBandSpace::MIN_ZOOM, CBandSpace::MAX_ZOOM);
         m_renderer.setTheme(pSettings->get(Settings::Theme));
         m_fonts.strText = pSettings->get(Settings::BandTextFont);
         m_fonts.strLabel = pSettings->get(Settings::BandLabelFont);
@@ -204,7 +208,8 @@ void CRythmoDXView::OnUpdate(int nHint) {
         st.m_bEditMode = false;
         clearSelection();
         st.m_bSignSelected = false;
-        if (const CVarE* pScript = m_renderer.script()) m_renderer.setActiveTrackValue(pScript->getLastTrack());
+        if (const CVarE* pScript = m_renderer.script())
+            m_renderer.setActiveTrackValue(pScript->getLastTrack());
         m_bInitialised = true;
         st.m_bHideGridAndSigns = false;
     }

@@ -34,8 +34,9 @@ void CTexture::upload(QOpenGLExtraFunctions& gl, int nLayer) {
     if (m_image.isNull() || m_nDirtyTop >= m_nDirtyBottom) return;
     gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(m_image.bytesPerLine()));
-    gl.glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, 0, m_nDirtyTop, nLayer, m_image.width(), m_nDirtyBottom - m_nDirtyTop,
-                       1, GL_RED, GL_UNSIGNED_BYTE, m_image.constScanLine(m_nDirtyTop));
+    gl.glTexSubImage3D(GL_TEXTURE_2D_ARRAY, 0, 0, m_nDirtyTop, nLayer, m_image.width(),
+                       m_nDirtyBottom - m_nDirtyTop, 1, GL_RED, GL_UNSIGNED_BYTE,
+                       m_image.constScanLine(m_nDirtyTop));
     gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     m_nDirtyTop = m_nDirtyBottom = 0;
 }
@@ -49,19 +50,19 @@ void CTexture::submitTextured(float tv0, float tu0, float tv1, float tu1) {
     submit(uv, m_nSlot);
 }
 
-void CTexture::drawTexturedQuad(int x0, int y0, int x1, int y1, std::uint32_t colour, float tv0, float tu0, float tv1,
-                                float tu1) {
+void CTexture::drawTexturedQuad(int x0, int y0, int x1, int y1, std::uint32_t colour, float tv0, float tu0,
+                                float tv1, float tu1) {
     drawTexturedQuad(float(x0), float(y0), float(x1), float(y1), colour, tv0, tu0, tv1, tu1);
 }
 
-void CTexture::drawTexturedQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, float tv0, float tu0,
-                                float tv1, float tu1) {
+void CTexture::drawTexturedQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, float tv0,
+                                float tu0, float tv1, float tu1) {
     setQuad(x0, y0, x1, y1, colour, colour, colour, colour);
     submitTextured(tv0, tu0, tv1, tu1);
 }
 
-void CTexture::drawTexturedGradient(int x0, int y0, int x1, int y1, std::uint32_t a, std::uint32_t b, float tv0,
-                                    float tu0, float tv1, float tu1) {
+void CTexture::drawTexturedGradient(int x0, int y0, int x1, int y1, std::uint32_t a, std::uint32_t b,
+                                    float tv0, float tu0, float tv1, float tu1) {
     setQuad(float(x0), float(y0), float(x1), float(y1), a, b, b, a);
     submitTextured(tv0, tu0, tv1, tu1);
 }

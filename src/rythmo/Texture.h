@@ -25,13 +25,13 @@ public:
     void releaseResources() override;
 
     // The caller passes y1 above y0; the texture's v axis points down, so the top edge samples tv0.
-    void drawTexturedQuad(int x0, int y0, int x1, int y1, std::uint32_t colour, float tv0, float tu0, float tv1,
-                          float tu1);
+    void drawTexturedQuad(int x0, int y0, int x1, int y1, std::uint32_t colour, float tv0, float tu0,
+                          float tv1, float tu1);
     void drawTexturedGradient(int x0, int y0, int x1, int y1, std::uint32_t a, std::uint32_t b, float tv0,
                               float tu0, float tv1, float tu1);
     // The same at coordinates between whole band units.
-    void drawTexturedQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, float tv0, float tu0, float tv1,
-                          float tu1);
+    void drawTexturedQuad(float x0, float y0, float x1, float y1, std::uint32_t colour, float tv0, float tu0,
+                          float tv1, float tu1);
 
     // Called by the device with its context current and its array texture bound: sends the rows
     // that changed into layer nLayer.

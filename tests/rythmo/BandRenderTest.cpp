@@ -8,11 +8,12 @@
 
 namespace {
 constexpr int W = 1600, H = 400; // one band unit of y per pixel
-constexpr int POS = 250 * 24;   // 00:00:10:00
+constexpr int POS = 250 * 24;    // 00:00:10:00
 
 std::uint32_t lerp(std::uint32_t a, std::uint32_t b, double t) {
     auto ch = [&](int s) {
-        return std::uint32_t(int(((a >> s) & 0xFF) + (int((b >> s) & 0xFF) - int((a >> s) & 0xFF)) * t + 0.5)) << s;
+        return std::uint32_t(int(((a >> s) & 0xFF) + (int((b >> s) & 0xFF) - int((a >> s) & 0xFF)) * t + 0.5))
+               << s;
     };
     return 0xFF000000 | ch(16) | ch(8) | ch(0);
 }
@@ -49,7 +50,8 @@ protected:
         m_image = s_pBand->render(nPos);
         if (qEnvironmentVariableIsSet("BAND_TEST_SAVE"))
             m_image.save(QStringLiteral(TAVORIN_BINARY_DIR "/%1.png")
-                             .arg(QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())));
+                             .arg(QString::fromLatin1(
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name())));
         return m_image;
     }
     // Column of the pixel that covers band x, row of band y.
@@ -98,9 +100,11 @@ TEST_F(BandRenderTest, TracksAndTheActiveTrackInBothThemes) {
         const int x = -300; // away from the bar
         for (int k = 0; k < 4; ++k) {
             const int b = CBandSpace::base(k);
-            const std::uint32_t lo = k == 2 ? pal.activeBase : pal.trackBase, hi = k == 2 ? pal.activeTop : pal.trackTop;
+            const std::uint32_t lo = k == 2 ? pal.activeBase : pal.trackBase,
+                                hi = k == 2 ? pal.activeTop : pal.trackTop;
             EXPECT_TRUE(near(at(x, b), lerp(lo, hi, 0.005))) << nTheme << " " << k << " " << hex(at(x, b));
-            EXPECT_TRUE(near(at(x, b + 50), lerp(lo, hi, 0.505))) << nTheme << " " << k << " " << hex(at(x, b + 50));
+            EXPECT_TRUE(near(at(x, b + 50), lerp(lo, hi, 0.505)))
+                << nTheme << " " << k << " " << hex(at(x, b + 50));
             EXPECT_TRUE(near(at(x, b + 99), lerp(lo, hi, 0.995))) << nTheme << " " << k;
         }
     }
@@ -119,7 +123,8 @@ TEST_F(BandRenderTest, GridTicksOneFrameApartAtEveryZoomAndHiddenOnRequest) {
             if (near(atCol(c, 202), 0xFF786249, 8)) ticks.push_back(c);
         ASSERT_GT(ticks.size(), 10u) << nZoom;
         const int nFrameWidth = 24 / nZoom; // 24 pixels at zoom 1, 4 at zoom 6
-        for (size_t i = 1; i < ticks.size(); ++i) EXPECT_NEAR(ticks[i] - ticks[i - 1], nFrameWidth, 1) << nZoom;
+        for (size_t i = 1; i < ticks.size(); ++i)
+            EXPECT_NEAR(ticks[i] - ticks[i - 1], nFrameWidth, 1) << nZoom;
         // Long ticks (12 units) fall on whole seconds of media time.
         const int xSecond = 9 * 600 - (POS + 7); // 00:00:09:00
         // A line on a pixel boundary lights the column on either side of it.
@@ -133,7 +138,8 @@ TEST_F(BandRenderTest, GridTicksOneFrameApartAtEveryZoomAndHiddenOnRequest) {
     renderer().state().m_bHideGridAndSigns = true;
     zoom(1);
     render(POS + 7);
-    for (int c = 0; c < W; ++c) ASSERT_FALSE(near(atCol(c, 202), 0xFF786249, 8)) << c;
+    for (int c = 0; c < W; ++c)
+        ASSERT_FALSE(near(atCol(c, 202), 0xFF786249, 8)) << c;
 }
 
 TEST_F(BandRenderTest, LoopBarNumberBoxAndShotChanges) {
@@ -166,7 +172,8 @@ TEST_F(BandRenderTest, LoopBarNumberBoxAndShotChanges) {
 TEST_F(BandRenderTest, SignShapesAndTextStretchedBetweenLinkedSigns) {
     // Opening at 234, "Bonjour" to a labial at 252, "tout" to the closing at 270.
     const int f0 = 234, f1 = 252, f2 = 270;
-    m_script.addLine(makeLine(1, {{QString(), f0, 0}, {QStringLiteral("Bonjour"), f1, 4}, {QStringLiteral("tout"), f2, 2}}));
+    m_script.addLine(makeLine(
+        1, {{QString(), f0, 0}, {QStringLiteral("Bonjour"), f1, 4}, {QStringLiteral("tout"), f2, 2}}));
     zoom(1);
     render();
     const int b = CBandSpace::base(1);
@@ -180,7 +187,8 @@ TEST_F(BandRenderTest, SignShapesAndTextStretchedBetweenLinkedSigns) {
     auto inkIn = [&](int x0, int x1) {
         int n = 0;
         for (int x = x0; x < x1; ++x)
-            for (int y = b + 45; y < b + 100; ++y) n += isInk(at(x, y));
+            for (int y = b + 45; y < b + 100; ++y)
+                n += isInk(at(x, y));
         return n;
     };
     EXPECT_GT(inkIn(xf(f0) + 2, xf(f1) - 2), 200);
@@ -197,7 +205,8 @@ TEST_F(BandRenderTest, SignShapesAndTextStretchedBetweenLinkedSigns) {
     EXPECT_FALSE(qGreen(at(xf(f0), b + 30)) > 0x90 && qRed(at(xf(f0), b + 30)) == 0);
     int nLow = 0;
     for (int x = xf(f0); x < xf(f1); ++x)
-        for (int y = b + 2; y < b + 18; ++y) nLow += isInk(at(x, y));
+        for (int y = b + 2; y < b + 18; ++y)
+            nLow += isInk(at(x, y));
     EXPECT_GT(nLow, 20);
 }
 
@@ -215,9 +224,11 @@ TEST_F(BandRenderTest, TrailingTextAtNaturalWidthAndRoleLabels) {
     const int w = font.getTextWidth(QStringLiteral("x")); // natural width in band units
     int nInk = 0, nBeyond = 0;
     for (int x = xf(230); x < xf(230) + w; ++x)
-        for (int y = b + 25; y < b + 100; ++y) nInk += isInk(at(x, y));
+        for (int y = b + 25; y < b + 100; ++y)
+            nInk += isInk(at(x, y));
     for (int x = xf(230) + w + font.getSpacing(); x < xf(270) - 100; ++x)
-        for (int y = b + 45; y < b + 100; ++y) nBeyond += isInk(at(x, y));
+        for (int y = b + 45; y < b + 100; ++y)
+            nBeyond += isInk(at(x, y));
     EXPECT_GT(nInk, 10);
     EXPECT_EQ(nBeyond, 0);
     // The role's label: a box in the role colour ending 10 after x - 20, white name inside.
@@ -266,5 +277,46 @@ TEST_F(BandRenderTest, SelectedPhraseBandSelectionAndCaretInEditMode) {
     EXPECT_FALSE(qRed(at(xf(270) + 30, b + 10)) < 0x70);
     // The caret at the selection start, with its feet.
     EXPECT_TRUE(near(at(x1 + 12, b + 1), 0xFFA6896A, 4)) << hex(at(x1 + 12, b + 1)); // after the opening sign
+}
+} // namespace
+
+namespace {
+TEST_F(BandRenderTest, DetectionPhrasesBookmarksAndVoiceOff) {
+    CVarE detection;
+    const CRole* pRole = addRole(detection, QStringLiteral("LÉA"), 0x004080);
+    detection.addLine(makeLine(3, {{QString(), 236, 0}, {QStringLiteral("MMMMMM"), 262, 2}}, pRole));
+    const CRole* pPaul = addRole(m_script, QStringLiteral("PAUL"), 0x802000);
+    CLine off = makeLine(0, {{QString(), 240, 0}, {QStringLiteral("hors champ"), 270, 2}}, pPaul);
+    off.m_bVoiceOff = true;
+    m_script.addLine(off);
+    CBookmarks bookmarks;
+    bookmarks.emplace(CTimeCode::fromFrames(275), CBookmark{45000, QStringLiteral("Reprise")});
+    renderer().setDetection(&detection);
+    renderer().setBookmarks(&bookmarks);
+    renderer().state().m_bShowDetection = true;
+    zoom(1);
+    render();
+    renderer().setDetection(nullptr);
+    renderer().setBookmarks(nullptr);
+
+    // The detection's text in its role colour lightened halfway to white, without sign shapes.
+    const int b3 = CBandSpace::base(3);
+    int nLight = 0;
+    for (int x = xf(236); x < xf(262); ++x)
+        for (int y = b3 + 30; y < b3 + 100; ++y)
+            if (near(at(x, y), 0xFF7F9FBF, 6)) ++nLight;
+    EXPECT_GT(nLight, 200);
+    EXPECT_FALSE(qGreen(at(xf(236), b3 + 30)) > 0x90 && qRed(at(xf(236), b3 + 30)) == 0);
+    // The voice-off bar from the first to the last sign, 3 high at b + 17, in the label colour.
+    const int b0 = CBandSpace::base(0);
+    EXPECT_TRUE(near(at((xf(240) + xf(270)) / 2 + 30, b0 + 18), 0xFF802000))
+        << hex(at((xf(240) + xf(270)) / 2, b0 + 18));
+    EXPECT_FALSE(near(at((xf(240) + xf(270)) / 2 + 30, b0 + 22), 0xFF802000));
+    // The bookmark: its orange label box left of the mark at the top, dashes 25 long every 50.
+    const int xb = xf(275);
+    EXPECT_TRUE(near(at(xb - 20, 390), 0xFFF28500, 4)) << hex(at(xb - 20, 390));
+    EXPECT_TRUE(near(at(xb, 10), 0xFFF28500, 40)) << hex(at(xb, 10));
+    EXPECT_TRUE(near(at(xb, 60), 0xFFF28500, 40)) << hex(at(xb, 60));
+    EXPECT_FALSE(near(at(xb, 35), 0xFFF28500, 40)) << hex(at(xb, 35));
 }
 } // namespace

@@ -84,16 +84,17 @@ TEST_F(PrimitivesTest, HalfTransparentColoursBlendOverWhatIsBelow) {
 TEST_F(PrimitivesTest, SignShapesAreDrawnAroundTheirOrigin) {
     EXPECT_TRUE(m_shapes.isBuilt());
     int nVertices = 0;
-    for (int i = 0; i < CLipSyncShapes::SHAPE_COUNT; ++i) nVertices += m_shapes.shape(i).nCount;
+    for (int i = 0; i < CLipSyncShapes::SHAPE_COUNT; ++i)
+        nVertices += m_shapes.shape(i).nCount;
     EXPECT_EQ(nVertices, CLipSyncShapes::VERTEX_COUNT);
     const int triangles[CLipSyncShapes::SHAPE_COUNT] = {3, 3, 3, 3, 6, 12, 14, 6, 4, 6, 1};
     for (int i = 0; i < CLipSyncShapes::SHAPE_COUNT; ++i)
         EXPECT_EQ(CLipSyncShapes::triangleCount(m_shapes.shape(i)), triangles[i]) << i;
 
-    m_shapes.drawShape(0, 50, 100);  // opening: green arrow up
-    m_shapes.drawShape(3, 150, 100); // closing, mouth closed: red arrow down
-    m_shapes.drawShape(4, 250, 100); // labial: three brown bars
-    m_shapes.drawShape(7, 350, 100); // vowel A: a bowl
+    m_shapes.drawShape(0, 50, 100);   // opening: green arrow up
+    m_shapes.drawShape(3, 150, 100);  // closing, mouth closed: red arrow down
+    m_shapes.drawShape(4, 250, 100);  // labial: three brown bars
+    m_shapes.drawShape(7, 350, 100);  // vowel A: a bowl
     m_shapes.drawShape(42, 200, 300); // not a sign type: nothing
     const QImage image = render();
     // Arrow head near its tip (0, 24) and shaft (0, -20).
@@ -123,7 +124,8 @@ TEST_F(PrimitivesTest, AtlasMeasuresLatinAndFrenchCharacters) {
 
     const QString strText = QStringLiteral("Bonjour à toi");
     int nSum = 0;
-    for (QChar c : strText) nSum += m_font.getTextWidth(QString(c));
+    for (QChar c : strText)
+        nSum += m_font.getTextWidth(QString(c));
     EXPECT_EQ(m_font.getTextWidth(strText), nSum);
     EXPECT_GT(m_font.getTextWidth(QStringLiteral("W")), m_font.getTextWidth(QStringLiteral("i")));
 
@@ -140,7 +142,8 @@ TEST_F(PrimitivesTest, AtlasMeasuresLatinAndFrenchCharacters) {
     // take no room.
     EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a\r\nb")), m_font.getTextWidth(QStringLiteral("a b")));
     EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a\tb")), m_font.getTextWidth(QStringLiteral("a b")));
-    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a") + QChar(0x7F) + QChar(0x1B) + QChar(0x85) + QStringLiteral("b")),
+    EXPECT_EQ(m_font.getTextWidth(QStringLiteral("a") + QChar(0x7F) + QChar(0x1B) + QChar(0x85) +
+                                  QStringLiteral("b")),
               m_font.getTextWidth(QStringLiteral("ab")));
 }
 
@@ -239,8 +242,10 @@ TEST_F(PrimitivesTest, GlyphsAreInkedFromTheAtlasInTheTextColour) {
             const QRgb c = at(image, x, y);
             if (c == qRgb(255, 255, 255)) continue;
             if (qRed(c) > 0xF0 && qGreen(c) == qBlue(c)) {
-                if (x < 20 - m_font.getSpacing() || x > 380 + m_font.getSpacing() || y < 100 || y > 300) ++nOther;
-                else ++nRed;
+                if (x < 20 - m_font.getSpacing() || x > 380 + m_font.getSpacing() || y < 100 || y > 300)
+                    ++nOther;
+                else
+                    ++nRed;
             } else {
                 ++nOther;
             }

@@ -1,7 +1,7 @@
 // The band window: its render loop driven by the time source, its commands and update hints.
+#include "rythmo/RythmoDXView.h"
 #include "BandScripts.h"
 #include "GLTestSupport.h"
-#include "rythmo/RythmoDXView.h"
 
 #include <QAction>
 #include <QTest>
@@ -63,7 +63,8 @@ TEST_F(RythmoDXViewTest, ZoomCommandsStopAtTheirLimits) {
     EXPECT_TRUE(m_pView->zoomOutAction()->isEnabled());
     m_pView->OnDisplayZoomIn(); // already 1
     EXPECT_EQ(m_pView->getZoomLevel(), 1);
-    for (int i = 0; i < 7; ++i) m_pView->OnDisplayZoomOut();
+    for (int i = 0; i < 7; ++i)
+        m_pView->OnDisplayZoomOut();
     EXPECT_EQ(m_pView->getZoomLevel(), 6);
     EXPECT_FALSE(m_pView->zoomOutAction()->isEnabled());
     EXPECT_TRUE(m_pView->zoomInAction()->isEnabled());
