@@ -135,6 +135,10 @@ TEST_F(BandRenderTest, GridTicksOneFrameApartAtEveryZoomAndHiddenOnRequest) {
         EXPECT_FALSE(tickAt(xSecond + 24)) << nZoom;
         EXPECT_TRUE(tickAt(xSecond + 600)) << nZoom;
     }
+    // At position 0 the past shows the grid too, long ticks on multiples of 600.
+    zoom(1);
+    render(0);
+    EXPECT_TRUE(near(atCol(col(-600), 210), 0xFF786249, 8) || near(atCol(col(-600) - 1, 210), 0xFF786249, 8));
     renderer().state().m_bHideGridAndSigns = true;
     zoom(1);
     render(POS + 7);
@@ -277,6 +281,15 @@ TEST_F(BandRenderTest, SelectedPhraseBandSelectionAndCaretInEditMode) {
     EXPECT_FALSE(qRed(at(xf(270) + 30, b + 10)) < 0x70);
     // The caret at the selection start, with its feet.
     EXPECT_TRUE(near(at(x1 + 12, b + 1), 0xFFA6896A, 4)) << hex(at(x1 + 12, b + 1)); // after the opening sign
+
+    // A phrase being edited without a closing sign: its band runs off the right edge.
+    CLine open = makeLine(3, {{QString(), 250, 1}});
+    open.insertText(QStringLiteral("Attends"), -1);
+    st.m_itSelectedLine = m_script.addLine(open).first;
+    st.m_nSelStart = st.m_nSelEnd = 1;
+    render();
+    EXPECT_LT(qRed(at(renderer().space().nRight - 1, CBandSpace::base(3) + 10)), 0x70);
+    EXPECT_GT(qRed(at(xf(250) - 10, CBandSpace::base(3) + 10)), 0x90);
 }
 } // namespace
 
