@@ -38,7 +38,12 @@ QStringView textBetween(const CLine& line, int a, int b) {
     return QStringView(str).mid(nStart, nCount);
 }
 
-CBandRenderer::CBandRenderer() = default;
+CBandRenderer::CBandRenderer() {
+    // Frames can be built before the GL device exists (measurements, positions); only drawing needs it.
+    m_quad.setDevice(&m_device, nullptr);
+    m_shapes.setDevice(&m_device);
+    m_shapes.build();
+}
 
 CBandRenderer::~CBandRenderer() = default;
 
@@ -48,8 +53,6 @@ bool CBandRenderer::initGL(CTraceLog* pLog, const CBandFonts& fonts, QString* pE
     if (m_pLog) m_pLog->Log("Creating loops\n");
     if (m_pLog) m_pLog->Log("Initialisation de la texture pour l'affichage des lipsync\n");
     m_quad.setDevice(&m_device, pLog);
-    m_shapes.setDevice(&m_device);
-    m_shapes.build();
     if (m_pLog) m_pLog->Log("Initialisation des polices\n");
     if (!m_bFontsMade) initFonts(fonts);
     return true;

@@ -153,6 +153,8 @@ TEST_F(BandRenderTest, LoopBarNumberBoxAndShotChanges) {
     zoom(1);
     render();
     const int xl = xf(240), xs = xf(262);
+    // The whole frame in three draw calls: opaque tracks, grid lines, the rest.
+    EXPECT_EQ(renderer().device().drawCallCount(), 3);
     // The loop: a blue bar over the whole band, centre 0x005FBF.
     EXPECT_TRUE(near(at(xl, 120), lerp(0xFF005FBF, 0xFF003F7F, 0.1), 4)) << hex(at(xl, 120));
     EXPECT_TRUE(near(at(xl - 3, 330), lerp(0xFF003F7F, 0xFF005FBF, 2.5 / 5), 4)) << hex(at(xl - 3, 330));
