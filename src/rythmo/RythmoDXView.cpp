@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QScreen>
 #include <QStyleHints>
 #include <QSurfaceFormat>
 
@@ -53,6 +54,11 @@ CRythmoDXView::~CRythmoDXView() {
     makeCurrent();
     m_renderer.releaseGL();
     doneCurrent();
+}
+
+int CRythmoDXView::getRefreshRate() const {
+    const QScreen* pScreen = screen();
+    return pScreen ? int(pScreen->refreshRate() + 0.5) : 0;
 }
 
 void CRythmoDXView::setLog(CTraceLog* pLog) {

@@ -52,6 +52,9 @@ public:
     CBandRenderer& renderer() { return m_renderer; }
     CBandViewState& state() { return m_renderer.state(); }
     int getZoomLevel() const { return m_nZoomLevel; }
+    // The display's refresh rate in Hz (0 when unknown): the clock's step frequency when the display
+    // really presents at that rate.
+    int getRefreshRate() const;
 
     QAction* gridAndSignsAction() const { return m_pGridAndSigns; }
     QAction* detectionAction() const { return m_pDetection; }

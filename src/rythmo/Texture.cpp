@@ -42,6 +42,7 @@ void CTexture::upload(QOpenGLExtraFunctions& gl, int nLayer) {
 }
 
 void CTexture::submitTextured(float tv0, float tu0, float tv1, float tu1) {
+    if (m_nSlot < 0) return; // no layer to sample: drawing would show solid boxes
     const float uv[8] = {tu0, tv1, tu0, tv0, tu1, tv0, tu1, tv1};
     for (int i = 0; i < 4; ++i) {
         const CVertex& v = m_vertices[i];
