@@ -2,7 +2,6 @@
 
 #include "base/TraceLog.h"
 
-#include <QOpenGLContext>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
