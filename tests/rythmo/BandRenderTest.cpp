@@ -242,6 +242,19 @@ TEST_F(BandRenderTest, TrailingTextAtNaturalWidthAndRoleLabels) {
     EXPECT_TRUE(near(at(xf(230) - 12, b + 50), 0xFF2060C0, 3) == false);
     // The second phrase follows the first (no closing sign): its label is drawn in full.
     EXPECT_TRUE(near(at(xf(270) - 12, b + 57), 0xFF2060C0)) << hex(at(xf(270) - 12, b + 57));
+
+    // Without grid and signs, trailing text keeps its lower edge at base + 20 ("Salut" has no descender).
+    renderer().state().m_bHideGridAndSigns = true;
+    render();
+    int nLow = 0, nHigh = 0;
+    for (int x = xf(270); x < xf(270) + font.getTextWidth(QStringLiteral("Salut")); ++x) {
+        for (int y = b; y < b + 19; ++y)
+            nLow += isInk(at(x, y));
+        for (int y = b + 20; y < b + 100; ++y)
+            nHigh += isInk(at(x, y));
+    }
+    EXPECT_EQ(nLow, 0);
+    EXPECT_GT(nHigh, 100);
 }
 
 TEST_F(BandRenderTest, RepeatedRoleLabelIsFadedRightAfterTheSameRole) {
