@@ -2,6 +2,7 @@
 // second of the off-screen render and of the window's render loop.
 //
 //   xvfb-run -a -s "-screen 0 1600x900x24" bench_band [--seconds N] [--no-window]
+#include "BenchUtil.h"
 #include "ScriptGenerator.h"
 #include "rythmo/BandImage.h"
 #include "rythmo/BandRenderer.h"
@@ -63,10 +64,7 @@ double cpuMs() {
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
+using bench::percentile;
 
 void benchBuild(const CVarE& script, int nZoom) {
     CBandRenderer renderer;

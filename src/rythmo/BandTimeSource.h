@@ -8,7 +8,7 @@ public:
     // Called once before each frame is drawn: the clock's step.
     virtual void step() {}
     // Current position in media time (1/600 s), never negative.
-    virtual int getTime() const = 0;
+    virtual int getTime() = 0;
     // Playing rate in 1/24 of normal speed; the band keeps rendering frame after frame while not 0.
     virtual int getRate() const = 0;
 };
@@ -21,7 +21,7 @@ public:
         m_nTime += m_nIncrement;
         if (m_nTime < 0) m_nTime = 0;
     }
-    int getTime() const override { return m_nTime; }
+    int getTime() override { return m_nTime; }
     int getRate() const override { return m_nRate; }
     void setTime(int nTime) { m_nTime = nTime < 0 ? 0 : nTime; }
     void setRate(int nRate) { m_nRate = nRate; }

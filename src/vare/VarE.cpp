@@ -38,8 +38,10 @@ void CVarE::clear() {
         m_log.Log("Clearing shot list...\n");
         m_shots.clear();
         m_log.Log("Clearing line list...\n");
-        m_tracks.clear();
         m_lines.clear();
+        m_tracks.clear();
+        m_loopFrames.clear();
+        m_bIndexDirty = false;
         m_log.Log("Clearing role list...\n");
         m_roles.clear();
     }
@@ -57,6 +59,7 @@ void CVarE::copyFrom(const CVarE& o) {
     m_nTrackCount = o.m_nTrackCount;
     for (const CRole& role : o.m_roles) mergeRole(role);
     m_loops = o.m_loops;
+    indexChanged();
     m_shots = o.m_shots;
     for (const CLine& line : o.m_lines) {
         CLine copy(line);
@@ -119,43 +122,85 @@ bool CVarE::shift(int n) {
     for (const CLine& line : m_lines) const_cast<CLine&>(line).shift(n);
     for (const CLoop& loop : m_loops) const_cast<CLoop&>(loop).setTimeCode(loop.getTimeCode() + n);
     for (const CBalise& shot : m_shots) const_cast<CBalise&>(shot).setTimeCode(shot.getTimeCode() + n);
-    m_tracks.clear();
-    for (auto it = m_lines.begin(); it != m_lines.end(); ++it) indexLine(it);
+    indexChanged();
     return true;
 }
 
 // ---------------------------------------------------------------- phrases
 
-void CVarE::indexLine(LineIterator it) { m_tracks[it->getTrack()][it->getStartFrame()] = it; }
-
-void CVarE::unindexLine(LineIterator it) {
-    auto t = m_tracks.find(it->getTrack());
-    if (t != m_tracks.end()) t->second.erase(it->getStartFrame());
+void CVarE::rebuildIndex() const {
+    for (auto& [nTrack, index] : m_tracks) {
+        index.starts.clear();
+        index.entries.clear();
+    }
+    for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
+        const int nClosing = it->getFirstClosingSign();
+        TrackIndex& index = m_tracks[it->getTrack()];
+        index.starts.push_back(it->getStartFrame());
+        index.entries.push_back({nClosing < 0 ? INT_MAX : it->m_liste[nClosing].getFrames(), it});
+    }
+    for (auto t = m_tracks.begin(); t != m_tracks.end();)
+        t = t->second.starts.empty() ? m_tracks.erase(t) : std::next(t);
+    m_loopFrames.clear();
+    for (const CLoop& loop : m_loops) m_loopFrames.push_back(loop.getFrames());
+    m_bIndexDirty = false;
 }
 
 const CVarE::TrackIndex* CVarE::trackIndex(int nTrack) const {
+    if (m_bIndexDirty) rebuildIndex();
     auto t = m_tracks.find(nTrack);
     return t == m_tracks.end() ? nullptr : &t->second;
 }
 
-std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) {
+int CVarE::lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict) {
+    const auto& v = index.starts;
+    const int n = int(v.size());
+    // The answer i satisfies v[i] <= f < v[i + 1] (< and <= when strict); try the last one and the next.
+    auto fits = [&](int i) {
+        const bool bLow = i < 0 || (bStrict ? v[size_t(i)] < nFrame : v[size_t(i)] <= nFrame);
+        const bool bHigh = i + 1 >= n || (bStrict ? v[size_t(i + 1)] >= nFrame : v[size_t(i + 1)] > nFrame);
+        return bLow && bHigh;
+    };
+    const int h = std::min(index.nHint, n - 1);
+    if (fits(h)) return h;
+    if (h + 1 < n && fits(h + 1)) return index.nHint = h + 1;
+    auto it = bStrict ? std::lower_bound(v.begin(), v.end(), nFrame) : std::upper_bound(v.begin(), v.end(), nFrame);
+    const int i = int(it - v.begin()) - 1;
+    index.nHint = std::max(i, 0);
+    return i;
+}
+
+int CVarE::loopFrameAtOrBefore(int nFrame) const {
+    auto it = std::upper_bound(m_loopFrames.begin(), m_loopFrames.end(), nFrame);
+    return it == m_loopFrames.begin() ? INT_MIN : *std::prev(it);
+}
+
+int CVarE::loopFrameAfter(int nFrame) const {
+    auto it = std::upper_bound(m_loopFrames.begin(), m_loopFrames.end(), nFrame);
+    return it == m_loopFrames.end() ? INT_MAX : *it;
+}
+
+std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) { return addLine(CLine(line)); }
+
+std::pair<CVarE::LineIterator, bool> CVarE::addLine(CLine&& line) {
     if (line.m_liste.empty()) return {m_lines.end(), false};
-    auto result = m_lines.insert(line);
+    const int nTrack = line.getTrack();
+    auto result = m_lines.insert(std::move(line));
     if (result.second) {
-        indexLine(result.first);
-        m_nTrackCount = std::max(m_nTrackCount, line.getTrack() + 1);
+        indexChanged();
+        m_nTrackCount = std::max(m_nTrackCount, nTrack + 1);
     }
     return result;
 }
 
 CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
-    unindexLine(it);
+    indexChanged();
     return m_lines.erase(it);
 }
 
 CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change, bool* pbOk) {
     const CLine before(*it);
-    unindexLine(it);
+    indexChanged();
     auto node = m_lines.extract(it);
     change(node.value());
     bool bOk = !node.value().m_liste.empty();
@@ -170,9 +215,7 @@ CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(
     }
     if (!bOk) {
         result = m_lines.end();
-        indexLine(m_lines.insert(before).first);
-    } else {
-        indexLine(result);
+        m_lines.insert(before);
     }
     if (pbOk) *pbOk = bOk;
     return result;
@@ -188,35 +231,33 @@ CVarE::LineIterator CVarE::lineUpperBound(const CTimeCode& tc, int nTrack) const
 
 CVarE::LineIterator CVarE::getPreviousLine(int nTrack, const CTimeCode& tc, bool bStrict, bool bLoop) const {
     const TrackIndex* pIndex = trackIndex(nTrack);
-    if (!pIndex || pIndex->empty()) return m_lines.end();
-    auto it = bStrict ? pIndex->lower_bound(tc.getFrames()) : pIndex->upper_bound(tc.getFrames());
-    if (it == pIndex->begin()) return m_lines.end();
-    --it;
-    if (bLoop) {
-        auto loop = getPreviousLoop(tc, false);
-        if (loop != m_loops.end() && it->first < loop->getFrames()) return m_lines.end();
-    }
-    return it->second;
+    if (!pIndex) return m_lines.end();
+    const int i = lastStartingBefore(*pIndex, tc.getFrames(), bStrict);
+    if (i < 0) return m_lines.end();
+    if (bLoop && pIndex->starts[size_t(i)] < loopFrameAtOrBefore(tc.getFrames())) return m_lines.end();
+    return pIndex->entries[size_t(i)].it;
 }
 
 CVarE::LineIterator CVarE::getNextLine(int nTrack, const CTimeCode& tc, bool bStrict, bool bLoop) const {
     const TrackIndex* pIndex = trackIndex(nTrack);
     if (!pIndex) return m_lines.end();
-    auto it = bStrict ? pIndex->upper_bound(tc.getFrames()) : pIndex->lower_bound(tc.getFrames());
-    if (it == pIndex->end()) return m_lines.end();
-    if (bLoop) {
-        auto loop = loopUpperBound(tc);
-        if (loop != m_loops.end() && it->first >= loop->getFrames()) return m_lines.end();
-    }
-    return it->second;
+    // The first entry after the last one before (or at) the timecode.
+    const size_t i = size_t(lastStartingBefore(*pIndex, tc.getFrames(), !bStrict) + 1);
+    if (i >= pIndex->starts.size()) return m_lines.end();
+    if (bLoop && pIndex->starts[i] >= loopFrameAfter(tc.getFrames())) return m_lines.end();
+    return pIndex->entries[i].it;
 }
 
 CVarE::LineIterator CVarE::getLineAt(int nTrack, const CTimeCode& tc, bool bLoop) const {
-    LineIterator it = getPreviousLine(nTrack, tc, false, bLoop);
-    if (it == m_lines.end()) return it;
-    const int nClosing = it->getFirstClosingSign();
-    if (nClosing >= 0 && it->m_liste[nClosing].getFrames() < tc.getFrames()) return m_lines.end();
-    return it;
+    const TrackIndex* pIndex = trackIndex(nTrack);
+    if (!pIndex) return m_lines.end();
+    const int nFrame = tc.getFrames();
+    const int i = lastStartingBefore(*pIndex, nFrame, false);
+    if (i < 0) return m_lines.end();
+    const STrackEntry& e = pIndex->entries[size_t(i)];
+    if (e.nClose < nFrame) return m_lines.end();
+    if (bLoop && pIndex->starts[size_t(i)] < loopFrameAtOrBefore(nFrame)) return m_lines.end();
+    return e.it;
 }
 
 std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) const {
@@ -230,14 +271,26 @@ std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) cons
             best = {it, i};
         }
     };
+    if (m_bIndexDirty) rebuildIndex();
     for (const auto& [nTrack, index] : m_tracks) consider(getLineAt(nTrack, tc, true));
-    consider(lineUpperBound(tc, INT_MAX));
+    // Then the first phrase that starts after the timecode, on any track (the lowest track at a tie).
+    LineIterator first = m_lines.end();
+    int nFirstStart = INT_MAX;
+    for (const auto& [nTrack, index] : m_tracks) {
+        const size_t i = size_t(lastStartingBefore(index, tc.getFrames(), false) + 1);
+        if (i < index.starts.size() && index.starts[i] < nFirstStart) {
+            nFirstStart = index.starts[i];
+            first = index.entries[i].it;
+        }
+    }
+    consider(first);
     return best;
 }
 
 std::pair<CVarE::LineIterator, int> CVarE::getPreviousSign(const CTimeCode& tc) const {
     std::pair<LineIterator, int> best{m_lines.end(), -1};
     int nBestFrame = -1;
+    if (m_bIndexDirty) rebuildIndex();
     for (auto t = m_tracks.rbegin(); t != m_tracks.rend(); ++t) {
         LineIterator it = getPreviousLine(t->first, tc, true, false);
         if (it == m_lines.end()) continue;
@@ -255,6 +308,7 @@ std::pair<CVarE::LineIterator, int> CVarE::getPreviousSign(const CTimeCode& tc) 
 bool CVarE::addLoop(const CLoop& loop) {
     auto [it, bInserted] = m_loops.insert(loop);
     if (!bInserted) return false;
+    indexChanged();
     int nNumber = it->getNumber();
     if (nNumber <= 0) {
         if (it == m_loops.begin()) {
@@ -273,6 +327,7 @@ void CVarE::renumberLoops(LoopIterator from, int nNumber) {
 }
 
 CVarE::LoopIterator CVarE::deleteLoop(LoopIterator it) {
+    indexChanged();
     auto next = m_loops.erase(it);
     for (auto j = next; j != m_loops.end(); ++j) j->setNumber(j->getNumber() - 1);
     return next;

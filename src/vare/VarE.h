@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <vector>
 
 // Receives the bookmarks found in a script file (the application shows them in its position menu).
 class IBookmarkSink {
@@ -16,13 +17,6 @@ public:
     virtual void addBookmark(const CTimeCode& tc, const QString& strLabel) = 0;
 };
 
-// One dubbing script in memory: header, roles, phrases, loops and shot changes, with the ordered
-// look-ups the band uses many times a second. Every look-up is logarithmic in the number of phrases.
-//
-// Phrases are held in a set ordered by (first frame, track). Code that changes a phrase in place goes
-// through updateLine(), which takes the phrase out and puts it back, so a change of its first frame or
-// track keeps the order right. Roles live in a set ordered by name whose nodes never move: phrases
-// point at them, and renameRole/deleteRole/mergeRole keep those pointers right.
 // Script order of phrases: first sign's frame, then track. Probes by (frame, track) need no phrase.
 struct SLineKey {
     int nFrame;
@@ -38,6 +32,16 @@ struct CLineOrder {
     }
 };
 
+// One dubbing script in memory: header, roles, phrases, loops and shot changes, with the ordered
+// look-ups the band uses many times a second. Every look-up is logarithmic in the number of phrases.
+//
+// Phrases are held in a set ordered by (first frame, track). Code that changes a phrase in place goes
+// through updateLine(), which takes the phrase out and puts it back, so a change of its first frame or
+// track keeps the order right. Roles live in a set ordered by name whose nodes never move: phrases
+// point at them, and renameRole/deleteRole/mergeRole keep those pointers right.
+//
+// A script is used by one thread at a time (the auto-save stores a deep copy): even the const look-ups
+// keep a cache of their own.
 class CVarE {
 public:
     using LineSet = std::set<CLine, CLineOrder>;
@@ -71,6 +75,8 @@ public:
 
     // --- files (VarE XML and the legacy detection format)
     bool load(const QString& strPath, IBookmarkSink* pBookmarks = nullptr);
+    // The same from the bytes of a file already read; strPath names it in the log.
+    bool loadFromData(const QByteArray& data, const QString& strPath, IBookmarkSink* pBookmarks = nullptr);
     bool store(const QString& strPath, const QString& strVersion = QStringLiteral(TAVORIN_VERSION));
     bool importDet(const QString& strPath);
 
@@ -87,7 +93,9 @@ public:
     void setLastTrack(int n) { m_nLastTrack = n; }
     int getTrackCount() const { return m_nTrackCount; }
     int getFrameRate() const { return m_nFrameRate; }
+    void setFrameRate(int n) { m_nFrameRate = n; }
     bool isDropFrame() const { return m_bDropFrame; }
+    void setDropFrame(bool b) { m_bDropFrame = b; }
     // The number the first loop carries: the first loop's when there are loops, else the header's.
     int getFirstLoopNumber() const;
     // Sets the header's first loop number and, when above 0, renumbers every loop from it.
@@ -100,13 +108,17 @@ public:
     const LineSet& getLines() const { return m_lines; }
     int getLineCount() const { return int(m_lines.size()); }
     std::pair<LineIterator, bool> addLine(const CLine& line);
+    std::pair<LineIterator, bool> addLine(CLine&& line);
     LineIterator eraseLine(LineIterator it);
     // Applies a change to a phrase and puts it back in order. When the changed phrase would collide
     // with another (same first frame and track) or lost all its signs, the change is undone and end()
     // is returned with *pbOk false. Returns the phrase's new position.
     LineIterator updateLine(LineIterator it, const std::function<void(CLine&)>& change, bool* pbOk = nullptr);
     // Changes that cannot move a phrase (text, flags, links, types) may be made in place.
-    CLine& editLine(LineIterator it) { return const_cast<CLine&>(*it); }
+    CLine& editLine(LineIterator it) {
+        indexChanged(); // a type change can open or close the phrase
+        return const_cast<CLine&>(*it);
+    }
 
     LineIterator lineLowerBound(const CTimeCode& tc, int nTrack) const;
     LineIterator lineUpperBound(const CTimeCode& tc, int nTrack) const;
@@ -150,10 +162,25 @@ public:
     CRole& editRole(RoleIterator it) { return const_cast<CRole&>(*it); }
 
 private:
-    using TrackIndex = std::map<int, LineIterator>; // first frame -> phrase, one map per track
-    void indexLine(LineIterator it);
-    void unindexLine(LineIterator it);
+    // Per track, the phrases' start frames in time order in one contiguous array that the band's
+    // look-ups binary-search, with what they need of each phrase beside it; and the loops' frames.
+    // Rebuilt on the first look-up after a change.
+    struct STrackEntry {
+        int nClose; // frame of the first closing sign, INT_MAX for an open phrase
+        LineIterator it;
+    };
+    struct TrackIndex {
+        std::vector<int> starts;
+        std::vector<STrackEntry> entries;
+        mutable int nHint = 0; // the last answer: the band asks about nearby frames again and again
+    };
+    void indexChanged() { m_bIndexDirty = true; }
+    void rebuildIndex() const;
     const TrackIndex* trackIndex(int nTrack) const;
+    // Index of the last entry starting at or before nFrame (strictly before when bStrict), -1 if none.
+    static int lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict);
+    int loopFrameAtOrBefore(int nFrame) const; // INT_MIN when none
+    int loopFrameAfter(int nFrame) const;      // INT_MAX when none
 
     CTraceLog m_log;
     std::array<QString, H_COUNT> m_aHeader;
@@ -162,7 +189,9 @@ private:
     int m_nLastTrack = 0;
     int m_nTrackCount = 0;
     LineSet m_lines;
-    std::map<int, TrackIndex> m_tracks;
+    mutable std::map<int, TrackIndex> m_tracks;
+    mutable std::vector<int> m_loopFrames;
+    mutable bool m_bIndexDirty = false;
     RoleSet m_roles;
     LoopSet m_loops;
     ShotSet m_shots;

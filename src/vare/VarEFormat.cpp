@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string_view>
+#include <vector>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/Wrapper4InputSource.hpp>
@@ -117,11 +119,74 @@ QString withCrLf(QString str) {
     return str;
 }
 
-// Elements of a name under a node, in document order.
-DOMElement* firstElement(const DOMDocument* doc, const char16_t* name) {
-    DOMNodeList* list = doc->getElementsByTagName(reinterpret_cast<const XMLCh*>(name));
-    return list && list->getLength() ? static_cast<DOMElement*>(list->item(0)) : nullptr;
-}
+// One walk over the whole document finds what the reader needs: the first element of each header
+// name, the roles and bookmarks anywhere, and the phrases, shot changes and loops inside the first
+// "body". (Asking the DOM for each name in turn walks the tree once per name.)
+class CScan {
+public:
+    explicit CScan(const DOMDocument* doc) {
+        DOMNode* const top = doc->getDocumentElement();
+        DOMNode* n = top;
+        bool bInBody = false;
+        while (n) {
+            if (n->getNodeType() == DOMNode::ELEMENT_NODE) classify(static_cast<DOMElement*>(n), bInBody);
+            if (DOMNode* c = n->getFirstChild()) {
+                n = c;
+                continue;
+            }
+            while (n != top && !n->getNextSibling()) {
+                n = n->getParentNode();
+                if (n == m_pBody) bInBody = false;
+            }
+            if (n == top) break;
+            if (n == m_pBody) bInBody = false;
+            n = n->getNextSibling();
+        }
+    }
+
+    DOMElement* first(const char16_t* name) const {
+        for (const auto& [pszName, pElement] : m_first)
+            if (std::u16string_view(pszName) == std::u16string_view(name)) return pElement;
+        return nullptr;
+    }
+
+    DOMElement* m_pBody = nullptr;
+    std::vector<DOMElement*> m_bookmarks, m_roles, m_lines, m_shots, m_loops;
+
+private:
+    static constexpr const char16_t* s_aHeaderNames[] = {
+        u"roles",     u"title",         u"title2",        u"episode", u"detector",  u"author",
+        u"first-author", u"second-author", u"production", u"notes",   u"summary",   u"videofile",
+        u"audiofile", u"last_position"};
+
+    void classify(DOMElement* e, bool& bInBody) {
+        const std::u16string_view tag(reinterpret_cast<const char16_t*>(e->getTagName()));
+        if (tag.empty()) return;
+        if (bInBody) {
+            if (tag == u"line") m_lines.push_back(e);
+            else if (tag == u"shot") m_shots.push_back(e);
+            else if (tag == u"loop") m_loops.push_back(e);
+        }
+        if (tag == u"role") {
+            m_roles.push_back(e);
+        } else if (tag == u"bookmark") {
+            m_bookmarks.push_back(e);
+        } else if (tag == u"body") {
+            if (!m_pBody) {
+                m_pBody = e;
+                bInBody = true;
+            }
+        } else if (tag.size() >= 5 && tag != u"lipsync") {
+            for (const char16_t* name : s_aHeaderNames) {
+                if (tag != name) continue;
+                if (!first(name)) m_first.emplace_back(name, e);
+                break;
+            }
+        }
+    }
+
+    std::vector<std::pair<const char16_t*, DOMElement*>> m_first;
+};
 
 // Collects the parser's fatal errors; the parse stops at the first one.
 class CErrorHandler : public DOMErrorHandler {
@@ -183,42 +248,6 @@ private:
     bool m_bCommitted = false;
 };
 
-// XML 1.0 cannot hold most control characters or lone surrogates: they would make the file unreadable.
-QString xmlSafe(const QString& str) {
-    auto bad = [](const QChar* p, const QChar* end) {
-        const char16_t c = p->unicode();
-        if (c < 0x20) return c != '\t' && c != '\n' && c != '\r';
-        if (c == 0xFFFE || c == 0xFFFF) return true;
-        if (QChar::isHighSurrogate(c)) return p + 1 >= end || !QChar::isLowSurrogate(p[1].unicode());
-        if (QChar::isLowSurrogate(c)) return true; // pairs are skipped whole below
-        return false;
-    };
-    const QChar* b = str.constData();
-    const QChar* e = b + str.size();
-    bool bClean = true;
-    for (const QChar* p = b; p < e; ++p) {
-        if (bad(p, e)) {
-            bClean = false;
-            break;
-        }
-        if (p->isHighSurrogate()) ++p;
-    }
-    if (bClean) return str;
-    QString out;
-    out.reserve(str.size());
-    for (const QChar* p = b; p < e; ++p) {
-        if (bad(p, e)) {
-            out += QChar(0xFFFD);
-        } else if (p->isHighSurrogate()) {
-            out += *p++;
-            out += *p;
-        } else {
-            out += *p;
-        }
-    }
-    return out;
-}
-
 class CWriter {
 public:
     explicit CWriter(DOMDocument* doc) : m_doc(doc) {}
@@ -229,56 +258,113 @@ public:
         return e;
     }
     DOMElement* textElement(DOMElement* parent, const char16_t* name, const QString& text) {
+        return textElement(parent, name, text.constData(), text.size());
+    }
+    // The text of a new element from a run of characters (not necessarily terminated).
+    DOMElement* textElement(DOMElement* parent, const char16_t* name, const QChar* p, qsizetype n) {
         DOMElement* e = element(parent, name);
-        e->appendChild(m_doc->createTextNode(toXml(xmlSafe(text))));
+        e->appendChild(m_doc->createTextNode(terminated(p, n)));
         return e;
     }
     void set(DOMElement* e, const char16_t* name, const QString& value) {
-        e->setAttribute(reinterpret_cast<const XMLCh*>(name), toXml(xmlSafe(value)));
+        e->setAttribute(reinterpret_cast<const XMLCh*>(name), terminated(value.constData(), value.size()));
     }
-    void set(DOMElement* e, const char16_t* name, const char* value) {
-        set(e, name, QString::fromLatin1(value));
+    // Attribute values the program makes itself (names, numbers, timecodes) are always valid XML.
+    void setRaw(DOMElement* e, const char16_t* name, const char16_t* value) {
+        e->setAttribute(reinterpret_cast<const XMLCh*>(name), reinterpret_cast<const XMLCh*>(value));
+    }
+    void setRaw(DOMElement* e, const char16_t* name, const char* value) {
+        char16_t sz[32];
+        int i = 0;
+        for (; value[i] && i < 31; ++i) sz[i] = char16_t(value[i]);
+        sz[i] = 0;
+        setRaw(e, name, sz);
+    }
+    void setRaw(DOMElement* e, const char16_t* name, int n) {
+        char sz[16];
+        std::snprintf(sz, sizeof sz, "%d", n);
+        setRaw(e, name, sz);
     }
     void setIfNotEmpty(DOMElement* e, const char16_t* name, const QString& value) {
         if (!value.isEmpty()) set(e, name, value);
     }
 
     // A run of phrase text: every non-empty piece between line breaks becomes "text", every CR LF "br".
-    void writeRun(DOMElement* line, const QString& str) {
+    void writeRun(DOMElement* line, const QChar* p, qsizetype n) {
         qsizetype from = 0;
-        while (from <= str.size()) {
-            const qsizetype cr = str.indexOf(QLatin1String("\r\n"), from);
-            const qsizetype end = cr < 0 ? str.size() : cr;
-            if (end > from) textElement(line, u"text", str.mid(from, end - from));
-            if (cr < 0) break;
+        for (qsizetype i = 0; i + 1 < n; ++i) {
+            if (p[i] != QLatin1Char('\r') || p[i + 1] != QLatin1Char('\n')) continue;
+            if (i > from) textElement(line, u"text", p + from, i - from);
             element(line, u"br");
-            from = cr + 2;
+            from = i + 2;
+            ++i;
         }
+        if (n > from) textElement(line, u"text", p + from, n - from);
     }
 
 private:
+    // A terminated copy in a reused buffer, with what XML 1.0 cannot hold (most control characters,
+    // lone surrogates) replaced: such characters would make the file unreadable.
+    const XMLCh* terminated(const QChar* p, qsizetype n) {
+        m_buffer.resize(size_t(n) + 1);
+        for (qsizetype i = 0; i < n; ++i) {
+            char16_t c = p[i].unicode();
+            if (c < 0x20) {
+                if (c != '\t' && c != '\n' && c != '\r') c = 0xFFFD;
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                const bool bPair = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(p[i + 1].unicode());
+                if (bPair) {
+                    m_buffer[size_t(i)] = c;
+                    ++i;
+                    c = p[i].unicode();
+                } else {
+                    c = 0xFFFD;
+                }
+            } else if (c == 0xFFFE || c == 0xFFFF) {
+                c = 0xFFFD;
+            }
+            m_buffer[size_t(i)] = c;
+        }
+        m_buffer[size_t(n)] = 0;
+        return reinterpret_cast<const XMLCh*>(m_buffer.data());
+    }
+
     DOMDocument* m_doc;
+    std::vector<char16_t> m_buffer;
 };
+
+const char16_t* const s_aTypeNames[CLipSync::TYPE_COUNT] = {u"in_open", u"in_close", u"out_open", u"out_close",
+                                                           u"mpb",     u"fvr",      u"weuque",   u"a",
+                                                           u"i",       u"o",        u"neutral"};
+
+void setTimeCode(CWriter& w, DOMElement* e, const CTimeCode& tc) { w.setRaw(e, u"timecode", tc.getText()); }
 
 void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
     DOMElement* e = w.element(body, u"line");
     if (line.hasRole()) w.set(e, u"role", line.getRole().m_strId);
-    if (line.m_bVoiceOff) w.set(e, u"voice", "off");
-    if (line.m_bReaction) w.set(e, u"type", "reac");
-    w.set(e, u"track", QString::number(line.getTrack()));
+    if (line.m_bVoiceOff) w.setRaw(e, u"voice", u"off");
+    if (line.m_bReaction) w.setRaw(e, u"type", u"reac");
+    w.setRaw(e, u"track", line.getTrack());
 
-    int nFrom = 0; // the position after the previous linked sign
+    // The k-th linked sign (in time order) at position L has L - k characters of text before it.
+    const QChar* pText = line.m_strText.constData();
+    const qsizetype nText = line.m_strText.size();
+    qsizetype nCursor = 0;
+    int k = 0;
     for (const CLipSync& sign : line.m_liste) {
         if (sign.isLinked()) {
-            w.writeRun(e, line.getTextBetween(nFrom, sign.getLink()));
-            nFrom = sign.getLink() + 1;
+            const qsizetype nBefore = std::clamp<qsizetype>(sign.getLink() - k, nCursor, nText);
+            w.writeRun(e, pText + nCursor, nBefore - nCursor);
+            nCursor = nBefore;
+            ++k;
         }
         DOMElement* s = w.element(e, u"lipsync");
-        w.set(s, u"timecode", sign.getTimeCode().getText());
-        w.set(s, u"type", CLipSync::typeName(sign.getType()));
-        if (!sign.isLinked()) w.set(s, u"link", "off");
+        setTimeCode(w, s, sign.getTimeCode());
+        const int nType = sign.getType();
+        w.setRaw(s, u"type", s_aTypeNames[nType >= 0 && nType < CLipSync::TYPE_COUNT ? nType : CLipSync::NEUTRAL]);
+        if (!sign.isLinked()) w.setRaw(s, u"link", u"off");
     }
-    w.writeRun(e, line.getTextBetween(nFrom, -1));
+    w.writeRun(e, pText + nCursor, nText - nCursor);
 }
 
 } // namespace
@@ -286,15 +372,19 @@ void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
 // =========================================================================== load
 
 bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
+    QFile file(strPath);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(MAX_FILE_SIZE + 1);
+    if (data.size() > MAX_FILE_SIZE) data.clear();
+    return loadFromData(data, strPath, pBookmarks);
+}
+
+bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookmarkSink* pBookmarks) {
     const QByteArray path = utf8(strPath);
     m_log.Log("CVarE::load(%s) => Lecture du fichier...\n", path.constData());
     ensureXmlPlatform();
     clear();
-
-    QFile file(strPath);
-    QByteArray data;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(MAX_FILE_SIZE + 1);
-    if (data.isEmpty() || data.size() > MAX_FILE_SIZE) {
+    if (data.isEmpty()) {
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
         return false;
     }
@@ -332,23 +422,20 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
         return false;
     }
 
-    DOMElement* roles = firstElement(doc, u"roles");
-    if (!roles) {
+    const CScan scan(doc);
+    if (!scan.first(u"roles")) {
         m_log.Log("Absence de l'élément <roles>\n");
         return false;
     }
-    DOMElement* body = firstElement(doc, u"body");
-    if (!body) {
+    if (!scan.m_pBody) {
         m_log.Log("Absence de l'élément <body>\n");
         return false;
     }
 
     // Bookmarks, anywhere in the document.
     {
-        DOMNodeList* list = doc->getElementsByTagName(u"bookmark");
-        m_log.Log("CVarE::load(%s) => Reading %i bookmarks...\n", path.constData(), int(list->getLength()));
-        for (XMLSize_t i = 0, n = list->getLength(); i < n; ++i) {
-            auto* b = static_cast<DOMElement*>(list->item(i));
+        m_log.Log("CVarE::load(%s) => Reading %i bookmarks...\n", path.constData(), int(scan.m_bookmarks.size()));
+        for (DOMElement* b : scan.m_bookmarks) {
             CTimeCode tc = TC_INVALID;
             QString strLabel;
             for (DOMNode* c = b->getFirstChild(); c; c = c->getNextSibling()) {
@@ -363,10 +450,8 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
 
     // Roles.
     {
-        DOMNodeList* list = doc->getElementsByTagName(u"role");
-        m_log.Log("CVarE::load(%s) => Lecture de %i rôles...\n", path.constData(), int(list->getLength()));
-        for (XMLSize_t i = 0, n = list->getLength(); i < n; ++i) {
-            auto* r = static_cast<DOMElement*>(list->item(i));
+        m_log.Log("CVarE::load(%s) => Lecture de %i rôles...\n", path.constData(), int(scan.m_roles.size()));
+        for (DOMElement* r : scan.m_roles) {
             CRole role(attrString(r, u"name"));
             role.m_strId = attrString(r, u"id");
             if (role.m_strId.isEmpty()) role.m_strId = CRole::makeId(role.m_strName);
@@ -377,7 +462,7 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
             else if (attrIs(r, u"gender", u"female")) role.m_nGender = CRole::GENDER_FEMALE;
             role.m_strDescription = attrString(r, u"description");
             role.setColor(parseColor(attr(r, u"color")));
-            m_log.Log("%s\n", utf8(role.m_strName).constData());
+            if (m_log.isLogOn()) m_log.Log("%s\n", utf8(role.m_strName).constData());
             if (!addRole(role).second) m_log.Log("Role en doublon : %s\n", utf8(role.m_strName).constData());
         }
     }
@@ -388,10 +473,8 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
         for (const CRole& role : m_roles)
             if (!byId.contains(role.m_strId)) byId.insert(role.m_strId, &role);
 
-        DOMNodeList* list = body->getElementsByTagName(u"line");
-        m_log.Log("CVarE::load(%s) => Chargement de %i lignes:\n", path.constData(), int(list->getLength()));
-        for (XMLSize_t i = 0, n = list->getLength(); i < n; ++i) {
-            auto* l = static_cast<DOMElement*>(list->item(i));
+        m_log.Log("CVarE::load(%s) => Chargement de %i lignes:\n", path.constData(), int(scan.m_lines.size()));
+        for (DOMElement* l : scan.m_lines) {
             CLine line;
             int nTrack = leadingInt(attr(l, u"track"));
             if (nTrack < 0 || nTrack > 3) {
@@ -418,15 +501,16 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
                 }
             }
             const QString strRole = attrString(l, u"role");
-            m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
-                        utf8(line.m_strText).constData());
+            if (m_log.isLogOn(CTraceLog::MASK_UPDATES))
+                m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
+                            utf8(line.m_strText).constData());
             if (!strRole.isEmpty()) {
                 const CRole* pRole = byId.value(strRole, nullptr);
                 if (pRole)
                     line.setRole(pRole);
                 else
                     m_log.Log("id inconnu : %s\n", utf8(strRole).constData());
-            } else {
+            } else if (m_log.isLogOn()) {
                 m_log.Log("phrase non attribuée (%s) : %s\n",
                           line.m_liste.empty() ? TC_INVALID.getText() : line.m_liste.front().getTimeCode().getText(),
                           utf8(line.m_strText).constData());
@@ -436,17 +520,16 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
                 m_log.Log("Ligne sans signe ignorée : %s\n", utf8(line.m_strText).constData());
                 continue;
             }
-            addLine(line);
+            addLine(std::move(line));
         }
     }
 
     // Shot changes.
     {
-        DOMNodeList* list = body->getElementsByTagName(u"shot");
         m_log.Log("CVarE::load(%s) => Chargement de %i changement de plans:\n", path.constData(),
-                  int(list->getLength()));
-        for (XMLSize_t i = 0, n = list->getLength(); i < n; ++i) {
-            const CTimeCode tc = markerTime(static_cast<DOMElement*>(list->item(i)));
+                  int(scan.m_shots.size()));
+        for (DOMElement* e : scan.m_shots) {
+            const CTimeCode tc = markerTime(e);
             m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\n", tc.getText());
             if (tc.isValid()) addShot(tc);
         }
@@ -454,10 +537,8 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
 
     // Loops.
     {
-        DOMNodeList* list = body->getElementsByTagName(u"loop");
-        m_log.Log("CVarE::load(%s) => Chargement de %i boucles:\n", path.constData(), int(list->getLength()));
-        for (XMLSize_t i = 0, n = list->getLength(); i < n; ++i) {
-            auto* e = static_cast<DOMElement*>(list->item(i));
+        m_log.Log("CVarE::load(%s) => Chargement de %i boucles:\n", path.constData(), int(scan.m_loops.size()));
+        for (DOMElement* e : scan.m_loops) {
             const CTimeCode tc = markerTime(e);
             if (tc.isValid()) addLoop(CLoop(tc, leadingInt(attr(e, u"number"))));
         }
@@ -465,9 +546,9 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
 
     // Header: the first element of each name.
     m_log.Log("CVarE::load(%s) => Lecture de l'entête...\n", path.constData());
-    if (DOMElement* e = firstElement(doc, u"title")) set(H_TITLE, textOf(e));
-    if (DOMElement* e = firstElement(doc, u"title2")) set(H_TITLE2, textOf(e));
-    if (DOMElement* e = firstElement(doc, u"episode")) {
+    if (DOMElement* e = scan.first(u"title")) set(H_TITLE, textOf(e));
+    if (DOMElement* e = scan.first(u"title2")) set(H_TITLE2, textOf(e));
+    if (DOMElement* e = scan.first(u"episode")) {
         QString strNumber = textOf(e);
         if (strNumber.isEmpty()) strNumber = attrString(e, u"number");
         set(H_EPISODE_NUMBER, strNumber);
@@ -475,21 +556,21 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
         set(H_EPISODE_TITLE, attrString(e, u"title"));
         set(H_EPISODE_TITLE2, attrString(e, u"title2"));
     }
-    if (DOMElement* e = firstElement(doc, u"detector")) {
+    if (DOMElement* e = scan.first(u"detector")) {
         set(H_DETECTOR_NAME, attrString(e, u"name"));
         set(H_DETECTOR_FIRST_NAME, attrString(e, u"firstname"));
     }
     for (const char16_t* name : {u"author", u"first-author"}) {
-        if (DOMElement* e = firstElement(doc, name)) {
+        if (DOMElement* e = scan.first(name)) {
             set(H_FIRST_AUTHOR_NAME, attrString(e, u"name"));
             set(H_FIRST_AUTHOR_FIRST_NAME, attrString(e, u"firstname"));
         }
     }
-    if (DOMElement* e = firstElement(doc, u"second-author")) {
+    if (DOMElement* e = scan.first(u"second-author")) {
         set(H_SECOND_AUTHOR_NAME, attrString(e, u"name"));
         set(H_SECOND_AUTHOR_FIRST_NAME, attrString(e, u"firstname"));
     }
-    if (DOMElement* e = firstElement(doc, u"production")) {
+    if (DOMElement* e = scan.first(u"production")) {
         set(H_COUNTRY, attrString(e, u"country"));
         set(H_DIFFUSER, attrString(e, u"diffuser"));
         set(H_DIRECTOR, attrString(e, u"director"));
@@ -498,15 +579,15 @@ bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
         set(H_YEAR, attrString(e, u"year"));
         set(H_PRODUCER, attrString(e, u"producer"));
     }
-    if (DOMElement* e = firstElement(doc, u"notes")) set(H_NOTES, withCrLf(textOf(e)));
-    if (DOMElement* e = firstElement(doc, u"summary")) set(H_SUMMARY, withCrLf(textOf(e)));
-    if (DOMElement* e = firstElement(doc, u"videofile")) {
+    if (DOMElement* e = scan.first(u"notes")) set(H_NOTES, withCrLf(textOf(e)));
+    if (DOMElement* e = scan.first(u"summary")) set(H_SUMMARY, withCrLf(textOf(e)));
+    if (DOMElement* e = scan.first(u"videofile")) {
         set(H_VIDEO_FILE, textOf(e));
         m_tcTimeStamp = parseTimeCode(attr(e, u"timestamp"));
         m_tcLastPosition = parseTimeCode(attr(e, u"last_position"));
     }
-    if (DOMElement* e = firstElement(doc, u"audiofile")) set(H_AUDIO_FILE, textOf(e));
-    if (DOMElement* e = firstElement(doc, u"last_position")) {
+    if (DOMElement* e = scan.first(u"audiofile")) set(H_AUDIO_FILE, textOf(e));
+    if (DOMElement* e = scan.first(u"last_position")) {
         m_tcLastPosition = markerTime(e);
         m_nLastTrack = leadingInt(attr(e, u"track"));
     }
@@ -570,25 +651,32 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
         w.textElement(header, u"summary", QString(get(H_SUMMARY)).remove(QLatin1Char('\r')));
     if (!get(H_VIDEO_FILE).isEmpty()) {
         DOMElement* e = w.textElement(header, u"videofile", get(H_VIDEO_FILE));
-        if (m_tcTimeStamp.isValid()) w.set(e, u"timestamp", m_tcTimeStamp.getText());
+        if (m_tcTimeStamp.isValid()) w.setRaw(e, u"timestamp", m_tcTimeStamp.getText());
     }
     if (!get(H_AUDIO_FILE).isEmpty()) w.textElement(header, u"audiofile", get(H_AUDIO_FILE));
     if (m_tcLastPosition.isValid()) {
         DOMElement* e = w.element(header, u"last_position");
-        w.set(e, u"track", QString::number(m_nLastTrack));
-        w.set(e, u"timecode", m_tcLastPosition.getText());
+        w.setRaw(e, u"track", m_nLastTrack);
+        setTimeCode(w, e, m_tcLastPosition);
     }
 
     m_log.Log("CVarE::store(%s) => Écriture des rôles...\n", path.constData());
+    // Phrases refer to their role by id: a role without one gets it from its name, as a reader would.
+    for (auto it = m_roles.begin(); it != m_roles.end(); ++it) {
+        if (!it->m_strId.isEmpty()) continue;
+        QString strId = CRole::makeId(it->m_strName);
+        for (int n = 1; findRole(strId) != m_roles.end(); ++n) strId = CRole::makeId(it->m_strName, n);
+        editRole(it).m_strId = strId;
+    }
     DOMElement* roles = w.element(root, u"roles");
     for (const CRole& role : m_roles) {
         DOMElement* e = w.element(roles, u"role");
-        if (role.m_nGender == CRole::GENDER_MALE) w.set(e, u"gender", "male");
-        else if (role.m_nGender == CRole::GENDER_FEMALE) w.set(e, u"gender", "female");
+        if (role.m_nGender == CRole::GENDER_MALE) w.setRaw(e, u"gender", u"male");
+        else if (role.m_nGender == CRole::GENDER_FEMALE) w.setRaw(e, u"gender", u"female");
         w.set(e, u"description", role.m_strDescription);
         char szColor[8];
         std::snprintf(szColor, sizeof szColor, "#%.2X%.2X%.2X", role.m_red, role.m_green, role.m_blue);
-        w.set(e, u"color", szColor);
+        w.setRaw(e, u"color", szColor);
         w.set(e, u"id", role.m_strId);
         e->setIdAttribute(u"id", true);
         w.set(e, u"name", role.m_strName);
@@ -607,11 +695,11 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
         const int fLine = line != m_lines.end() ? line->getStartFrame() : NONE;
         if (fLoop <= fShot && fLoop <= fLine) {
             DOMElement* e = w.element(body, u"loop");
-            w.set(e, u"timecode", loop->getTimeCode().getText());
-            w.set(e, u"number", QString::number(loop->getNumber()));
+            setTimeCode(w, e, loop->getTimeCode());
+            w.setRaw(e, u"number", loop->getNumber());
             ++loop;
         } else if (fShot <= fLine) {
-            w.set(w.element(body, u"shot"), u"timecode", shot->getTimeCode().getText());
+            setTimeCode(w, w.element(body, u"shot"), shot->getTimeCode());
             ++shot;
         } else {
             writeLine(w, body, *line);

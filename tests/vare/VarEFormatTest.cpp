@@ -242,3 +242,24 @@ TEST(VarEFormat, FailedStoreLeavesThePreviousFile) {
 
     EXPECT_FALSE(big.store(dir.filePath("no/such/folder/x.vare")));
 }
+
+TEST(VarEFormat, RolesWithoutIdKeepTheirPhrases) {
+    CVarE v;
+    v.clear();
+    auto lea = v.addRole(CRole(QStringLiteral("Léa"))).first;
+    CRole taken(QStringLiteral("Autre"));
+    taken.m_strId = QStringLiteral("lea");
+    v.addRole(taken);
+    CLine l;
+    l.setTrack(0);
+    l.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
+    l.setRole(&*lea);
+    v.addLine(l);
+    QTemporaryDir dir;
+    ASSERT_TRUE(v.store(dir.filePath("r.vare")));
+    CVarE back;
+    ASSERT_TRUE(back.load(dir.filePath("r.vare")));
+    ASSERT_TRUE(back.getLines().begin()->hasRole());
+    EXPECT_EQ(back.getLines().begin()->getRole().m_strName, "Léa");
+    EXPECT_EQ(back.getLines().begin()->getRole().m_strId, "lea_1");
+}
