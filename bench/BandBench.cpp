@@ -114,14 +114,16 @@ void benchOffscreen(const CVarE* pScript, int nZoom) {
     const int nFrames = 200;
     QElapsedTimer timer;
     timer.start();
+    const long long a0 = g_nAllocations.load();
     for (int i = 0; i < nFrames; ++i) {
         band.renderer().render(START + (30 + i) * STEP);
         band.gl().finish();
     }
+    const double nAllocs = double(g_nAllocations.load() - a0) / nFrames;
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     std::printf("off-screen render (build + draw + finish), 1600 x 300, zoom %d, %s: %.2f ms a frame, %.0f "
-                "frames/s\n",
-                nZoom, pScript ? "dense script" : "empty band", ms / nFrames, nFrames * 1000.0 / ms);
+                "frames/s, %.2f allocations a frame\n",
+                nZoom, pScript ? "dense script" : "empty band", ms / nFrames, nFrames * 1000.0 / ms, nAllocs);
 }
 
 void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds, int nStart = START) {
