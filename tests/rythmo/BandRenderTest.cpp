@@ -348,3 +348,47 @@ TEST_F(BandRenderTest, DetectionPhrasesBookmarksAndVoiceOff) {
     EXPECT_FALSE(near(at(xb, 35), 0xFFF28500, 40)) << hex(at(xb, 35));
 }
 } // namespace
+
+namespace {
+TEST_F(BandRenderTest, TextBetweenSignsOutsideTheViewIsDrawnAcrossIt) {
+    // At zoom 1 the view shows frames 217 to 283; the phrase's signs lie far on both sides: "Un"
+    // from 100 to 150, "Waouh" from 150 to 350.
+    m_script.addLine(makeLine(
+        2, {{QString(), 100, 0}, {QStringLiteral("Un"), 150, 4}, {QStringLiteral("Waouh"), 350, 2}}));
+    zoom(1);
+    render();
+    const int b = CBandSpace::base(2);
+    int nLeft = 0, nRight = 0;
+    for (int x = -790; x < -100; ++x)
+        for (int y = b + 45; y < b + 100; ++y)
+            nLeft += isInk(at(x, y));
+    for (int x = 100; x < 790; ++x)
+        for (int y = b + 45; y < b + 100; ++y)
+            nRight += isInk(at(x, y));
+    EXPECT_GT(nLeft, 500);
+    EXPECT_GT(nRight, 500);
+    // The glyphs drawn are those of "Waouh", stretched from its sign at 150 to the one at 350.
+    float fMin = 1e9f, fMax = -1e9f;
+    const CBandVertex* v = renderer().device().vertices();
+    for (int i = 0; i < renderer().device().vertexCount(); ++i)
+        if (v[i].nSlot >= 0 && v[i].y > b) {
+            fMin = std::min(fMin, v[i].x);
+            fMax = std::max(fMax, v[i].x);
+        }
+    EXPECT_NEAR(fMin, xf(150), 200);
+    EXPECT_NEAR(fMax, xf(350), 200);
+}
+
+TEST_F(BandRenderTest, ScrollingBackAndForthDrawsWhatAFreshViewDraws) {
+    for (int i = 0; i < 40; ++i)
+        m_script.addLine(
+            makeLine(i % 4, {{QString(), 200 + 5 * i, 0}, {QStringLiteral("Encore"), 230 + 5 * i, 3}}));
+    zoom(1);
+    const QImage fresh = render(POS + 600);
+    for (int p = POS + 3000; p >= POS - 3000; p -= 200)
+        render(p); // backwards: the walk starts again
+    for (int p = POS - 3000; p <= POS + 600; p += 100)
+        render(p);
+    EXPECT_EQ(render(POS + 600), fresh);
+}
+} // namespace
