@@ -6,17 +6,17 @@
 #include <initializer_list>
 
 // Builds phrases for band tests: an opening sign, then runs of text each followed by a sign.
-struct CSignSpec {
+struct CSignAt {
     QString strTextBefore; // text typed before the sign
     int nFrame;
     int nType;
     bool bLinked = true;
 };
 
-inline CLine makeLine(int nTrack, std::initializer_list<CSignSpec> signs, const CRole* pRole = nullptr) {
+inline CLine makeLine(int nTrack, std::initializer_list<CSignAt> signs, const CRole* pRole = nullptr) {
     CLine line;
     line.setTrack(nTrack);
-    for (const CSignSpec& s : signs) {
+    for (const CSignAt& s : signs) {
         line.insertText(s.strTextBefore, -1);
         line.insertSign(CTimeCode::fromFrames(s.nFrame), s.nType, s.bLinked, -1);
     }
