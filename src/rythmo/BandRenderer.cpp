@@ -17,26 +17,6 @@ float channel(std::uint32_t argb, int nShift) {
 }
 } // namespace
 
-QStringView textBetween(const CLine& line, int a, int b) {
-    const QString& str = line.m_strText;
-    const int nTextLen = int(str.size());
-    int nLength = nTextLen;
-    int nBelowA = 0, nInside = 0;
-    if (a < 0) a = 0;
-    for (const CLipSync& s : line.m_liste) {
-        if (!s.isLinked()) continue;
-        ++nLength;
-        if (s.getLink() < a) ++nBelowA;
-    }
-    if (b < 0) b = nLength;
-    if (b <= a) return {};
-    for (const CLipSync& s : line.m_liste)
-        if (s.isLinked() && s.getLink() >= a && s.getLink() < b) ++nInside;
-    const int nStart = std::clamp(a - nBelowA, 0, nTextLen);
-    const int nCount = std::clamp((b - a) - nInside, 0, nTextLen - nStart);
-    return QStringView(str).mid(nStart, nCount);
-}
-
 CBandRenderer::CBandRenderer() {
     // Frames can be built before the GL device exists (measurements, positions); only drawing needs it.
     m_quad.setDevice(&m_device, nullptr);
@@ -336,7 +316,7 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
         }
         if (!bHide && !bDetection) m_shapes.drawShape(sign.getType(), x, b + 15);
         if (sign.isLinked()) {
-            const QStringView between = textBetween(line, anchor.nPos, sign.getLink());
+            const QStringView between = line.viewBetween(anchor.nPos, sign.getLink());
             if (!between.isEmpty())
                 m_phraseFont.drawText(between, anchor.x, bHide ? b : b + 20, x, b + 100, r, g, bl, 1.0f);
             anchor = CAnchor{x, sign.getLink() + 1};
@@ -344,7 +324,7 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
         if (sign.getFrames() > m_nLastFrame) break;
     }
     if (anchor.x <= m_space.nRight) {
-        const QStringView trailing = textBetween(line, anchor.nPos, -1);
+        const QStringView trailing = line.viewBetween(anchor.nPos, -1);
         if (!trailing.isEmpty())
             m_phraseFont.drawText(trailing, anchor.x, b + 20, anchor.x, b + 100, r, g, bl, 1.0f);
     }
@@ -403,11 +383,11 @@ int CBandRenderer::getPositionX(const CLine& line, int nPos) const {
             continue;
         }
         if (sign.getLink() == nPos) return xb;
-        const QStringView between = textBetween(line, anchor.nPos, sign.getLink());
+        const QStringView between = line.viewBetween(anchor.nPos, sign.getLink());
         const float fRatio = m_phraseFont.getPositionRatio(between, nPos - anchor.nPos);
         return anchor.x + int(float(xb - anchor.x) * std::max(0.0f, fRatio));
     }
-    return anchor.x + m_phraseFont.getTextWidth(textBetween(line, anchor.nPos, nPos));
+    return anchor.x + m_phraseFont.getTextWidth(line.viewBetween(anchor.nPos, nPos));
 }
 
 int CBandRenderer::getPositionAt(const CLine& line, int x) const {
@@ -420,7 +400,7 @@ int CBandRenderer::getPositionAt(const CLine& line, int x) const {
         if (!sign.isLinked()) continue;
         const int xb = xOf(sign.getTimeCode());
         if (xb > x) {
-            const QStringView between = textBetween(line, anchor.nPos, sign.getLink());
+            const QStringView between = line.viewBetween(anchor.nPos, sign.getLink());
             const float fRatio = float(x - anchor.x) / float(xb - anchor.x);
             nResult = anchor.nPos + m_phraseFont.getIndexAtRatio(between, fRatio);
             break;
@@ -428,7 +408,7 @@ int CBandRenderer::getPositionAt(const CLine& line, int x) const {
         anchor = CAnchor{xb, sign.getLink() + 1};
     }
     if (nResult < 0) {
-        const QStringView trailing = textBetween(line, anchor.nPos, -1);
+        const QStringView trailing = line.viewBetween(anchor.nPos, -1);
         const int w = m_phraseFont.getTextWidth(trailing);
         const float fRatio = w > 0 ? float(x - anchor.x) / float(w) : 0.0f;
         nResult = anchor.nPos + m_phraseFont.getIndexAtRatio(trailing, fRatio);

@@ -159,5 +159,3 @@ private:
     int m_nGridRate = 0;
 };
 
-// Text of a phrase between two positions of its sequence (b = -1: the end), without copying.
-QStringView textBetween(const CLine& line, int a, int b);
