@@ -7,11 +7,12 @@
 // reported position and its timecode.
 static int runShots(const QStringList& arguments) {
     QStringList args = arguments;
-    const QString strThreshold =
-        cli::takeOption(args, QStringLiteral("--threshold"), QString::number(CFrameReader::DEFAULT_THRESHOLD));
+    const QString strThreshold = cli::takeOption(args, QStringLiteral("--threshold"),
+                                                 QString::number(CFrameReader::DEFAULT_THRESHOLD));
     bool bOk = false;
     const int nThreshold = strThreshold.toInt(&bOk);
-    if (!bOk || nThreshold < 0) return cli::fail(QStringLiteral("Seuil invalide : « %1 ».").arg(strThreshold));
+    if (!bOk || nThreshold < 0)
+        return cli::fail(QStringLiteral("Seuil invalide : « %1 ».").arg(strThreshold));
     if (args.size() != 1 || args.first().startsWith(QLatin1String("--")))
         return cli::fail(QStringLiteral("Utilisation : tavorin-cli shots FICHIER [--threshold N]"));
 

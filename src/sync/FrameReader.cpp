@@ -26,25 +26,36 @@ public:
         bool bFull = pFrame->color_range == AVCOL_RANGE_JPEG;
         // The deprecated full-range formats (MJPEG) are their limited twins read with the full range.
         switch (format) {
-        case AV_PIX_FMT_YUVJ420P: format = AV_PIX_FMT_YUV420P, bFull = true; break;
-        case AV_PIX_FMT_YUVJ422P: format = AV_PIX_FMT_YUV422P, bFull = true; break;
-        case AV_PIX_FMT_YUVJ444P: format = AV_PIX_FMT_YUV444P, bFull = true; break;
-        case AV_PIX_FMT_YUVJ440P: format = AV_PIX_FMT_YUV440P, bFull = true; break;
-        default: break;
+        case AV_PIX_FMT_YUVJ420P:
+            format = AV_PIX_FMT_YUV420P, bFull = true;
+            break;
+        case AV_PIX_FMT_YUVJ422P:
+            format = AV_PIX_FMT_YUV422P, bFull = true;
+            break;
+        case AV_PIX_FMT_YUVJ444P:
+            format = AV_PIX_FMT_YUV444P, bFull = true;
+            break;
+        case AV_PIX_FMT_YUVJ440P:
+            format = AV_PIX_FMT_YUV440P, bFull = true;
+            break;
+        default:
+            break;
         }
         if (!m_pSws || format != m_format || bFull != m_bFull || pFrame->width != m_nSrcWidth ||
-            pFrame->height != m_nSrcHeight || nWidth != m_nWidth || nHeight != m_nHeight || nFlags != m_nFlags) {
+            pFrame->height != m_nSrcHeight || nWidth != m_nWidth || nHeight != m_nHeight ||
+            nFlags != m_nFlags) {
             sws_freeContext(m_pSws);
             m_pSws = sws_getContext(pFrame->width, pFrame->height, format, nWidth, nHeight, AV_PIX_FMT_RGB24,
                                     nFlags, nullptr, nullptr, nullptr);
             if (!m_pSws) return false;
             int *pInv, *pTable, nSrcRange, nDstRange, nBrightness, nContrast, nSaturation;
-            if (sws_getColorspaceDetails(m_pSws, &pInv, &nSrcRange, &pTable, &nDstRange, &nBrightness, &nContrast,
-                                         &nSaturation) >= 0)
+            if (sws_getColorspaceDetails(m_pSws, &pInv, &nSrcRange, &pTable, &nDstRange, &nBrightness,
+                                         &nContrast, &nSaturation) >= 0)
                 sws_setColorspaceDetails(m_pSws, pInv, bFull ? 1 : 0, pTable, 1, nBrightness, nContrast,
                                          nSaturation);
             m_format = format, m_bFull = bFull, m_nFlags = nFlags;
-            m_nSrcWidth = pFrame->width, m_nSrcHeight = pFrame->height, m_nWidth = nWidth, m_nHeight = nHeight;
+            m_nSrcWidth = pFrame->width, m_nSrcHeight = pFrame->height, m_nWidth = nWidth,
+            m_nHeight = nHeight;
         }
         std::uint8_t* dst[4] = {pDest, nullptr, nullptr, nullptr};
         int stride[4] = {nStride, 0, 0, 0};
@@ -67,10 +78,10 @@ struct CFrameReader::Impl {
     int nStream = -1;
     AVRational timeBase{1, 1};
     std::int64_t nStartPts = 0;
-    int nTimeStamp = 0;      // the media's start timecode, in frames
-    int nFrameCount = 0;     // frames in the stream, estimated
-    bool bFlushed = false;   // the demuxer is at its end and the decoder was told
-    int nCurrent = -1;       // index (from the stream start) of the frame in pFrame, -1 when none
+    int nTimeStamp = 0;    // the media's start timecode, in frames
+    int nFrameCount = 0;   // frames in the stream, estimated
+    bool bFlushed = false; // the demuxer is at its end and the decoder was told
+    int nCurrent = -1;     // index (from the stream start) of the frame in pFrame, -1 when none
     std::int64_t nDecoded = 0;
     CScaler searchScaler, photoScaler;
     // The last picture the search examined, where the next search resumes without seeking.
@@ -151,15 +162,31 @@ struct CFrameReader::Impl {
 CFrameReader::CFrameReader() : m_p(std::make_unique<Impl>()) {}
 CFrameReader::~CFrameReader() = default;
 
-void CFrameReader::quietLibraryMessages() { av_log_set_level(AV_LOG_QUIET); }
+void CFrameReader::quietLibraryMessages() {
+    av_log_set_level(AV_LOG_QUIET);
+}
 
-bool CFrameReader::isOpen() const { return m_p->pCodec != nullptr; }
-void CFrameReader::close() { m_p->release(); }
-std::int64_t CFrameReader::getDecodedFrames() const { return m_p->nDecoded; }
-int CFrameReader::getWidth() const { return isOpen() ? m_p->pCodec->width : 0; }
-int CFrameReader::getHeight() const { return isOpen() ? m_p->pCodec->height : 0; }
-void CFrameReader::setTimeStamp(const CTimeCode& tc) { m_p->nTimeStamp = std::max(0, tc.getFrames()); }
-CTimeCode CFrameReader::getStartTimeCode() const { return CTimeCode::fromFrames(m_p->nTimeStamp); }
+bool CFrameReader::isOpen() const {
+    return m_p->pCodec != nullptr;
+}
+void CFrameReader::close() {
+    m_p->release();
+}
+std::int64_t CFrameReader::getDecodedFrames() const {
+    return m_p->nDecoded;
+}
+int CFrameReader::getWidth() const {
+    return isOpen() ? m_p->pCodec->width : 0;
+}
+int CFrameReader::getHeight() const {
+    return isOpen() ? m_p->pCodec->height : 0;
+}
+void CFrameReader::setTimeStamp(const CTimeCode& tc) {
+    m_p->nTimeStamp = std::max(0, tc.getFrames());
+}
+CTimeCode CFrameReader::getStartTimeCode() const {
+    return CTimeCode::fromFrames(m_p->nTimeStamp);
+}
 CTimeCode CFrameReader::getEndTimeCode() const {
     return CTimeCode::fromFrames(m_p->nTimeStamp + std::max(0, m_p->nFrameCount - 1));
 }
@@ -183,7 +210,8 @@ bool CFrameReader::open(const QString& strPath) {
     d.pCodec = avcodec_alloc_context3(pDecoder);
     d.pPacket = av_packet_alloc();
     d.pFrame = av_frame_alloc();
-    if (!d.pCodec || !d.pPacket || !d.pFrame || avcodec_parameters_to_context(d.pCodec, pStream->codecpar) < 0)
+    if (!d.pCodec || !d.pPacket || !d.pFrame ||
+        avcodec_parameters_to_context(d.pCodec, pStream->codecpar) < 0)
         return close(), false;
     d.pCodec->pkt_timebase = d.timeBase;
     d.pCodec->thread_count = 0; // one per core (and one more for frame threading)
@@ -239,11 +267,13 @@ bool CFrameReader::findNextShot(CTimeCode& position, int nThreshold, const std::
         }
         if (nExamined > 0) {
             int nSum = 0;
-            for (int i = 0; i < SHOT_BYTES; ++i) nSum += std::abs(int(pCurrent[i]) - int(pPrevious[i]));
+            for (int i = 0; i < SHOT_BYTES; ++i)
+                nSum += std::abs(int(pCurrent[i]) - int(pPrevious[i]));
             const int nChange = nSum - nPreviousSum;
             position.setFrames(d.nCurrent + d.nTimeStamp);
             if (nExamined > 1 && nPreviousChange > nThreshold && nChange < -nThreshold) {
-                m_log.LogIf(CTraceLog::MASK_UPDATES, "%s %i\t%i => shot\n", position.getText(), nSum, nChange);
+                m_log.LogIf(CTraceLog::MASK_UPDATES, "%s %i\t%i => shot\n", position.getText(), nSum,
+                            nChange);
                 std::memcpy(d.lastShot.data(), pCurrent, SHOT_BYTES);
                 d.nLastShot = d.nCurrent;
                 return true;
@@ -296,7 +326,8 @@ CFrameImage CFrameReader::grabFrame(const QRect& rcCrop, const QRect* prcOutput,
         return image;
     }
     image.rgb.resize(size_t(nWidth) * size_t(nHeight) * 3);
-    const bool bScaled = d.photoScaler.scale(pSource, nWidth, nHeight, SWS_BICUBIC, image.rgb.data(), nWidth * 3);
+    const bool bScaled =
+        d.photoScaler.scale(pSource, nWidth, nHeight, SWS_BICUBIC, image.rgb.data(), nWidth * 3);
     av_frame_free(&pCropped);
     if (!bScaled) {
         image.rgb.clear();

@@ -30,7 +30,8 @@ public:
     virtual ~CMachineLink() = default;
 
     // Opens the log, stores the adapter's serial number (or device path) and opens the port.
-    bool configure(const QString& strSerialNumber, int nLogLevel, int nLogType, const QString& strLogDirectory);
+    bool configure(const QString& strSerialNumber, int nLogLevel, int nLogType,
+                   const QString& strLogDirectory);
     // configure() with "CorvelReference", "CorvelLogLevel" and "CorvelLogType" from the settings.
     bool configure(const CSettingsStore& settings, const QString& strLogDirectory);
     bool connect();

@@ -16,7 +16,9 @@
 #define TAVORIN_HAS_SERIAL_STRUCT 1
 #endif
 
-CSerial::~CSerial() { close(); }
+CSerial::~CSerial() {
+    close();
+}
 
 QString CSerial::serialNumberOf(const QString& strByIdName) {
     // usb-<vendor>_<product>_<serial>-if<nn>[-port<n>]
@@ -129,8 +131,8 @@ int CSerial::write(const void* pData, int nSize) {
             if (errno == EPIPE) guard.raised();
             return nDone > 0 ? nDone : -1;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd pfd{m_hDevice, POLLOUT, 0};
         if (poll(&pfd, 1, int(left.count())) <= 0) break;

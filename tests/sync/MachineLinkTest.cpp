@@ -1,5 +1,5 @@
-#include "PtyMachine.h"
 #include "sync/MachineLink.h"
+#include "PtyMachine.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,8 +45,8 @@ void expectContinuous(const Message& from, const std::vector<Message>& messages)
     Message prev = from;
     for (const Message& m : messages) {
         const int nPrev = prev.nPosition * 2 + prev.bHalf, nNext = m.nPosition * 2 + m.bHalf;
-        ASSERT_EQ(std::abs(nNext - nPrev), 1) << "jump from " << prev.nPosition << "/" << prev.bHalf << " to "
-                                              << m.nPosition << "/" << m.bHalf;
+        ASSERT_EQ(std::abs(nNext - nPrev), 1)
+            << "jump from " << prev.nPosition << "/" << prev.bHalf << " to " << m.nPosition << "/" << m.bHalf;
         prev = m;
     }
 }
@@ -207,7 +207,8 @@ TEST(SerialTest, FindsTheAdapterBySerialNumber) {
     ASSERT_TRUE(dir.isValid());
     CPtyMachine machine(dir.filePath("usb-FTDI_FT232R_USB_UART_A7XK19Q2-if00-port0"));
     QFile::link(machine.slavePath(), dir.filePath("usb-FTDI_FT232R_USB_UART_A7XK19-if00-port0"));
-    QFile::link(machine.slavePath(), dir.filePath("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"));
+    QFile::link(machine.slavePath(),
+                dir.filePath("usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"));
 
     EXPECT_EQ(CSerial::serialNumberOf("usb-FTDI_FT232R_USB_UART_A7XK19Q2-if00-port0"), "A7XK19Q2");
     EXPECT_EQ(CSerial::serialNumberOf("usb-FTDI_Dual_RS232-HS_FT4ABCD-if01-port0"), "FT4ABCD");
@@ -215,7 +216,8 @@ TEST(SerialTest, FindsTheAdapterBySerialNumber) {
 
     EXPECT_EQ(CSerial::findDevice("A7XK19Q2", dir.path()),
               dir.filePath("usb-FTDI_FT232R_USB_UART_A7XK19Q2-if00-port0"));
-    EXPECT_EQ(CSerial::findDevice("A7XK19", dir.path()), dir.filePath("usb-FTDI_FT232R_USB_UART_A7XK19-if00-port0"));
+    EXPECT_EQ(CSerial::findDevice("A7XK19", dir.path()),
+              dir.filePath("usb-FTDI_FT232R_USB_UART_A7XK19-if00-port0"));
     EXPECT_EQ(CSerial::findDevice("a7xk19q2", dir.path()), "") << "case-sensitive";
     EXPECT_EQ(CSerial::findDevice("XK19Q2", dir.path()), "") << "whole serial numbers only";
     EXPECT_EQ(CSerial::findDevice("", dir.path()), "");

@@ -21,7 +21,9 @@ CPtyMachine::CPtyMachine(const QString& strLinkPath) {
     if (!QFile::link(m_strSlave, strLinkPath)) ADD_FAILURE() << "cannot link " << strLinkPath.toStdString();
 }
 
-CPtyMachine::~CPtyMachine() { close(); }
+CPtyMachine::~CPtyMachine() {
+    close();
+}
 
 void CPtyMachine::close() {
     if (m_hMaster >= 0) ::close(m_hMaster);
@@ -44,7 +46,8 @@ QByteArray CPtyMachine::readAll(int nTimeoutMs) {
 
 std::vector<CPtyMachine::Message> CPtyMachine::decode(const QByteArray& bytes) {
     std::vector<Message> messages;
-    if (bytes.size() % 7 != 0) ADD_FAILURE() << "stream of " << bytes.size() << " bytes is not whole messages";
+    if (bytes.size() % 7 != 0)
+        ADD_FAILURE() << "stream of " << bytes.size() << " bytes is not whole messages";
     for (qsizetype i = 0; i + 7 <= bytes.size(); i += 7) {
         const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData() + i);
         if (p[0] != 0xFF || p[1] != 0xFF || p[2] != 0xFF || p[6] > 1) {

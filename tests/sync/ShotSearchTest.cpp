@@ -18,9 +18,11 @@ QString movie(const QString& strName, const QStringList& options) {
     const QString strPath = strDir + QLatin1Char('/') + strName;
     if (!QFileInfo::exists(strPath)) {
         // Made under a name of this process and renamed once complete: tests may run in parallel.
-        const QString strPart = strDir + QStringLiteral("/%1-").arg(QCoreApplication::applicationPid()) + strName;
+        const QString strPart =
+            strDir + QStringLiteral("/%1-").arg(QCoreApplication::applicationPid()) + strName;
         QProcess tool;
-        tool.start(QStringLiteral(TAVORIN_SOURCE_DIR "/tools/make-cut-movie"), options + QStringList{strPart});
+        tool.start(QStringLiteral(TAVORIN_SOURCE_DIR "/tools/make-cut-movie"),
+                   options + QStringList{strPart});
         if (!tool.waitForFinished(120000) || tool.exitCode() != 0)
             ADD_FAILURE() << "make-cut-movie failed: " << tool.readAllStandardError().toStdString();
         else if (!QFile::rename(strPart, strPath) && !QFileInfo::exists(strPath))
@@ -31,11 +33,13 @@ QString movie(const QString& strName, const QStringList& options) {
 }
 
 // MJPEG (full-range pictures), 320 x 240, shots starting at 30, 70 and 125.
-QString mjpegMovie() { return movie("cuts-mjpeg.avi", {"--codec", "mjpeg", "--cuts", "30,70,125"}); }
+QString mjpegMovie() {
+    return movie("cuts-mjpeg.avi", {"--codec", "mjpeg", "--cuts", "30,70,125"});
+}
 // H.264 with B-frames and a start timecode, a one-frame first shot.
 QString h264Movie() {
-    return movie("cuts-h264.mp4", {"--codec", "h264-longgop", "--size", "160x120", "--frames", "120", "--cuts",
-                                   "1,40,99", "--timecode", "10:00:00:00"});
+    return movie("cuts-h264.mp4", {"--codec", "h264-longgop", "--size", "160x120", "--frames", "120",
+                                   "--cuts", "1,40,99", "--timecode", "10:00:00:00"});
 }
 
 std::vector<int> allCuts(CFrameReader& reader, int nThreshold = CFrameReader::DEFAULT_THRESHOLD) {
@@ -67,7 +71,8 @@ QString damagedCopy(const QTemporaryDir& dir) {
 
 double meanDifference(const CFrameImage& a, const CFrameImage& b) {
     double sum = 0;
-    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+    for (size_t i = 0; i < a.rgb.size(); ++i)
+        sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
     return sum / double(a.rgb.size());
 }
 } // namespace
@@ -147,7 +152,8 @@ TEST(ShotSearchTest, AStopRequestEndsASearchWithoutWaitingForACut) {
     bStop = false;
     position = CTimeCode::fromFrames(0);
     bool bFound = true;
-    std::thread worker([&] { bFound = reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop); });
+    std::thread worker(
+        [&] { bFound = reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop); });
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     bStop = true;
     worker.join();
@@ -172,7 +178,8 @@ TEST(ShotSearchTest, GrabsTheRightPictureAtTheRequestedSize) {
     ASSERT_EQ(cell.nWidth, 72);
     ASSERT_EQ(cell.nHeight, 36);
     for (int y = 4; y < 32; y += 9)
-        for (int x = 6; x < 66; x += 10) EXPECT_LE(pixelDistance(cell, x, y, 0x20, 0x30, 0x80), 8) << x << "," << y;
+        for (int x = 6; x < 66; x += 10)
+            EXPECT_LE(pixelDistance(cell, x, y, 0x20, 0x30, 0x80), 8) << x << "," << y;
 
     // Frames either side of a cut differ, frames within a shot hardly; the search's reader is reused.
     const auto at = [&](int n) { return reader.grabFrame(QRect(), nullptr, CTimeCode::fromFrames(n)); };
@@ -196,7 +203,9 @@ TEST(ShotSearchTest, MissingAndBrokenFilesFailCleanly) {
     EXPECT_FALSE(reader.open(text.fileName()));
 
     const QString strSound = dir.filePath("sound.wav");
-    ASSERT_EQ(QProcess::execute("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i", "sine=d=1", strSound}), 0);
+    ASSERT_EQ(
+        QProcess::execute("ffmpeg", {"-v", "error", "-nostdin", "-f", "lavfi", "-i", "sine=d=1", strSound}),
+        0);
     EXPECT_FALSE(reader.open(strSound)) << "no video stream";
 
     // The first half of a movie: the frames that are there are searched, then the search ends.
@@ -241,9 +250,8 @@ TEST(ShotSearchTest, CommandLinePrintsOneLinePerCut) {
     EXPECT_EQ(cli.exitCode(), 0);
     EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
 
-    const QStringList failures[] = {{"shots", "/nonexistent/film.mov"},
-                                    {"shots", mjpegMovie(), "--threshold", "beaucoup"},
-                                    {"shots"}};
+    const QStringList failures[] = {
+        {"shots", "/nonexistent/film.mov"}, {"shots", mjpegMovie(), "--threshold", "beaucoup"}, {"shots"}};
     for (const QStringList& args : failures) {
         cli.start(strCli, args);
         ASSERT_TRUE(cli.waitForFinished(60000));
@@ -262,5 +270,6 @@ TEST(ShotSearchTest, CommandLinePrintsOneLinePerCut) {
 
     cli.start(strCli, {"shots", "/nonexistent/film.mov"});
     cli.waitForFinished(60000);
-    EXPECT_EQ(cli.readAllStandardError(), QByteArray("Impossible de lire la vidéo « /nonexistent/film.mov ».\n"));
+    EXPECT_EQ(cli.readAllStandardError(),
+              QByteArray("Impossible de lire la vidéo « /nonexistent/film.mov ».\n"));
 }
