@@ -28,4 +28,5 @@ static int runShots(const QStringList& arguments) {
     return 0;
 }
 
-TAVORIN_CLI_COMMAND(shots, "shots", "FICHIER [--threshold N]  les changements de plan d'une vidéo", runShots);
+TAVORIN_CLI_COMMAND(shots, "shots", "FICHIER [--threshold N]  changements de plan (seuil 200000 par défaut)",
+                    runShots);

@@ -1,5 +1,6 @@
 #include "sync/MachineLink.h"
 #include "PtyMachine.h"
+#include "base/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -240,4 +241,34 @@ TEST(SerialTest, AWriteToAClosedPeerFailsWithoutEndingTheProgram) {
     EXPECT_EQ(serial.write("abc", 3), -1);
     EXPECT_FALSE(serial.open(dir.filePath("port"))) << "the node went with its master";
     EXPECT_EQ(serial.write("abc", 3), -1);
+}
+
+TEST_F(MachineLinkTest, TakesTheClockPositionAndTheSettings) {
+    // The reference, log level and type come from the settings; the link writes its own log.
+    auto pSettings = CSettingsStore::fromIniFile(m_dir.filePath("Tavorin.ini"));
+    pSettings->set(Settings::CorvelReference, m_strPort);
+    pSettings->set(Settings::CorvelLogLevel, 1);
+    ASSERT_TRUE(m_link.configure(*pSettings, m_dir.path()));
+    EXPECT_TRUE(m_link.m_log.getLogPath().endsWith("corvel.log"));
+    m_link.reset(100);
+    m_nNow += 10;
+    m_link.update(100, false);
+    EXPECT_EQ(m_pMachine->readMessages(20), (std::vector<Message>{{100, false}}));
+
+    // Media time in 1/600 s, 24 units a frame: the second half starts after 12 units.
+    m_nNow += 10;
+    m_link.updateFromMediaTime(100 * 24 + 12);
+    EXPECT_TRUE(m_pMachine->readAll(20).isEmpty());
+    m_nNow += 10;
+    m_link.updateFromMediaTime(100 * 24 + 13);
+    EXPECT_EQ(m_pMachine->readMessages(20), (std::vector<Message>{{100, true}}));
+    m_nNow += 10;
+    m_link.updateFromMediaTime(101 * 24);
+    EXPECT_EQ(m_pMachine->readMessages(20), (std::vector<Message>{{101, false}}));
+
+    // Switching on again while on reopens the port and keeps only 31 characters of the reference.
+    EXPECT_FALSE(m_link.configure(QString(40, QLatin1Char('A')), 0, 1, m_dir.path()));
+    EXPECT_EQ(m_link.getSerialNumber(), QString(31, QLatin1Char('A')));
+    EXPECT_FALSE(m_link.isEnabled());
+    EXPECT_FALSE(m_link.isConnected());
 }
