@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Settings.h"
 #include "base/TraceLog.h"
 #include "vare/TimeCode.h"
 
@@ -33,7 +34,7 @@ struct CFrameImage {
 class CFrameReader {
 public:
     static constexpr int SHOT_SIZE = 60; // the search compares pictures of 60 x 60 pixels
-    static constexpr int DEFAULT_THRESHOLD = 200000;
+    static constexpr int DEFAULT_THRESHOLD = Settings::ShotDetectionThreshold.def;
 
     CFrameReader();
     ~CFrameReader();
