@@ -22,6 +22,7 @@ struct CRun {
     double dWall = 0; // seconds
     double dCpu = 0;  // user + system seconds
     long long nFrames = 0;
+    long long nDecoded = 0;
     int nCuts = 0;
 };
 
@@ -43,7 +44,9 @@ CRun runSearch(const QString& strPath) {
         ++run.nCuts;
     run.dWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     run.dCpu = cpuSeconds(RUSAGE_SELF) - dCpu0;
-    run.nFrames = reader.getDecodedFrames();
+    // Frames of the movie; the decoders may decode a few more (after seeks).
+    run.nFrames = reader.getEndTimeCode().getFrames() - reader.getStartTimeCode().getFrames() + 1;
+    run.nDecoded = reader.getDecodedFrames();
     return run;
 }
 
@@ -99,8 +102,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "run failed\n");
             return 1;
         }
-        std::printf("run %i: cut search %.2f s (cpu %.2f s, %d cuts), ffmpeg scdet %.2f s (cpu %.2f s)\n",
-                    i + 1, run.dWall, run.dCpu, run.nCuts, ref.dWall, ref.dCpu);
+        std::printf("run %i: cut search %.2f s (cpu %.2f s, %d cuts, %lld frames decoded), "
+                    "ffmpeg scdet %.2f s (cpu %.2f s)\n",
+                    i + 1, run.dWall, run.dCpu, run.nCuts, run.nDecoded, ref.dWall, ref.dCpu);
         std::fflush(stdout);
         if (best.dWall == 0 || run.dWall < best.dWall) best = run;
         if (bestFfmpeg.dWall == 0 || ref.dWall < bestFfmpeg.dWall) bestFfmpeg = ref;

@@ -2,8 +2,11 @@
 
 #include <QFile>
 #include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,7 +17,8 @@ extern "C" {
 
 namespace {
 constexpr AVRational FRAME_RATE_BASE{1, CTimeCode::DEFAULT_RATE};
-constexpr int SHOT_BYTES = CFrameReader::SHOT_SIZE * CFrameReader::SHOT_SIZE * 3;
+constexpr int SHOT_SIZE = CFrameReader::SHOT_SIZE;
+constexpr int SHOT_BYTES = SHOT_SIZE * SHOT_SIZE * 3;
 
 // One scaler per use (search, photo), rebuilt only when the source or the target changes.
 class CScaler {
@@ -68,9 +72,9 @@ private:
     bool m_bFull = false;
     int m_nFlags = 0, m_nSrcWidth = 0, m_nSrcHeight = 0, m_nWidth = 0, m_nHeight = 0;
 };
-} // namespace
 
-struct CFrameReader::Impl {
+// One demuxer and decoder on the file, with what the search needs to go on where it stopped.
+struct CLane {
     AVFormatContext* pFormat = nullptr;
     AVCodecContext* pCodec = nullptr;
     AVPacket* pPacket = nullptr;
@@ -78,17 +82,15 @@ struct CFrameReader::Impl {
     int nStream = -1;
     AVRational timeBase{1, 1};
     std::int64_t nStartPts = 0;
-    int nTimeStamp = 0;    // the media's start timecode, in frames
-    int nFrameCount = 0;   // frames in the stream, estimated
     bool bFlushed = false; // the demuxer is at its end and the decoder was told
     int nCurrent = -1;     // index (from the stream start) of the frame in pFrame, -1 when none
     std::int64_t nDecoded = 0;
-    CScaler searchScaler, photoScaler;
-    // The last picture the search examined, where the next search resumes without seeking.
-    std::vector<std::uint8_t> lastShot = std::vector<std::uint8_t>(SHOT_BYTES);
-    int nLastShot = -1;
+    CScaler scaler;
+    // The 60 x 60 picture of frame nLastIndex, the last one scanned; the decoder stands right after it.
+    std::vector<std::uint8_t> last = std::vector<std::uint8_t>(SHOT_BYTES);
+    int nLastIndex = -1;
 
-    ~Impl() { release(); }
+    ~CLane() { release(); }
 
     void release() {
         avcodec_free_context(&pCodec);
@@ -96,13 +98,40 @@ struct CFrameReader::Impl {
         av_packet_free(&pPacket);
         av_frame_free(&pFrame);
         nStream = -1;
-        nCurrent = nLastShot = -1;
+        nCurrent = nLastIndex = -1;
         bFlushed = false;
     }
 
-    int indexOf(const AVFrame* pF) const {
-        const std::int64_t pts = pF->best_effort_timestamp;
-        if (pts == AV_NOPTS_VALUE) return nCurrent + 1;
+    bool open(const QByteArray& path, int nThreads) {
+        release();
+        if (avformat_open_input(&pFormat, path.constData(), nullptr, nullptr) < 0) return false;
+        if (avformat_find_stream_info(pFormat, nullptr) < 0) return release(), false;
+        const AVCodec* pDecoder = nullptr;
+        nStream = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, &pDecoder, 0);
+        if (nStream < 0 || !pDecoder) return release(), false;
+        // Only the video is read: sound and data packets are dropped by the demuxer.
+        for (unsigned i = 0; i < pFormat->nb_streams; ++i)
+            if (int(i) != nStream) pFormat->streams[i]->discard = AVDISCARD_ALL;
+        AVStream* pStream = pFormat->streams[nStream];
+        timeBase = pStream->time_base;
+        nStartPts = pStream->start_time == AV_NOPTS_VALUE ? 0 : pStream->start_time;
+        pCodec = avcodec_alloc_context3(pDecoder);
+        pPacket = av_packet_alloc();
+        pFrame = av_frame_alloc();
+        if (!pCodec || !pPacket || !pFrame || avcodec_parameters_to_context(pCodec, pStream->codecpar) < 0)
+            return release(), false;
+        pCodec->pkt_timebase = timeBase;
+        pCodec->thread_count = nThreads;
+        pCodec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+        pCodec->flags2 |= AV_CODEC_FLAG2_FAST;
+        if (avcodec_open2(pCodec, pDecoder, nullptr) < 0 || pCodec->width <= 0 || pCodec->height <= 0)
+            return release(), false;
+        return true;
+    }
+
+    AVStream* stream() const { return pFormat->streams[nStream]; }
+
+    int indexOf(std::int64_t pts) const {
         return int(av_rescale_q_rnd(pts - nStartPts, timeBase, FRAME_RATE_BASE,
                                     AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX)));
     }
@@ -113,7 +142,9 @@ struct CFrameReader::Impl {
             const int r = avcodec_receive_frame(pCodec, pFrame);
             if (r == 0) {
                 ++nDecoded;
-                nCurrent = indexOf(pFrame);
+                const std::int64_t pts = pFrame->best_effort_timestamp;
+                // Frames are numbered in order even where time stamps are missing or go back.
+                nCurrent = pts == AV_NOPTS_VALUE ? nCurrent + 1 : std::max(indexOf(pts), nCurrent + 1);
                 return true;
             }
             if (r != AVERROR(EAGAIN) || bFlushed) return false;
@@ -126,6 +157,17 @@ struct CFrameReader::Impl {
             if (pPacket->stream_index == nStream) avcodec_send_packet(pCodec, pPacket);
             av_packet_unref(pPacket);
         }
+    }
+
+    // To the key frame at or before ts, or (forward) at or after it.
+    bool seek(std::int64_t ts, bool bForward = false) {
+        if (av_seek_frame(pFormat, nStream, ts, bForward ? 0 : AVSEEK_FLAG_BACKWARD) < 0 &&
+            av_seek_frame(pFormat, nStream, nStartPts, AVSEEK_FLAG_BACKWARD) < 0)
+            return false;
+        avcodec_flush_buffers(pCodec);
+        bFlushed = false;
+        nCurrent = -1;
+        return true;
     }
 
     // The search compares pictures at 60 x 60 only: there the deblocking filter changes nothing that
@@ -142,20 +184,180 @@ struct CFrameReader::Impl {
     // Makes pFrame the first frame at or after nIndex. Reads on when the target is a little ahead,
     // seeks otherwise.
     bool moveTo(int nIndex) {
-        nLastShot = -1;
+        nLastIndex = -1;
         if (nCurrent >= 0 && nIndex == nCurrent) return true;
         if (nCurrent < 0 || nIndex < nCurrent || nIndex - nCurrent > 2 * CTimeCode::DEFAULT_RATE) {
-            const std::int64_t target = nStartPts + av_rescale_q(nIndex, FRAME_RATE_BASE, timeBase);
-            if (av_seek_frame(pFormat, nStream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
-                av_seek_frame(pFormat, nStream, nStartPts, AVSEEK_FLAG_BACKWARD) < 0)
-                return false;
-            avcodec_flush_buffers(pCodec);
-            bFlushed = false;
-            nCurrent = -1;
+            if (!seek(nStartPts + av_rescale_q(nIndex, FRAME_RATE_BASE, timeBase))) return false;
         }
         while (decodeNext())
             if (nCurrent >= nIndex) return true;
         return false;
+    }
+
+    bool shrink(std::uint8_t* pDest) {
+        return scaler.scale(pFrame, SHOT_SIZE, SHOT_SIZE, SWS_AREA, pDest, SHOT_SIZE * 3);
+    }
+
+    // Frame differences of a stretch of the movie: state[i] is for frame nFirst + i.
+    struct CScan {
+        int nFirst = -1;
+        std::vector<int> state;
+        bool bEnd = false;
+        bool bError = false;
+    };
+
+    // Scans from frame nFrom (or, with a key-frame time stamp, from the key frame there) on, up to the first
+    // frame at or after the limit, which another lane may set meanwhile. As soon as the first frame scanned
+    // is known, it becomes *pOtherLimit (nFallback instead when there is none or it is not after nAfter).
+    void scan(int nFrom, std::int64_t keyTs, const std::atomic<int>& limit, const std::atomic<bool>* pbStop,
+              CScan& result, std::atomic<int>* pOtherLimit = nullptr, int nAfter = 0, int nFallback = 0);
+};
+
+// Frame states in the search's table; values from 0 up are differences with the frame before.
+constexpr int STATE_UNKNOWN = -1;
+constexpr int STATE_MISSING = -2; // no frame carries this number
+constexpr int STATE_FIRST = -3;   // a frame whose predecessor was not compared yet
+
+int frameDifference(const std::uint8_t* pA, const std::uint8_t* pB) {
+    int nSum = 0;
+    for (int i = 0; i < SHOT_BYTES; ++i)
+        nSum += std::abs(int(pA[i]) - int(pB[i]));
+    return nSum;
+}
+
+void CLane::scan(int nFrom, std::int64_t keyTs, const std::atomic<int>& limit,
+                 const std::atomic<bool>* pbStop, CScan& result, std::atomic<int>* pOtherLimit, int nAfter,
+                 int nFallback) {
+    std::vector<std::uint8_t> buffer(2 * SHOT_BYTES);
+    std::uint8_t* pPrevious = buffer.data();
+    std::uint8_t* pCurrent = pPrevious + SHOT_BYTES;
+    const auto publish = [&](int n) {
+        if (pOtherLimit) pOtherLimit->store(n > nAfter && n != INT_MAX ? n : nFallback);
+    };
+
+    bool bHave;
+    if (keyTs == AV_NOPTS_VALUE && nLastIndex >= 0 && nLastIndex == nFrom) {
+        std::memcpy(pPrevious, last.data(), SHOT_BYTES);
+        result.nFirst = nFrom;
+    } else {
+        if (keyTs != AV_NOPTS_VALUE) {
+            // Pictures before the key frame (an open group's leading frames) cannot be decoded alone.
+            // Forward: index time stamps may be decoding times, a little before the key frame's own.
+            bHave = seek(keyTs, true) && decodeNext();
+            while (bHave && !pFrame->key_frame)
+                bHave = decodeNext();
+        } else {
+            bHave = moveTo(nFrom);
+        }
+        if (!bHave || !shrink(pPrevious)) {
+            result.bEnd = !bHave;
+            result.bError = bHave;
+            nLastIndex = -1;
+            publish(INT_MAX);
+            return;
+        }
+        result.nFirst = nCurrent;
+    }
+    publish(result.nFirst);
+    result.state.push_back(STATE_FIRST);
+    int nPrevious = result.nFirst;
+    while (nPrevious < limit.load(std::memory_order_relaxed)) {
+        if (pbStop && pbStop->load(std::memory_order_relaxed)) break;
+        if (!decodeNext()) {
+            result.bEnd = true;
+            break;
+        }
+        if (!shrink(pCurrent)) {
+            result.bError = true;
+            break;
+        }
+        result.state.insert(result.state.end(), size_t(nCurrent - nPrevious - 1), STATE_MISSING);
+        result.state.push_back(frameDifference(pPrevious, pCurrent));
+        std::swap(pPrevious, pCurrent);
+        nPrevious = nCurrent;
+    }
+    std::memcpy(last.data(), pPrevious, SHOT_BYTES);
+    nLastIndex = nPrevious;
+}
+} // namespace
+
+struct CFrameReader::Impl {
+    // Decoding is split between two lanes on files with key frames: one goes on from where the search
+    // stands while the other starts at a key frame further on, so that both cores decode whatever the
+    // decoder's own threading manages.
+    static constexpr int CHUNK = 100; // frames a lane scans at least before the next one starts
+
+    QByteArray path;
+    CLane lanes[2];
+    bool bTwoLanes = false;
+    std::vector<std::pair<int, std::int64_t>> keyFrames; // (frame, time stamp), in order
+    std::vector<int> states;                             // by frame, see STATE_...
+    int nEnd = -1;                                       // the last frame, once known
+    int nTimeStamp = 0;                                  // the media's start timecode, in frames
+    int nFrameCount = 0;                                 // frames in the stream, estimated
+    CScaler photoScaler;
+
+    void release() {
+        lanes[0].release();
+        lanes[1].release();
+        keyFrames.clear();
+        states.clear();
+        nEnd = -1;
+        bTwoLanes = false;
+    }
+
+    int state(int n) const { return n >= 0 && n < int(states.size()) ? states[size_t(n)] : STATE_UNKNOWN; }
+
+    void merge(const CLane::CScan& scan) {
+        if (scan.nFirst < 0) return;
+        const size_t nNeeded = size_t(scan.nFirst) + scan.state.size();
+        if (states.size() < nNeeded) states.resize(nNeeded, STATE_UNKNOWN);
+        for (size_t i = 0; i < scan.state.size(); ++i) {
+            int& s = states[size_t(scan.nFirst) + i];
+            if (scan.state[i] != STATE_FIRST || s == STATE_UNKNOWN) s = scan.state[i];
+        }
+    }
+
+    // Scans on from frame nFrom (whose picture starts the comparisons). False on a read error.
+    bool fill(int nFrom, const std::atomic<bool>* pbStop) {
+        CLane* pFront = lanes[1].nLastIndex == nFrom && lanes[1].nLastIndex >= 0 ? &lanes[1] : &lanes[0];
+        CLane* pAhead = pFront == &lanes[0] ? &lanes[1] : &lanes[0];
+
+        // The key frame the lane ahead starts from, when it has something to do there.
+        const auto it =
+            std::lower_bound(keyFrames.begin(), keyFrames.end(), std::make_pair(nFrom + CHUNK, INT64_MIN));
+        const bool bAhead = bTwoLanes && it != keyFrames.end() && state(it->first + 1) == STATE_UNKNOWN &&
+                            (pAhead->pCodec || pAhead->open(path, laneThreads()));
+        std::atomic<int> frontLimit{bAhead ? INT_MAX : nFrom + 4 * CHUNK};
+        CLane::CScan front, ahead;
+        pFront->setLoopFilter(false);
+        if (bAhead) {
+            const auto next =
+                std::lower_bound(it + 1, keyFrames.end(), std::make_pair(it->first + CHUNK, INT64_MIN));
+            const std::atomic<int> aheadLimit{next == keyFrames.end() ? it->first + 4 * CHUNK : next->first};
+            pAhead->setLoopFilter(false);
+            // The front lane stops at the first frame the lane ahead scans (at its usual length when none).
+            std::thread worker([&] {
+                pAhead->scan(it->first, it->second, aheadLimit, pbStop, ahead, &frontLimit, nFrom + 1,
+                             nFrom + 4 * CHUNK);
+            });
+            pFront->scan(nFrom, AV_NOPTS_VALUE, frontLimit, pbStop, front);
+            worker.join();
+        } else {
+            pFront->scan(nFrom, AV_NOPTS_VALUE, frontLimit, pbStop, front);
+        }
+        merge(front);
+        merge(ahead);
+        if (front.bEnd)
+            nEnd = front.nFirst < 0 ? nFrom - 1 : front.nFirst + int(front.state.size()) - 1;
+        else if (ahead.bEnd && ahead.nFirst >= 0)
+            nEnd = ahead.nFirst + int(ahead.state.size()) - 1;
+        return !front.bError;
+    }
+
+    static int laneThreads() {
+        const unsigned nCores = std::thread::hardware_concurrency();
+        return std::max(1, int(nCores / 2));
     }
 };
 
@@ -167,19 +369,19 @@ void CFrameReader::quietLibraryMessages() {
 }
 
 bool CFrameReader::isOpen() const {
-    return m_p->pCodec != nullptr;
+    return m_p->lanes[0].pCodec != nullptr;
 }
 void CFrameReader::close() {
     m_p->release();
 }
 std::int64_t CFrameReader::getDecodedFrames() const {
-    return m_p->nDecoded;
+    return m_p->lanes[0].nDecoded + m_p->lanes[1].nDecoded;
 }
 int CFrameReader::getWidth() const {
-    return isOpen() ? m_p->pCodec->width : 0;
+    return isOpen() ? m_p->lanes[0].pCodec->width : 0;
 }
 int CFrameReader::getHeight() const {
-    return isOpen() ? m_p->pCodec->height : 0;
+    return isOpen() ? m_p->lanes[0].pCodec->height : 0;
 }
 void CFrameReader::setTimeStamp(const CTimeCode& tc) {
     m_p->nTimeStamp = std::max(0, tc.getFrames());
@@ -194,35 +396,25 @@ CTimeCode CFrameReader::getEndTimeCode() const {
 bool CFrameReader::open(const QString& strPath) {
     close();
     Impl& d = *m_p;
-    const QByteArray path = QFile::encodeName(strPath);
-    if (avformat_open_input(&d.pFormat, path.constData(), nullptr, nullptr) < 0) return false;
-    if (avformat_find_stream_info(d.pFormat, nullptr) < 0) return close(), false;
-    const AVCodec* pDecoder = nullptr;
-    d.nStream = av_find_best_stream(d.pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, &pDecoder, 0);
-    if (d.nStream < 0 || !pDecoder) return close(), false;
-    // Only the video is read: sound and data packets are dropped by the demuxer.
-    for (unsigned i = 0; i < d.pFormat->nb_streams; ++i)
-        if (int(i) != d.nStream) d.pFormat->streams[i]->discard = AVDISCARD_ALL;
-
-    AVStream* pStream = d.pFormat->streams[d.nStream];
-    d.timeBase = pStream->time_base;
-    d.nStartPts = pStream->start_time == AV_NOPTS_VALUE ? 0 : pStream->start_time;
-    d.pCodec = avcodec_alloc_context3(pDecoder);
-    d.pPacket = av_packet_alloc();
-    d.pFrame = av_frame_alloc();
-    if (!d.pCodec || !d.pPacket || !d.pFrame ||
-        avcodec_parameters_to_context(d.pCodec, pStream->codecpar) < 0)
-        return close(), false;
-    d.pCodec->pkt_timebase = d.timeBase;
-    d.pCodec->thread_count = 0; // one per core (and one more for frame threading)
-    d.pCodec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    d.pCodec->flags2 |= AV_CODEC_FLAG2_FAST;
-    if (avcodec_open2(d.pCodec, pDecoder, nullptr) < 0 || d.pCodec->width <= 0 || d.pCodec->height <= 0)
-        return close(), false;
+    d.path = QFile::encodeName(strPath);
+    // Key frames from the container's index decide whether a second lane can help.
+    if (!d.lanes[0].open(d.path, 0)) return false;
+    CLane& lane = d.lanes[0];
+    AVStream* pStream = lane.stream();
+    const int nEntries = avformat_index_get_entries_count(pStream);
+    for (int i = 0; i < nEntries; ++i) {
+        const AVIndexEntry* pEntry = avformat_index_get_entry(pStream, i);
+        if (pEntry && (pEntry->flags & AVINDEX_KEYFRAME))
+            d.keyFrames.emplace_back(lane.indexOf(pEntry->timestamp), pEntry->timestamp);
+    }
+    std::sort(d.keyFrames.begin(), d.keyFrames.end());
+    d.bTwoLanes = d.keyFrames.size() >= 2 && std::thread::hardware_concurrency() >= 2;
+    if (d.bTwoLanes && !lane.open(d.path, Impl::laneThreads())) return close(), false;
 
     d.nTimeStamp = 0;
+    pStream = lane.stream();
     const AVDictionaryEntry* pTag = av_dict_get(pStream->metadata, "timecode", nullptr, 0);
-    if (!pTag) pTag = av_dict_get(d.pFormat->metadata, "timecode", nullptr, 0);
+    if (!pTag) pTag = av_dict_get(lane.pFormat->metadata, "timecode", nullptr, 0);
     if (pTag) {
         QString strText = QString::fromLatin1(pTag->value);
         strText.replace(QLatin1Char(';'), QLatin1Char(':')).replace(QLatin1Char('.'), QLatin1Char(':'));
@@ -231,9 +423,9 @@ bool CFrameReader::open(const QString& strPath) {
     }
     std::int64_t nFrames = pStream->nb_frames;
     if (nFrames <= 0 && pStream->duration != AV_NOPTS_VALUE)
-        nFrames = av_rescale_q(pStream->duration, d.timeBase, FRAME_RATE_BASE);
-    if (nFrames <= 0 && d.pFormat->duration != AV_NOPTS_VALUE)
-        nFrames = av_rescale_q(d.pFormat->duration, AVRational{1, AV_TIME_BASE}, FRAME_RATE_BASE);
+        nFrames = av_rescale_q(pStream->duration, lane.timeBase, FRAME_RATE_BASE);
+    if (nFrames <= 0 && lane.pFormat->duration != AV_NOPTS_VALUE)
+        nFrames = av_rescale_q(lane.pFormat->duration, AVRational{1, AV_TIME_BASE}, FRAME_RATE_BASE);
     d.nFrameCount = int(std::clamp<std::int64_t>(nFrames, 0, CTimeCode::FRAMES_PER_DAY));
     return true;
 }
@@ -241,41 +433,37 @@ bool CFrameReader::open(const QString& strPath) {
 bool CFrameReader::findNextShot(CTimeCode& position, int nThreshold, const std::atomic<bool>* pbStop) {
     if (!isOpen()) return false;
     Impl& d = *m_p;
-    d.setLoopFilter(false);
-    const int nStart = std::max(0, position.getFrames() - d.nTimeStamp);
-    std::uint8_t tables[2][SHOT_BYTES];
-    std::uint8_t* pCurrent = tables[0];
-    std::uint8_t* pPrevious = tables[1];
-    int nExamined = 0, nPreviousSum = 0, nPreviousChange = 0;
-
-    bool bHave;
-    if (d.nLastShot >= 0 && d.nLastShot == nStart) {
-        // Resuming where the last search stopped: its last picture is this search's first.
-        std::memcpy(pCurrent, d.lastShot.data(), SHOT_BYTES);
-        nExamined = 1;
-        d.nLastShot = -1;
-        bHave = d.decodeNext();
-    } else {
-        bHave = d.moveTo(nStart);
-    }
-    for (; bHave; bHave = d.decodeNext()) {
+    int nFrame = std::max(0, position.getFrames() - d.nTimeStamp);
+    int nExamined = 0, nPrevious = -1, nPreviousSum = 0, nPreviousChange = 0;
+    for (;;) {
         if (pbStop && pbStop->load(std::memory_order_relaxed)) return false;
-        std::swap(pCurrent, pPrevious);
-        if (!d.searchScaler.scale(d.pFrame, SHOT_SIZE, SHOT_SIZE, SWS_AREA, pCurrent, SHOT_SIZE * 3)) {
-            m_log.Log("Error : DecompressImage\n");
-            return false;
+        if (d.nEnd >= 0 && nFrame > d.nEnd) return false;
+        const int nState = d.state(nFrame);
+        if (nState == STATE_UNKNOWN || (nState == STATE_FIRST && nExamined > 0)) {
+            // Not compared yet with the frame before: decode on from the last frame examined.
+            const int nFrom = nExamined > 0 ? nPrevious : nFrame;
+            if (!d.fill(nFrom, pbStop)) {
+                m_log.Log("Error : DecompressImage\n");
+                return false;
+            }
+            const int nAfter = d.state(nFrame);
+            if (nAfter == STATE_UNKNOWN || (nAfter == STATE_FIRST && nExamined > 0)) {
+                if (pbStop && pbStop->load(std::memory_order_relaxed)) return false;
+                if (d.nEnd < 0 || nFrame <= d.nEnd) return false; // the file gives nothing more
+            }
+            continue;
+        }
+        if (nState == STATE_MISSING) {
+            ++nFrame;
+            continue;
         }
         if (nExamined > 0) {
-            int nSum = 0;
-            for (int i = 0; i < SHOT_BYTES; ++i)
-                nSum += std::abs(int(pCurrent[i]) - int(pPrevious[i]));
+            const int nSum = nState;
             const int nChange = nSum - nPreviousSum;
-            position.setFrames(d.nCurrent + d.nTimeStamp);
+            position.setFrames(nFrame + d.nTimeStamp);
             if (nExamined > 1 && nPreviousChange > nThreshold && nChange < -nThreshold) {
                 m_log.LogIf(CTraceLog::MASK_UPDATES, "%s %i\t%i => shot\n", position.getText(), nSum,
                             nChange);
-                std::memcpy(d.lastShot.data(), pCurrent, SHOT_BYTES);
-                d.nLastShot = d.nCurrent;
                 return true;
             }
             m_log.LogIf(CTraceLog::MASK_UPDATES, "%s %i\t%i\n", position.getText(), nSum, nChange);
@@ -283,22 +471,23 @@ bool CFrameReader::findNextShot(CTimeCode& position, int nThreshold, const std::
             nPreviousChange = nChange;
         }
         ++nExamined;
+        nPrevious = nFrame++;
     }
-    return false;
 }
 
 CFrameImage CFrameReader::grabFrame(const QRect& rcCrop, const QRect* prcOutput, const CTimeCode& tc) {
     CFrameImage image;
     if (!isOpen()) return image;
     Impl& d = *m_p;
-    d.setLoopFilter(true);
-    if (!d.moveTo(std::max(0, tc.getFrames() - d.nTimeStamp))) {
+    CLane& lane = d.lanes[0];
+    lane.setLoopFilter(true);
+    if (!lane.moveTo(std::max(0, tc.getFrames() - d.nTimeStamp))) {
         m_log.Log("Error : GetMediaSample\n");
         return image;
     }
     // The crop rectangle scaled to the output's size: the frame is cut to the rectangle (within the
     // picture) and that part scaled, rather than scaling the whole frame up and copying from it.
-    AVFrame* pSource = d.pFrame;
+    AVFrame* pSource = lane.pFrame;
     int nWidth = pSource->width, nHeight = pSource->height;
     AVFrame* pCropped = nullptr;
     if (prcOutput && rcCrop.width() > 0 && rcCrop.height() > 0) {

@@ -26,8 +26,9 @@ struct CFrameImage {
 // other readers. The cut search runs on a worker thread that owns its reader (open, findNextShot,
 // close all on that thread), while the user-interface thread keeps the player; the only thing the
 // user-interface thread touches meanwhile is the stop flag given to findNextShot, which any thread may
-// set and which the search looks at before every frame. A photo is taken with a reader of its own on
-// the user-interface thread.
+// set and which the search looks at before every frame. Inside findNextShot the reader may decode a
+// stretch further on with a second decoder on a thread of its own, joined before the call returns. A
+// photo is taken with a reader of its own on the user-interface thread.
 //
 // Positions are 25 fps timecodes: a frame's count is its time from the start of the video stream plus
 // the media's start timecode (its "timecode" tag, or the value given to setTimeStamp).

@@ -42,6 +42,12 @@ QString h264Movie() {
                                    "--cuts", "1,40,99", "--timecode", "10:00:00:00"});
 }
 
+// H.264 with B-frames and a key frame every 50 frames: cuts on, just after and just before key frames.
+QString gopMovie() {
+    return movie("cuts-gop50.mp4", {"--codec", "h264-longgop", "--gop", "50", "--size", "160x120", "--frames",
+                                    "400", "--cuts", "100,151,199,302,350"});
+}
+
 std::vector<int> allCuts(CFrameReader& reader, int nThreshold = CFrameReader::DEFAULT_THRESHOLD) {
     std::vector<int> cuts;
     CTimeCode position = reader.getStartTimeCode();
@@ -115,6 +121,27 @@ TEST(ShotSearchTest, CountsFromTheStartTimecodeOnLongGroupsOfPictures) {
     ASSERT_TRUE(reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD));
     EXPECT_EQ(position.getFrames(), 1002);
     EXPECT_STREQ(position.getText(), "00:00:40:02");
+}
+
+TEST(ShotSearchTest, GivesTheSameAnswersWhereverASearchStarts) {
+    // Decoding is shared out from key frames; the answers must not depend on where that happens.
+    CFrameReader reader;
+    ASSERT_TRUE(reader.open(gopMovie()));
+    EXPECT_EQ(allCuts(reader), (std::vector<int>{101, 152, 200, 303, 351}));
+
+    // Scattered starts on a fresh reader: a search starting on a shot's first frame cannot see that cut.
+    const std::pair<int, int> cases[] = {{360, -1},  {151, 200}, {99, 101},  {199, 303},
+                                         {100, 152}, {198, 200}, {150, 152}, {0, 101}};
+    CFrameReader fresh;
+    ASSERT_TRUE(fresh.open(gopMovie()));
+    for (const auto& [nFrom, nCut] : cases) {
+        CTimeCode position = CTimeCode::fromFrames(nFrom);
+        const bool bFound = fresh.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD);
+        EXPECT_EQ(bFound, nCut >= 0) << "from " << nFrom;
+        EXPECT_EQ(position.getFrames(), bFound ? nCut : 399) << "from " << nFrom;
+    }
+    // Frames decoded: about the movie once over, plus the short runs to the scattered starts.
+    EXPECT_LT(reader.getDecodedFrames(), 420);
 }
 
 TEST(ShotSearchTest, TracesEveryFrameDifferenceUnderTheUpdatesMask) {
