@@ -17,6 +17,7 @@ extern "C" {
 
 namespace {
 constexpr AVRational FRAME_RATE_BASE{1, CTimeCode::DEFAULT_RATE};
+constexpr int MAX_GAP = 10 * CTimeCode::DEFAULT_RATE; // frames a stream may skip at once
 constexpr int SHOT_SIZE = CFrameReader::SHOT_SIZE;
 constexpr int SHOT_BYTES = SHOT_SIZE * SHOT_SIZE * 3;
 
@@ -142,9 +143,13 @@ struct CLane {
             const int r = avcodec_receive_frame(pCodec, pFrame);
             if (r == 0) {
                 ++nDecoded;
+                // Frames are numbered in order even where time stamps are missing, go back or jump
+                // beyond reason (a damaged file), so that no table grows from a stray number.
                 const std::int64_t pts = pFrame->best_effort_timestamp;
-                // Frames are numbered in order even where time stamps are missing or go back.
-                nCurrent = pts == AV_NOPTS_VALUE ? nCurrent + 1 : std::max(indexOf(pts), nCurrent + 1);
+                const int n = pts == AV_NOPTS_VALUE ? nCurrent + 1 : indexOf(pts);
+                const bool bSane = n > nCurrent && n < CTimeCode::FRAMES_PER_DAY &&
+                                   (nCurrent < 0 || n - nCurrent <= MAX_GAP);
+                nCurrent = bSane ? n : nCurrent + 1;
                 return true;
             }
             if (r != AVERROR(EAGAIN) || bFlushed) return false;
