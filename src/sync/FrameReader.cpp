@@ -418,7 +418,13 @@ bool CFrameReader::open(const QString& strPath) {
 
     d.nTimeStamp = 0;
     pStream = lane.stream();
-    const AVDictionaryEntry* pTag = av_dict_get(pStream->metadata, "timecode", nullptr, 0);
+    // The start timecode as the player reads it: the last stream that has one (a timecode track), else
+    // the container's.
+    const AVDictionaryEntry* pTag = nullptr;
+    for (unsigned i = 0; i < lane.pFormat->nb_streams; ++i)
+        if (const AVDictionaryEntry* p =
+                av_dict_get(lane.pFormat->streams[i]->metadata, "timecode", nullptr, 0))
+            pTag = p;
     if (!pTag) pTag = av_dict_get(lane.pFormat->metadata, "timecode", nullptr, 0);
     if (pTag) {
         QString strText = QString::fromLatin1(pTag->value);

@@ -13,7 +13,7 @@
 namespace {
 // Test movies are made by tools/make-cut-movie into the build tree, once per run.
 QString movie(const QString& strName, const QStringList& options) {
-    const QString strDir = QStringLiteral(TAVORIN_BINARY_DIR "/test-media");
+    const QString strDir = QStringLiteral(TAVORIN_BINARY_DIR "/test-media/cuts");
     QDir().mkpath(strDir);
     const QString strPath = strDir + QLatin1Char('/') + strName;
     if (!QFileInfo::exists(strPath)) {

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+// A small timing harness: runs a body several times and reports the median in milliseconds.
+namespace bench {
+using Clock = std::chrono::steady_clock;
+
+inline double msSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+template <class F> double medianMs(int nRuns, F&& body) {
+    std::vector<double> v;
+    for (int i = 0; i < nRuns; ++i) {
+        const auto t0 = Clock::now();
+        body();
+        v.push_back(msSince(t0));
+    }
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+inline double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size() - 1) + 0.5))];
+}
+} // namespace bench

@@ -1,0 +1,124 @@
+// Load and store of scripts of 1,000 / 10,000 / 50,000 phrases against a bare Xerces parse and
+// serialisation of the same file, and the cost per call of the band's look-ups.
+
+#include "BenchUtil.h"
+#include "ScriptGenerator.h"
+#include "vare/XmlPlatform.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <random>
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/LocalFileFormatTarget.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/framework/Wrapper4InputSource.hpp>
+#include <xercesc/util/XMLUni.hpp>
+
+using namespace xercesc;
+
+namespace {
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// The least a program must do to read the file: a DOM parse of its bytes.
+DOMDocument* bareParse(DOMLSParser* parser, const QByteArray& data) {
+    MemBufInputSource src(reinterpret_cast<const XMLByte*>(data.constData()), XMLSize_t(data.size()), "b", false);
+    Wrapper4InputSource input(&src, false);
+    return parser->parse(&input);
+}
+
+// Positions asked: anywhere in the script at random (cold caches), or sweeping forward frame by frame
+// as the band does while the picture plays, with a jump elsewhere now and then.
+double lookUpNs(const CVarE& v, int nCalls, int which, bool bSweep) {
+    const int nFirst = v.getLines().begin()->getStartFrame();
+    const int nLast = v.getLines().rbegin()->getEndFrame();
+    std::mt19937 rng(7);
+    std::vector<CTimeCode> at;
+    int f = nFirst;
+    for (int i = 0; i < 4096; ++i) {
+        if (!bSweep || i % 1024 == 0) f = nFirst + int(rng() % unsigned(nLast - nFirst));
+        at.push_back(CTimeCode::fromFrames(bSweep ? f++ : f));
+    }
+    long long sink = 0;
+    const auto t0 = bench::Clock::now();
+    for (int i = 0; i < nCalls; ++i) {
+        const CTimeCode& tc = at[size_t(i) & 4095];
+        if (which == 0) {
+            auto it = v.getLineAt(i & 3, tc);
+            sink += it == v.getLines().end() ? 0 : 1;
+        } else if (which == 1) {
+            sink += v.getNextSign(tc).second;
+        } else {
+            sink += v.getPreviousSign(tc).second;
+        }
+    }
+    const double ms = bench::msSince(t0);
+    if (sink == 42) std::printf(" ");
+    return ms * 1e6 / nCalls;
+}
+} // namespace
+
+int main() {
+    ensureXmlPlatform();
+    QTemporaryDir dir;
+    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"LS");
+    auto* ls = static_cast<DOMImplementationLS*>(impl);
+    DOMLSParser* parser = ls->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
+
+    std::printf("%-9s %8s %10s %10s %7s %10s %10s %7s\n", "phrases", "MB", "load ms", "parse ms", "ratio",
+                "store ms", "serial ms", "ratio");
+    double nsAt[2][3][2] = {};
+    const int sizes[] = {1000, 10000, 50000};
+    for (int n : sizes) {
+        CVarE v;
+        generateScript(v, n, 1);
+        const QString path = dir.filePath(QStringLiteral("s%1.vare").arg(n));
+        v.store(path);
+        const QByteArray data = readAll(path);
+        const int nRuns = n >= 50000 ? 5 : 9;
+
+        const double msLoad = bench::medianMs(nRuns, [&] {
+            CVarE w;
+            w.load(path);
+        });
+        const double msParse = bench::medianMs(nRuns, [&] {
+            // The same work as the reader's first step: read the file, parse it.
+            QByteArray bytes = readAll(path);
+            bareParse(parser, bytes);
+        });
+        const double msStore = bench::medianMs(nRuns, [&] { v.store(dir.filePath("out.vare")); });
+        DOMDocument* doc = bareParse(parser, data);
+        DOMLSSerializer* ser = ls->createLSSerializer();
+        ser->getDomConfig()->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
+        const double msSerial = bench::medianMs(nRuns, [&] {
+            LocalFileFormatTarget target(dir.filePath("bare.vare").toUtf8().constData());
+            DOMLSOutput* out = ls->createLSOutput();
+            out->setByteStream(&target);
+            ser->write(doc, out);
+            out->release();
+        });
+        ser->release();
+        std::printf("%-9d %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %7.2f\n", n, data.size() / 1e6, msLoad, msParse,
+                    msLoad / msParse, msStore, msSerial, msStore / msSerial);
+
+        if (n == 1000 || n == 50000) {
+            const int k = n == 1000 ? 0 : 1;
+            for (int sweep = 0; sweep < 2; ++sweep)
+                for (int which = 0; which < 3; ++which) nsAt[sweep][which][k] = lookUpNs(v, 2000000, which, sweep);
+        }
+    }
+    parser->release();
+
+    const char* names[] = {"getLineAt", "getNextSign", "getPreviousSign"};
+    for (int sweep = 0; sweep < 2; ++sweep) {
+        std::printf("\n%-26s ns/call 1,000   ns/call 50,000   ratio\n",
+                    sweep ? "look-up (playback sweep)" : "look-up (random positions)");
+        for (int i = 0; i < 3; ++i)
+            std::printf("%-26s %13.1f %16.1f %7.2f\n", names[i], nsAt[sweep][i][0], nsAt[sweep][i][1],
+                        nsAt[sweep][i][1] / nsAt[sweep][i][0]);
+    }
+    return 0;
+}

@@ -1,0 +1,17 @@
+// tavorin-cli convert IN OUT.vare: reads a .vare or .det script and writes it as VarE.
+
+#include "CliCommand.h"
+#include "ScriptLoader.h"
+
+namespace {
+int run(const QStringList& args) {
+    if (args.size() != 2) return cli::fail(QStringLiteral("Utilisation : tavorin-cli convert ENTRÉE SORTIE.vare"));
+    CVarE script;
+    if (!cli::loadScript(args[0], script)) return 1;
+    if (!script.store(args[1]))
+        return cli::fail(QStringLiteral("Impossible d'écrire le fichier « %1 ».").arg(args[1]));
+    return 0;
+}
+} // namespace
+
+TAVORIN_CLI_COMMAND(convert, "convert", "ENTRÉE SORTIE.vare   convertit un script (.vare ou .det) en VarE", run);

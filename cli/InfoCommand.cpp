@@ -1,0 +1,79 @@
+// tavorin-cli info FILE: the script as JSON on stdout.
+
+#include "CliCommand.h"
+#include "ScriptLoader.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+const char* genderName(int n) {
+    return n == CRole::GENDER_MALE ? "male" : n == CRole::GENDER_FEMALE ? "female" : "neutral";
+}
+
+QString colorText(const CRole& r) {
+    return QStringLiteral("#%1").arg(r.getColor(), 6, 16, QLatin1Char('0')).toUpper();
+}
+
+QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
+    QJsonObject header;
+    for (int i = 0; i < CVarE::H_COUNT; ++i) {
+        const auto e = CVarE::EHeader(i);
+        header.insert(QLatin1String(CVarE::headerKey(e)), v.get(e));
+    }
+    header.insert("timestamp", v.getTimeStamp().getText());
+    header.insert("lastPosition", v.getLastPosition().getText());
+    header.insert("lastTrack", v.getLastTrack());
+    header.insert("trackCount", v.getTrackCount());
+    header.insert("frameRate", v.getFrameRate());
+    header.insert("dropFrame", v.isDropFrame());
+
+    QJsonArray roles;
+    for (const CRole& r : v.getRoles()) {
+        roles.append(QJsonObject{{"name", r.m_strName},
+                                 {"id", r.m_strId},
+                                 {"color", colorText(r)},
+                                 {"description", r.m_strDescription},
+                                 {"gender", genderName(r.m_nGender)},
+                                 {"image", !r.m_strImage.isEmpty()}});
+    }
+
+    QJsonArray phrases;
+    for (const CLine& l : v.getLines()) {
+        QJsonArray signs;
+        for (const CLipSync& s : l.m_liste)
+            signs.append(QJsonObject{{"timecode", s.getTimeCode().getText()},
+                                     {"type", CLipSync::typeName(s.getType())},
+                                     {"link", s.getLink()}});
+        phrases.append(QJsonObject{{"track", l.getTrack()},
+                                   {"role", l.hasRole() ? QJsonValue(l.getRole().m_strId) : QJsonValue()},
+                                   {"voiceOff", l.m_bVoiceOff},
+                                   {"reaction", l.m_bReaction},
+                                   {"text", l.m_strText},
+                                   {"signs", signs}});
+    }
+
+    QJsonArray loops;
+    for (const CLoop& l : v.getLoops())
+        loops.append(QJsonObject{{"timecode", l.getTimeCode().getText()}, {"number", l.getNumber()}});
+    QJsonArray shots;
+    for (const CBalise& s : v.getShots()) shots.append(s.getTimeCode().getText());
+    QJsonArray marks;
+    for (const auto& [tc, label] : bookmarks.m_list) marks.append(QJsonObject{{"timecode", tc.getText()}, {"label", label}});
+
+    return QJsonObject{{"header", header}, {"roles", roles}, {"phrases", phrases},
+                       {"loops", loops},   {"shots", shots}, {"bookmarks", marks}};
+}
+
+int run(const QStringList& args) {
+    if (args.size() != 1) return cli::fail(QStringLiteral("Utilisation : tavorin-cli info FICHIER"));
+    CVarE script;
+    CBookmarkList bookmarks;
+    if (!cli::loadScript(args[0], script, &bookmarks)) return 1;
+    cli::out(QJsonDocument(scriptToJson(script, bookmarks)).toJson(QJsonDocument::Indented));
+    return 0;
+}
+} // namespace
+
+TAVORIN_CLI_COMMAND(info, "info", "FICHIER   affiche le script (.vare ou .det) en JSON", run);

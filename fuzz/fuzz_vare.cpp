@@ -1,0 +1,40 @@
+// Feeds arbitrary bytes to the VarE reader; whatever it accepts must store and read back.
+
+#include "vare/VarE.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+struct Sink : IBookmarkSink {
+    void addBookmark(const CTimeCode& tc, const QString&) override {
+        if (!tc.isValid()) std::abort();
+    }
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QTemporaryDir s_dir;
+    CVarE script;
+    Sink sink;
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    if (!script.loadFromData(bytes, QStringLiteral("fuzz.vare"), &sink)) return 0;
+    // Every accepted script keeps its invariants through a store and a reload.
+    const QString path = s_dir.filePath(QStringLiteral("out.vare"));
+    if (!script.store(path)) std::abort();
+    CVarE back;
+    if (!back.load(path)) std::abort();
+    if (back.getLineCount() != script.getLineCount() || back.getRoles().size() != script.getRoles().size())
+        std::abort();
+    for (const CLine& line : script.getLines()) {
+        int nLast = -1;
+        for (const CLipSync& s : line.m_liste) {
+            if (!s.isLinked()) continue;
+            if (s.getLink() <= nLast || s.getLink() >= line.getLength()) std::abort();
+            nLast = s.getLink();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "vare/TimeCode.h"
+
+#include <QString>
+
+class CTraceLog;
+
+// Timestamp of a sound file's first sample, from a RIFF file's "bext" time reference or its "ISMP"
+// SMPTE text. Returns the invalid timecode when the file carries none or cannot be read; traces the
+// walk into the given log. Every read is bounded by the chunk sizes and by fixed buffers, so a
+// truncated or hostile file ends the walk instead of being trusted.
+CTimeCode readTimeStamp(const QString& strPath, CTraceLog& log);

@@ -1,0 +1,604 @@
+#include "sync/QuickTime.h"
+
+#include "sync/BroadcastWave.h"
+#include "sync/MediaProbe.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+namespace {
+enum { PROP_TIME_POS = 1, PROP_EOF_REACHED = 2 };
+constexpr int OPEN_TIMEOUT_MS = 15000;
+constexpr int CLOSE_TIMEOUT_MS = 3000;
+constexpr int FIRST_PICTURE_TIMEOUT_MS = 5000;
+// Ends the audio chain so that slow speeds (down to 1/8 in a jog) stay audible at their pitch. The
+// first scaletempo: scaletempo2 mutes below 1/4 by default and, made to play lower, misstates its
+// delay, so that the picture leaps some 0.2 s ahead each time slow play starts.
+constexpr char TEMPO_FILTER[] = "scaletempo";
+
+using Clock = std::chrono::steady_clock;
+
+int remainingMs(Clock::time_point tEnd) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - Clock::now()).count();
+    return ms > 0 ? int(ms) : 0;
+}
+} // namespace
+
+CQuickTime::CQuickTime() {
+    m_timeStamp.setFrames(0);
+}
+
+CQuickTime::~CQuickTime() {
+    if (m_pRender) mpv_render_context_free(m_pRender);
+    if (m_pMpv) mpv_terminate_destroy(m_pMpv);
+}
+
+void CQuickTime::openLog(int nLevel, int nType, const QString& strDirectory) {
+    Open(nType, nLevel, strDirectory, QStringLiteral("quicktime"));
+}
+
+bool CQuickTime::initialize(EOutput eOutput,
+                            std::initializer_list<std::pair<const char*, const char*>> extraOptions) {
+    m_eOutput = eOutput;
+    // libmpv parses numbers with the C library and refuses to start under another numeric locale.
+    std::setlocale(LC_NUMERIC, "C");
+    m_pMpv = mpv_create();
+    if (!m_pMpv) {
+        Log("Problème lors de l'initialisation de quicktime\n");
+        return false;
+    }
+    const bool bRender = eOutput == OUTPUT_RENDER;
+    mpv_set_option_string(m_pMpv, "vo", bRender ? "libmpv" : "null");
+    mpv_set_option_string(m_pMpv, "ao", bRender ? "pulse,alsa,null" : "null");
+    mpv_set_option_string(m_pMpv, "audio-fallback-to-null", "yes");
+    // Without a render context the picture stays off: vo=libmpv alone refuses to load a file.
+    mpv_set_option_string(m_pMpv, "vid", bRender ? "no" : "auto");
+    mpv_set_option_string(m_pMpv, "keep-open", "always");
+    mpv_set_option_string(m_pMpv, "hr-seek", "yes");
+    mpv_set_option_string(m_pMpv, "pause", "yes");
+    mpv_set_option_string(m_pMpv, "idle", "yes");
+    mpv_set_option_string(m_pMpv, "osc", "no");
+    mpv_set_option_string(m_pMpv, "input-default-bindings", "no");
+    mpv_set_option_string(m_pMpv, "af", TEMPO_FILTER);
+    for (const auto& [pszName, pszValue] : extraOptions)
+        mpv_set_option_string(m_pMpv, pszName, pszValue);
+    if (mpv_initialize(m_pMpv) < 0) {
+        Log("Problème lors de l'initialisation de quicktime\n");
+        mpv_terminate_destroy(m_pMpv);
+        m_pMpv = nullptr;
+        return false;
+    }
+    mpv_observe_property(m_pMpv, PROP_TIME_POS, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_pMpv, PROP_EOF_REACHED, "eof-reached", MPV_FORMAT_FLAG);
+    return true;
+}
+
+bool CQuickTime::setProperty(const char* pszName, const char* pszValue) {
+    return m_pMpv && mpv_set_property_string(m_pMpv, pszName, pszValue) >= 0;
+}
+
+CTimeCode CQuickTime::readTimeStamp(const QString& strPath) {
+    return ::readTimeStamp(strPath, *this);
+}
+
+bool CQuickTime::open(const QString& strPath) {
+    const QByteArray path = strPath.toUtf8();
+    Log("CQuickTime::open(%s)\n", path.constData());
+    CLogIndent indent(*this);
+    if (strPath.isEmpty()) {
+        indent.release();
+        Log("CQuickTime::open(%s) => %s\n", path.constData(), "Failed");
+        return false;
+    }
+    close();
+    m_timeStamp = readTimeStamp(strPath);
+
+    bool bOk = false;
+    if (m_pMpv) {
+        CMediaProbe probe;
+        probe.open(strPath);
+        const QString strSuffix = QFileInfo(strPath).suffix().toLower();
+        const bool bTransportStream = strSuffix == "ts" || strSuffix == "m2ts" || strSuffix == "mts";
+        setProperty("hr-seek-demuxer-offset", bTransportStream ? "1.5" : "0");
+        setProperty("pause", "yes");
+        setProperty("play-dir", "forward");
+        m_bBackward = false;
+        setProperty("speed", "1");
+        setProperty("aid", "auto");
+        applyAudioFilter(nullptr);
+        // Every movie starts at full volume and with its sound on.
+        setVolume(FULL_VOLUME);
+        setProperty("mute", "no");
+
+        const QByteArray file = QFile::encodeName(strPath);
+        const char* cmd[] = {"loadfile", file.constData(), "replace", nullptr};
+        bool bLoaded = false, bFailed = mpv_command(m_pMpv, cmd) < 0;
+        const auto tEnd = Clock::now() + std::chrono::milliseconds(OPEN_TIMEOUT_MS);
+        while (!bLoaded && !bFailed) {
+            const int nWait = remainingMs(tEnd);
+            mpv_event* e = mpv_wait_event(m_pMpv, nWait / 1000.0);
+            if (e->event_id == MPV_EVENT_NONE) {
+                if (nWait == 0) bFailed = true;
+                continue;
+            }
+            handleEvent(*e);
+            if (e->event_id == MPV_EVENT_FILE_LOADED) bLoaded = true;
+            if (e->event_id == MPV_EVENT_END_FILE) {
+                const auto* pEnd = static_cast<mpv_event_end_file*>(e->data);
+                if (pEnd->reason == MPV_END_FILE_REASON_ERROR) bFailed = true;
+            }
+        }
+        if (bLoaded) {
+            m_bMovie = true;
+            bOk = true;
+            m_strPath = strPath;
+            m_bVideoTrack = probe.m_bHasVideo;
+            m_bAudioTrack = probe.m_bHasAudio;
+            m_nAudioChannels = probe.m_nAudioChannels;
+            m_nChannelMask = probe.m_nChannelMask;
+            m_dFrameRate = probe.frameRate();
+            double dDuration = probe.m_dDuration;
+            if (dDuration <= 0.0) mpv_get_property(m_pMpv, "duration", MPV_FORMAT_DOUBLE, &dDuration);
+            if (m_dFrameRate <= 0.0 && m_bVideoTrack)
+                mpv_get_property(m_pMpv, "container-fps", MPV_FORMAT_DOUBLE, &m_dFrameRate);
+            m_nDuration = int(std::llround(std::max(0.0, dDuration) * 600.0));
+            m_nFrameUnits = m_dFrameRate > 0.0 ? std::max(1, int(std::lround(600.0 / m_dFrameRate))) : 24;
+
+            if (!probe.m_timeCode.isEmpty()) {
+                // A timecode track wins over the broadcast-wave timestamp.
+                int h = 0, m = 0, s = 0, f = 0;
+                if (std::sscanf(probe.m_timeCode.constData(), "%d:%d:%d%*[:;.]%d", &h, &m, &s, &f) != 4) {
+                    Log("TCGetCurrentTimeCode() return error %i\n", -1);
+                } else {
+                    char sz[32];
+                    std::snprintf(sz, sizeof sz, "%.2i:%.2i:%.2i:%.2i\n", h, m, s, f);
+                    m_timeStamp.parse(sz);
+                }
+            }
+            m_nAnchor = 0;
+            m_tAnchor = Clock::now();
+            waitForEvent(MPV_EVENT_PLAYBACK_RESTART, FIRST_PICTURE_TIMEOUT_MS);
+        }
+    }
+    Log("Movie scale : %i\n", CTimeCode::MEDIA_TIME_SCALE);
+    onIdle();
+    indent.release();
+    Log("CQuickTime::open(%s) => %s\n", path.constData(), bOk ? "Ok" : "Failed");
+    return bOk;
+}
+
+void CQuickTime::close() {
+    Log("CQuickTime::close()\n");
+    if (m_bMovie && m_pMpv) {
+        const char* cmd[] = {"stop", nullptr};
+        if (mpv_command(m_pMpv, cmd) >= 0) waitForEvent(MPV_EVENT_END_FILE, CLOSE_TIMEOUT_MS);
+    }
+    m_bMovie = false;
+    m_strPath.clear();
+    m_timeStamp.setFrames(0);
+    m_bVideoTrack = m_bAudioTrack = false;
+    m_nAudioChannels = 0;
+    m_nChannelMask = 0;
+    m_nDuration = 0;
+    m_dFrameRate = 0.0;
+    m_nFrameUnits = 24;
+    m_fRate = 0.0f;
+    m_nAnchor = 0;
+    m_bSeekPending = false;
+    m_bHold = false;
+    m_nShownFrame = m_nStepFrame = -1;
+}
+
+bool CQuickTime::addAudio(const QString& strPath) {
+    const QByteArray path = strPath.toUtf8();
+    Log("CQuickTime::addAudio(%s)\n", path.constData());
+    if (strPath.isEmpty()) return false;
+    if (!m_bMovie) return open(strPath);
+    readTimeStamp(strPath);
+
+    CMediaProbe main, added;
+    main.open(m_strPath);
+    if (!added.open(strPath)) return false;
+    for (const QByteArray& type : main.m_trackTypes)
+        Log("type : %s\n", type.constData());
+
+    // The movie's own sound goes; the other file's first sound takes its place.
+    const QByteArray file = QFile::encodeName(strPath);
+    const char* cmd[] = {"audio-add", file.constData(), "select", nullptr};
+    const bool bAdded = added.m_bHasAudio && mpv_command(m_pMpv, cmd) >= 0;
+    if (!bAdded) setProperty("aid", "no");
+    m_bAudioTrack = bAdded;
+    m_nAudioChannels = bAdded ? added.m_nAudioChannels : 0;
+    m_nChannelMask = bAdded ? added.m_nChannelMask : 0;
+    setAudioVersion(false);
+    return true;
+}
+
+void CQuickTime::handleEvent(const mpv_event& e) {
+    switch (e.event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto* pProp = static_cast<const mpv_event_property*>(e.data);
+        if (e.reply_userdata == PROP_TIME_POS && pProp->format == MPV_FORMAT_DOUBLE) {
+            const double dPos = *static_cast<const double*>(pProp->data);
+            m_nShownFrame = frameIndex(dPos);
+            if (m_nStepFrame >= 0 && m_nShownFrame == m_nStepFrame) {
+                // A frame step reports no restart: reaching its picture ends it.
+                m_nStepFrame = -1;
+                if (m_nSeekAcked == m_nSeekIssued) m_bSeekPending = false;
+            }
+            // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
+            if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
+                m_nAnchor = clampToLastFrame(std::llround(dPos * 600.0));
+                m_tAnchor = Clock::now();
+            }
+        } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
+            if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
+                m_fRate = 0.0f;
+                setProperty("pause", "yes");
+            }
+        }
+        break;
+    }
+    case MPV_EVENT_COMMAND_REPLY:
+        m_nSeekAcked = std::max<unsigned long long>(m_nSeekAcked, e.reply_userdata);
+        if (e.error < 0 && m_nSeekAcked == m_nSeekIssued) m_bSeekPending = false;
+        break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        // Only the restart that follows the last seek's acknowledgement ends it; earlier ones belong
+        // to seeks that were superseded.
+        if (m_nSeekAcked == m_nSeekIssued && m_bSeekPending) {
+            m_bSeekPending = false;
+            m_nStepFrame = -1;
+            m_tAnchor = Clock::now();
+        }
+        // The position event of the new picture may come after this one: ask now, so that a frame
+        // step never starts from a stale picture.
+        {
+            double dPos = 0.0;
+            if (m_pMpv && mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) >= 0)
+                m_nShownFrame = frameIndex(dPos);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CQuickTime::pumpEvents() {
+    if (!m_pMpv) return;
+    for (;;) {
+        mpv_event* e = mpv_wait_event(m_pMpv, 0);
+        if (e->event_id == MPV_EVENT_NONE) return;
+        handleEvent(*e);
+    }
+}
+
+bool CQuickTime::waitForEvent(int nEventId, int nTimeoutMs) {
+    if (!m_pMpv) return false;
+    const auto tEnd = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    for (;;) {
+        const int nWait = remainingMs(tEnd);
+        mpv_event* e = mpv_wait_event(m_pMpv, nWait / 1000.0);
+        if (e->event_id == MPV_EVENT_NONE) {
+            if (nWait == 0) return false;
+            continue;
+        }
+        handleEvent(*e);
+        if (int(e->event_id) == nEventId) return true;
+    }
+}
+
+void CQuickTime::onIdle() {
+    LogIf(MASK_TRANSPORT, "onIdle()\n");
+    pumpEvents();
+}
+
+bool CQuickTime::waitForSeek(int nTimeoutMs) {
+    pumpEvents();
+    const auto tEnd = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (m_bSeekPending) {
+        const int nWait = remainingMs(tEnd);
+        if (nWait == 0) return false;
+        mpv_event* e = mpv_wait_event(m_pMpv, nWait / 1000.0);
+        if (e->event_id != MPV_EVENT_NONE) handleEvent(*e);
+    }
+    return true;
+}
+
+long long CQuickTime::clampToLastFrame(long long nMovieTime) const {
+    // mpv may report the duration itself while it shows the last picture.
+    const long long nLast = m_bVideoTrack ? m_nDuration - m_nFrameUnits : m_nDuration;
+    return std::max(0LL, std::min(nMovieTime, std::max(0LL, nLast)));
+}
+
+long long CQuickTime::frameIndex(double dSeconds) const {
+    if (m_dFrameRate <= 0.0 || !m_bVideoTrack) return -1;
+    const long long nLast = std::llround(m_nDuration * m_dFrameRate / 600.0) - 1;
+    return std::max(0LL, std::min(std::llround(dSeconds * m_dFrameRate), nLast));
+}
+
+void CQuickTime::seekMovie(long long nMovieTime) {
+    const bool bSettled = m_fRate == 0.0f && !m_bSeekPending && m_bHold && !m_bBackward;
+    m_nAnchor = nMovieTime;
+    m_tAnchor = Clock::now();
+    m_bHold = true;
+    m_bSeekPending = true;
+    const long long t = clampToLastFrame(nMovieTime);
+    // The next picture of a standing movie only needs one more frame decoded, where an exact seek
+    // would decode again from the previous key frame.
+    const long long nTargetFrame = (long long)std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
+    if (bSettled && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
+        nTargetFrame == m_nShownFrame + 1) {
+        m_nStepFrame = nTargetFrame;
+        const char* cmd[] = {"frame-step", nullptr};
+        ++m_nSeekIssued;
+        if (mpv_command_async(m_pMpv, m_nSeekIssued, cmd) < 0) {
+            --m_nSeekIssued; // no reply will come for it
+            m_bSeekPending = false;
+            m_nStepFrame = -1;
+        }
+        return;
+    }
+    m_nStepFrame = -1;
+    double dSeconds = double(t) / 600.0;
+    if (m_dFrameRate > 0.0) {
+        // The frame that contains t, aimed a hair before its own time so that rounding in the
+        // container's time base never lands on the next frame.
+        const double dFrame = std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
+        dSeconds = std::max(0.0, dFrame / m_dFrameRate - 0.0005);
+    }
+    mpv_node args[3];
+    args[0].format = MPV_FORMAT_STRING;
+    args[0].u.string = const_cast<char*>("seek");
+    args[1].format = MPV_FORMAT_DOUBLE;
+    args[1].u.double_ = dSeconds;
+    args[2].format = MPV_FORMAT_STRING;
+    args[2].u.string = const_cast<char*>("absolute+exact");
+    mpv_node_list list{3, args, nullptr};
+    mpv_node node;
+    node.format = MPV_FORMAT_NODE_ARRAY;
+    node.u.list = &list;
+    ++m_nSeekIssued;
+    if (mpv_command_node_async(m_pMpv, m_nSeekIssued, &node) < 0) {
+        --m_nSeekIssued; // no reply will come for it
+        m_bSeekPending = false;
+    }
+}
+
+long long CQuickTime::movieTime() {
+    pumpEvents();
+    if (m_bSeekPending || m_fRate == 0.0f) return m_nAnchor;
+    // Between two frame reports the position moves with the speed, but never reaches the next frame
+    // before mpv shows it.
+    const double dElapsed = std::chrono::duration<double>(Clock::now() - m_tAnchor).count();
+    long long nDelta = std::llround(dElapsed * 600.0 * double(m_fRate));
+    const long long nMax = m_nFrameUnits - 1;
+    nDelta = std::max(-nMax, std::min(nDelta, nMax));
+    return std::max(0LL, std::min(m_nAnchor + nDelta, (long long)m_nDuration));
+}
+
+void CQuickTime::setMovieRate(float fFactor) {
+    if (!m_pMpv) return;
+    if (fFactor == 0.0f) {
+        setProperty("pause", "yes");
+        m_fRate = 0.0f;
+        return;
+    }
+    m_nAnchor = movieTime();
+    m_tAnchor = Clock::now();
+    m_bHold = false;
+    m_bBackward = fFactor < 0.0f;
+    setProperty("play-dir", m_bBackward ? "backward" : "forward");
+    double dSpeed = std::fabs(double(fFactor));
+    mpv_set_property(m_pMpv, "speed", MPV_FORMAT_DOUBLE, &dSpeed);
+    setProperty("pause", "no");
+    m_fRate = fFactor;
+}
+
+void CQuickTime::play(float fFactor) {
+    Log("QuickTime::play(%f)\n", double(fFactor));
+    if (!m_bMovie) return;
+    if (fFactor < 0.0f && getCurrentTimeCode().getFrames() == getStartTimeCode().getFrames()) fFactor = 0.0f;
+    if (fFactor > 0.0f && getCurrentTimeCode().getFrames() == getEndTimeCode().getFrames()) fFactor = 0.0f;
+    const float fRate = fFactor * 24.0f;
+    if (fRate < -float(getMaxNativeRate()) || fRate > float(getMaxNativeRate())) fFactor = 0.0f;
+    const float fPresent = getMovieRate();
+    if ((fPresent < 0.0f && fFactor > 0.0f) || (fPresent > 0.0f && fFactor < 0.0f)) {
+        Log("Forcing zero rate\n");
+        setMovieRate(0.0f);
+    }
+    setMovieRate(fFactor);
+}
+
+float CQuickTime::getMovieRate() {
+    pumpEvents();
+    return m_fRate;
+}
+
+bool CQuickTime::Goto(const CTimeCode& tc) {
+    if (!m_bMovie) return false;
+    const int nRate = tc.getRate() > 0 ? tc.getRate() : CTimeCode::DEFAULT_RATE;
+    const long long nValue = (long long)tc.getFrames() - m_timeStamp.getFrames();
+    const long long t = nValue * CTimeCode::MEDIA_TIME_SCALE / nRate;
+    // A target before the timestamp is out of bounds, like one at or after the end.
+    const bool bOk = nValue >= 0 && t < m_nDuration;
+    Log("Goto(%s)%s", tc.getText(), bOk ? "\n" : " => out of bound!!!\n");
+    if (bOk) seekMovie(t);
+    return bOk;
+}
+
+bool CQuickTime::GoToTime(int t) {
+    if (!m_bMovie) return false;
+    const long long nStamp = m_timeStamp.toMediaTime();
+    if (t < nStamp) return false;
+    const long long nRel = t - nStamp;
+    if (nRel > m_nDuration) return false;
+    seekMovie(nRel);
+    return true;
+}
+
+int CQuickTime::getTime() {
+    return m_bMovie ? int(m_timeStamp.toMediaTime() + movieTime()) : 0;
+}
+
+int CQuickTime::getStartTime() {
+    return m_bMovie ? int(m_timeStamp.toMediaTime()) : 0;
+}
+
+int CQuickTime::getEndTime() {
+    return m_bMovie ? int(m_timeStamp.toMediaTime() + m_nDuration) : 0;
+}
+
+CTimeCode CQuickTime::getStartTimeCode() {
+    return m_timeStamp;
+}
+
+CTimeCode CQuickTime::getEndTimeCode() {
+    CTimeCode tc;
+    tc.fromMediaTime(getEndTime());
+    return tc;
+}
+
+CTimeCode CQuickTime::getCurrentTimeCode() {
+    if (!m_bMovie) return m_timeStamp;
+    return m_timeStamp + int(movieTime() * CTimeCode::DEFAULT_RATE / CTimeCode::MEDIA_TIME_SCALE);
+}
+
+void CQuickTime::setTimeStamp(const CTimeCode& tc) {
+    Log("CQuickTime::setTimeStamp(%s)\n", tc.getText());
+    m_timeStamp = tc;
+}
+
+void CQuickTime::setVolume(int nVolume) {
+    m_nVolume = nVolume;
+    if (!m_pMpv) return;
+    double dVolume = std::max(0, nVolume) * 100.0 / FULL_VOLUME;
+    mpv_set_property(m_pMpv, "volume", MPV_FORMAT_DOUBLE, &dVolume);
+}
+
+bool CQuickTime::isMuted() {
+    int nMute = 0;
+    if (m_pMpv) mpv_get_property(m_pMpv, "mute", MPV_FORMAT_FLAG, &nMute);
+    return nMute != 0;
+}
+
+void CQuickTime::setMute(bool bMute) {
+    Log("CQuickTime::setMute()\n");
+    int nMute = bMute ? 1 : 0;
+    if (m_pMpv) mpv_set_property(m_pMpv, "mute", MPV_FORMAT_FLAG, &nMute);
+}
+
+int CQuickTime::detectChannelCount() {
+    if (m_nAudioChannels == 2 || m_nAudioChannels == 4) return m_nAudioChannels;
+    Log("layout->mChannelLayoutTag non pris en charge : %llX\n", m_nChannelMask);
+    return 0;
+}
+
+int CQuickTime::getAudioChannelCount() {
+    return m_bAudioTrack ? detectChannelCount() : 0;
+}
+
+void CQuickTime::applyAudioFilter(const char* pszRouting) {
+    char sz[128];
+    if (pszRouting)
+        std::snprintf(sz, sizeof sz, "lavfi=[%s],%s", pszRouting, TEMPO_FILTER);
+    else
+        std::snprintf(sz, sizeof sz, "%s", TEMPO_FILTER);
+    setProperty("af", sz);
+}
+
+void CQuickTime::setAudioVersion(bool bInternational) {
+    if (!m_bAudioTrack) return;
+    // A 2-channel sound carries the dialogue version on its first channel and the international one
+    // on its second; a 4-channel sound carries them as two stereo pairs.
+    const char* pszRouting = nullptr;
+    switch (detectChannelCount()) {
+    case 2:
+        pszRouting = bInternational ? "pan=stereo|c0=c1|c1=c1" : "pan=stereo|c0=c0|c1=c0";
+        break;
+    case 4:
+        pszRouting = bInternational ? "pan=stereo|c0=c2|c1=c3" : "pan=stereo|c0=c0|c1=c1";
+        break;
+    default:
+        // Unknown layout: the whole sound for VO, silence for VI.
+        pszRouting = bInternational ? "volume=0" : nullptr;
+        break;
+    }
+    applyAudioFilter(pszRouting);
+    // libmpv keeps playing through the old filter chain until the sound is restarted: a seek to
+    // where the movie is rebuilds it.
+    if (m_bMovie) seekMovie(movieTime());
+}
+
+void CQuickTime::setPlayHints(int nFlags, int nMask) {
+    m_nPlayHints = (m_nPlayHints & ~nMask) | (nFlags & nMask);
+    if (nMask & HINT_DEINTERLACE_FIELDS)
+        setProperty("deinterlace", m_nPlayHints & HINT_DEINTERLACE_FIELDS ? "yes" : "no");
+    if (nMask & HINT_HIGH_QUALITY) {
+        const char* pszScaler = m_nPlayHints & HINT_HIGH_QUALITY ? "spline36" : "bilinear";
+        setProperty("scale", pszScaler);
+        setProperty("cscale", pszScaler);
+        setProperty("dscale", m_nPlayHints & HINT_HIGH_QUALITY ? "mitchell" : "bilinear");
+    }
+}
+
+mpv_render_context* CQuickTime::createRenderContext(mpv_render_param* pParams) {
+    if (!m_pMpv || m_pRender) return m_pRender;
+    if (mpv_render_context_create(&m_pRender, m_pMpv, pParams) < 0) {
+        m_pRender = nullptr;
+        return nullptr;
+    }
+    setProperty("vid", "auto");
+    return m_pRender;
+}
+
+void CQuickTime::freeRenderContext() {
+    if (!m_pRender) return;
+    if (m_eOutput == OUTPUT_RENDER) setProperty("vid", "no");
+    mpv_render_context_free(m_pRender);
+    m_pRender = nullptr;
+}
+
+void CQuickTime::setWakeupCallback(void (*pCallback)(void*), void* pContext) {
+    if (m_pMpv) mpv_set_wakeup_callback(m_pMpv, pCallback, pContext);
+}
+
+QByteArray CQuickTime::grabCurrentPicture(int& nWidth, int& nHeight, int& nStride) {
+    nWidth = nHeight = nStride = 0;
+    if (!m_pMpv || !m_bMovie || !m_bVideoTrack) return {};
+    mpv_node result;
+    const char* cmd[] = {"screenshot-raw", "video", nullptr};
+    if (mpv_command_ret(m_pMpv, cmd, &result) < 0) return {};
+    QByteArray pixels;
+    const unsigned char* pData = nullptr;
+    size_t nSize = 0;
+    bool bBgr0 = false;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            const char* pszKey = result.u.list->keys[i];
+            const mpv_node& v = result.u.list->values[i];
+            if (!std::strcmp(pszKey, "w") && v.format == MPV_FORMAT_INT64) nWidth = int(v.u.int64);
+            if (!std::strcmp(pszKey, "h") && v.format == MPV_FORMAT_INT64) nHeight = int(v.u.int64);
+            if (!std::strcmp(pszKey, "stride") && v.format == MPV_FORMAT_INT64) nStride = int(v.u.int64);
+            if (!std::strcmp(pszKey, "format") && v.format == MPV_FORMAT_STRING)
+                bBgr0 = !std::strcmp(v.u.string, "bgr0");
+            if (!std::strcmp(pszKey, "data") && v.format == MPV_FORMAT_BYTE_ARRAY) {
+                pData = static_cast<const unsigned char*>(v.u.ba->data);
+                nSize = v.u.ba->size;
+            }
+        }
+    }
+    if (pData && bBgr0 && nStride > 0 && size_t(nStride) * size_t(nHeight) <= nSize)
+        pixels = QByteArray(reinterpret_cast<const char*>(pData), nStride * nHeight);
+    else
+        nWidth = nHeight = nStride = 0;
+    mpv_free_node_contents(&result);
+    return pixels;
+}

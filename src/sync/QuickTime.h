@@ -1,0 +1,161 @@
+#pragma once
+
+#include "base/TraceLog.h"
+#include "sync/MediaPlayer.h"
+#include "vare/TimeCode.h"
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <initializer_list>
+#include <utility>
+
+struct mpv_handle;
+struct mpv_render_context;
+struct mpv_render_param;
+struct mpv_event;
+
+// One movie played through libmpv, with what libavformat says of its container (timecode track,
+// frame rate, channel layout). Positions exchanged with the program are offset by the timestamp:
+// media time (1/600 s) t is movie time t - timestamp; movie time 0 is the first frame.
+//
+// Threading contract:
+// - Every call is made on the GUI thread. libmpv runs its own threads; this class never calls it
+//   from any other thread, and never blocks on it except in open() and close() (which wait, bounded,
+//   for the file to load or stop) and in the waitFor...() helpers meant for tools and tests.
+// - mpv events (seek completion, positions, end of file) are read on the GUI thread only, by
+//   onIdle() and by the position queries. The wakeup callback (setWakeupCallback) is called by
+//   libmpv on one of its own threads: it must only post a call of onIdle() to the GUI thread.
+// - Seeks are asynchronous: a query made while a seek is under way answers the seek's target.
+// - The video view attaches an mpv render context later (createRenderContext), on the GUI thread with
+//   its GL context current, and frees it the same way before the GL context goes; mpv's render
+//   update callback, set by the view, runs on an mpv thread and must only schedule a repaint.
+// - Shot detection decodes frames with libavcodec on its own thread from the file path; it never
+//   touches this object.
+class CQuickTime : public CTraceLog, public IMediaPlayer {
+public:
+    // OUTPUT_NONE plays without picture or sound devices (tools, tests); OUTPUT_RENDER draws into a
+    // render context that the video view creates, and plays the sound.
+    enum EOutput { OUTPUT_NONE, OUTPUT_RENDER };
+    // Movie play hints (masks of setPlayHints).
+    enum { HINT_HIGH_QUALITY = 1 << 8, HINT_DEINTERLACE_FIELDS = 1 << 26 };
+    static constexpr int FULL_VOLUME = 256;
+
+    CQuickTime();
+    virtual ~CQuickTime();
+
+    // Creates the player; false (traced) when libmpv cannot be started. Extra mpv options (name,
+    // value) are applied last, for tools and tests (for instance a sound output into a file).
+    bool initialize(EOutput eOutput = OUTPUT_NONE,
+                    std::initializer_list<std::pair<const char*, const char*>> extraOptions = {});
+    void openLog(int nLevel, int nType, const QString& strDirectory);
+
+    virtual bool open(const QString& strPath);
+    virtual void close();
+    virtual bool addAudio(const QString& strPath);
+    virtual bool hasAudio() const { return m_bAudioTrack; }
+    bool hasVideo() const { return m_bVideoTrack; }
+    bool hasMovie() const override { return m_bMovie; }
+    const QString& getPath() const { return m_strPath; }
+
+    // The timecode of a sound file's first sample from its broadcast-wave data, traced here.
+    CTimeCode readTimeStamp(const QString& strPath);
+
+    void play(float fFactor) override;
+    float getMovieRate() override;
+    bool Goto(const CTimeCode& tc) override;
+    bool GoToTime(int t) override;
+
+    int getTime() override;
+    int getStartTime() override;
+    int getEndTime() override;
+    CTimeCode getStartTimeCode() override;
+    CTimeCode getEndTimeCode() override;
+    CTimeCode getCurrentTimeCode();
+    CTimeCode getTimeStamp() const { return m_timeStamp; }
+    void setTimeStamp(const CTimeCode& tc);
+
+    // Movie length in media time and frames per second of its picture (0 when unknown).
+    int getDuration() const { return m_bMovie ? m_nDuration : 0; }
+    double getFrameRate() const { return m_dFrameRate; }
+
+    // Volume: 256 is full volume. Mute leaves the volume as it is.
+    int getVolume() const { return m_nVolume; }
+    void setVolume(int nVolume);
+    bool isMuted();
+    void setMute(bool bMute);
+
+    // Audio routing: VO (dialogue) or VI (international) from a 2- or 4-channel sound.
+    void setAudioVersion(bool bInternational);
+    int getAudioChannelCount();
+
+    void setPlayHints(int nFlags, int nMask);
+    int getPlayHints() const { return m_nPlayHints; }
+
+    // Idle time: reads mpv's pending events.
+    void onIdle();
+    // Waits (bounded) until the last seek has shown its picture; false on timeout.
+    bool waitForSeek(int nTimeoutMs = 5000);
+
+    // For the video view: the handle for the render API and the render context. Until a context
+    // exists the picture is not decoded; creating it turns the picture on for the open movie.
+    mpv_handle* getHandle() const { return m_pMpv; }
+    mpv_render_context* createRenderContext(mpv_render_param* pParams);
+    void freeRenderContext();
+    mpv_render_context* getRenderContext() const { return m_pRender; }
+    // The view goes: the movie is closed and the render context freed (with the GL context current).
+    int onDestroy() {
+        close();
+        freeRenderContext();
+        return 0;
+    }
+    void setWakeupCallback(void (*pCallback)(void*), void* pContext);
+
+    // The picture now shown, as 32-bit BGR0 pixels (tests and tools); empty without picture.
+    QByteArray grabCurrentPicture(int& nWidth, int& nHeight, int& nStride);
+
+private:
+    void handleEvent(const mpv_event& e);
+    void pumpEvents();
+    bool waitForEvent(int nEventId, int nTimeoutMs);
+    void seekMovie(long long nMovieTime);
+    void setMovieRate(float fFactor);
+    long long movieTime();
+    long long clampToLastFrame(long long nMovieTime) const;
+    long long frameIndex(double dSeconds) const;
+    int detectChannelCount();
+    void applyAudioFilter(const char* pszRouting);
+    bool setProperty(const char* pszName, const char* pszValue);
+
+    mpv_handle* m_pMpv = nullptr;
+    mpv_render_context* m_pRender = nullptr;
+    EOutput m_eOutput = OUTPUT_NONE;
+
+    CTimeCode m_timeStamp;
+    bool m_bMovie = false;
+    bool m_bVideoTrack = false;
+    bool m_bAudioTrack = false;
+    QString m_strPath;
+    int m_nDuration = 0; // 1/600 s
+    double m_dFrameRate = 0.0;
+    int m_nFrameUnits = 24; // one frame in 1/600 s
+    int m_nAudioChannels = 0;
+    unsigned long long m_nChannelMask = 0;
+    int m_nVolume = FULL_VOLUME;
+    int m_nPlayHints = 0;
+
+    // Playing state as the program set it; the position between mpv's frame reports is
+    // interpolated from the last report, never beyond the next frame.
+    float m_fRate = 0.0f;
+    long long m_nAnchor = 0;
+    std::chrono::steady_clock::time_point m_tAnchor;
+    bool m_bSeekPending = false;
+    bool m_bHold = false; // a paused movie answers the time it was sent to
+    bool m_bBackward = false;
+    // Index of the picture mpv shows (from its last reported position) and the picture that a
+    // frame step under way must reach; -1 when unknown or none.
+    long long m_nShownFrame = -1;
+    long long m_nStepFrame = -1;
+    unsigned long long m_nSeekIssued = 0;
+    unsigned long long m_nSeekAcked = 0;
+};

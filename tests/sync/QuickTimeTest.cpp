@@ -1,0 +1,290 @@
+#include "sync/QuickTime.h"
+#include "FrameNumber.h"
+#include "MediaFiles.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <mpv/client.h>
+#include <mpv/render.h>
+#include <thread>
+
+namespace {
+CTimeCode tc(const char* psz) {
+    return CTimeCode(psz);
+}
+
+QByteArray logText(const CTraceLog& log) {
+    QFile f(log.getLogPath());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+TEST(QuickTimeTest, TimecodeTrackBoundsAndSeeks) {
+    QTemporaryDir dir;
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    qt.openLog(1, CTraceLog::TYPE_FILE, dir.path());
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    EXPECT_STREQ(qt.getTimeStamp().getText(), "10:00:00:00");
+    EXPECT_EQ(qt.getStartTimeCode(), tc("10:00:00:00"));
+    EXPECT_EQ(qt.getEndTimeCode(), tc("10:00:30:00"));
+    EXPECT_EQ(qt.getStartTime(), 900000 * 24);
+    EXPECT_EQ(qt.getEndTime(), 900000 * 24 + 30 * 600);
+    EXPECT_EQ(qt.getTime(), qt.getStartTime());
+    EXPECT_DOUBLE_EQ(qt.getFrameRate(), 25.0);
+    EXPECT_TRUE(qt.hasVideo());
+    EXPECT_TRUE(qt.hasAudio());
+    EXPECT_EQ(qt.getAudioChannelCount(), 2);
+
+    EXPECT_FALSE(qt.Goto(tc("09:59:59:24")));
+    EXPECT_TRUE(qt.Goto(tc("10:00:00:00")));
+    EXPECT_FALSE(qt.Goto(tc("10:00:30:00"))); // the end itself is excluded here
+    EXPECT_TRUE(qt.Goto(tc("10:00:29:24")));
+    EXPECT_TRUE(qt.GoToTime(qt.getEndTime()));
+    EXPECT_FALSE(qt.GoToTime(qt.getEndTime() + 1));
+    EXPECT_FALSE(qt.GoToTime(qt.getStartTime() - 1));
+    ASSERT_TRUE(qt.waitForSeek());
+    EXPECT_EQ(qt.getTime(), qt.getEndTime());
+    EXPECT_EQ(shownFrameNumber(qt), 749); // the last picture stays on screen at the end
+
+    ASSERT_TRUE(qt.GoToTime(qt.getStartTime() + 5 * 600 + 13));
+    EXPECT_EQ(qt.getTime(), qt.getStartTime() + 5 * 600 + 13); // known at once, before mpv has seeked
+    ASSERT_TRUE(qt.waitForSeek());
+    EXPECT_EQ(qt.getCurrentTimeCode(), tc("10:00:05:00"));
+    EXPECT_EQ(shownFrameNumber(qt), 125);
+
+    // An empty path opens nothing and leaves the movie open.
+    EXPECT_FALSE(qt.open(QString()));
+    EXPECT_TRUE(qt.hasMovie());
+
+    const QByteArray text = logText(qt);
+    EXPECT_TRUE(text.contains("Goto(09:59:59:24) => out of bound!!!\n")) << text.constData();
+    EXPECT_TRUE(text.contains("Goto(10:00:00:00)\n"));
+    EXPECT_TRUE(text.contains("CQuickTime::open(" + testMedia("frames.mov").toUtf8() + ") => Ok\n"));
+    EXPECT_TRUE(text.contains("' is not a RIFF file\n"));
+
+    qt.close();
+    EXPECT_FALSE(qt.hasMovie());
+    EXPECT_EQ(qt.getTime(), 0);
+    EXPECT_EQ(qt.getEndTime(), 0);
+    EXPECT_EQ(qt.getTimeStamp(), TC_ZERO);
+    EXPECT_FALSE(qt.Goto(tc("10:00:00:00")));
+}
+
+TEST(QuickTimeTest, TimestampsOfFilesWithoutTimecodeTrack) {
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    ASSERT_TRUE(qt.open(testMedia("plain.mov")));
+    EXPECT_FALSE(qt.getTimeStamp().isValid());
+    EXPECT_STREQ(qt.getTimeStamp().getText(), "88:88:88:88");
+    EXPECT_FALSE(qt.hasAudio());
+    EXPECT_EQ(qt.getAudioChannelCount(), 0);
+
+    struct {
+        const char* pszFile;
+        const char* pszStamp;
+    } const cases[] = {{"bwf48.wav", "10:00:00:00"},
+                       {"bwf44.wav", "10:00:00:00"},
+                       {"bwf48late.wav", "13:00:00:00"},
+                       {"bwf96far.wav", "20:00:00:00"}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(qt.open(testMedia(c.pszFile))) << c.pszFile;
+        EXPECT_STREQ(qt.getTimeStamp().getText(), c.pszStamp) << c.pszFile;
+        EXPECT_FALSE(qt.hasVideo());
+        EXPECT_EQ(qt.getEndTime() - qt.getStartTime(), 600) << c.pszFile; // one second of sound
+    }
+    ASSERT_TRUE(qt.open(testMedia("quad.wav")));
+    EXPECT_EQ(qt.getAudioChannelCount(), 4);
+}
+
+TEST(QuickTimeTest, FilesThatCannotBeOpened) {
+    QTemporaryDir dir;
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    ASSERT_TRUE(qt.open(testMedia("plain.mov")));
+    const QString strText = dir.filePath("notes.txt");
+    QFile f(strText);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Ceci n'est pas un film.\n");
+    f.close();
+    EXPECT_FALSE(qt.open(strText));
+    EXPECT_FALSE(qt.hasMovie()); // the previous movie was closed first
+    EXPECT_FALSE(qt.open(dir.filePath("absent.mov")));
+    EXPECT_EQ(qt.getTime(), 0);
+    EXPECT_FALSE(qt.GoToTime(0));
+    qt.play(1.0f);
+    EXPECT_EQ(qt.getMovieRate(), 0.0f);
+}
+
+TEST(QuickTimeTest, EveryFrameIsReachedExactly) {
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    const CTimeCode tcStart = qt.getStartTimeCode();
+    std::vector<int> frames = {0, 749, 1, 748, 50, 49, 51};
+    QRandomGenerator rng(20261207);
+    for (int i = 0; i < 300; ++i)
+        frames.push_back(int(rng.bounded(750)));
+    const auto t0 = std::chrono::steady_clock::now();
+    int nWrong = 0;
+    for (const int n : frames) {
+        ASSERT_TRUE(qt.Goto(tcStart + n)) << n;
+        ASSERT_TRUE(qt.waitForSeek()) << n;
+        const int nShown = shownFrameNumber(qt);
+        EXPECT_EQ(nShown, n);
+        nWrong += nShown != n;
+        EXPECT_EQ(qt.getCurrentTimeCode(), tcStart + n);
+        if (nWrong > 5) break;
+    }
+    // Frame by frame forward (the next picture is decoded without a new seek), then back.
+    ASSERT_TRUE(qt.Goto(tcStart + 95));
+    for (int n = 96; n <= 130; ++n) {
+        ASSERT_TRUE(qt.Goto(tcStart + n));
+        ASSERT_TRUE(qt.waitForSeek()) << n;
+        EXPECT_EQ(shownFrameNumber(qt), n);
+        EXPECT_EQ(qt.getCurrentTimeCode(), tcStart + n);
+    }
+    for (int n = 129; n >= 120; --n) {
+        ASSERT_TRUE(qt.Goto(tcStart + n));
+        ASSERT_TRUE(qt.waitForSeek()) << n;
+        EXPECT_EQ(shownFrameNumber(qt), n);
+    }
+    ASSERT_TRUE(qt.Goto(tcStart + 748));
+    ASSERT_TRUE(qt.waitForSeek());
+    ASSERT_TRUE(qt.Goto(tcStart + 749));
+    ASSERT_TRUE(qt.waitForSeek());
+    EXPECT_EQ(shownFrameNumber(qt), 749);
+    // Seeks to a media time inside a frame show that frame.
+    for (const int n : {3, 400, 749}) {
+        ASSERT_TRUE(qt.GoToTime(qt.getStartTime() + n * 24 + 23));
+        ASSERT_TRUE(qt.waitForSeek());
+        EXPECT_EQ(shownFrameNumber(qt), n);
+    }
+    const double dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("%zu exact seeks in %.2f s\n", frames.size() + 3, dSeconds);
+}
+
+TEST(QuickTimeTest, PlayRefusesFastFactorsAndStopsBeforeTurning) {
+    QTemporaryDir dir;
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    qt.openLog(1, CTraceLog::TYPE_FILE, dir.path());
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    qt.play(-1.0f); // at the first frame
+    EXPECT_EQ(qt.getMovieRate(), 0.0f);
+    qt.play(10.0f);
+    EXPECT_EQ(qt.getMovieRate(), 0.0f);
+    qt.play(3.0f);
+    EXPECT_EQ(qt.getMovieRate(), 3.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int nForward = qt.getTime() - qt.getStartTime();
+    EXPECT_GT(nForward, 100); // moving forward; its speed is checked with the clock elsewhere
+    qt.play(-1.0f);
+    EXPECT_EQ(qt.getMovieRate(), -1.0f);
+    const QByteArray text = logText(qt);
+    EXPECT_TRUE(text.contains("QuickTime::play(3.000000)\n"));
+    const int nForcing = int(text.indexOf("Forcing zero rate\n"));
+    EXPECT_GT(nForcing,
+              int(text.indexOf("QuickTime::play(-1.000000)\n", text.indexOf("QuickTime::play(3.0"))));
+    qt.play(0.0f);
+    EXPECT_EQ(qt.getMovieRate(), 0.0f);
+}
+
+TEST(QuickTimeTest, SlowPlayPositionMovesBetweenFrames) {
+    // At one eighth of normal speed mpv moves on a frame every 320 ms; the position in between moves
+    // with the speed (the band would jerk otherwise), never runs a whole frame ahead, and the
+    // picture does not leap ahead when play starts.
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    ASSERT_TRUE(qt.Goto(tc("10:00:10:00")));
+    ASSERT_TRUE(qt.waitForSeek());
+    const int nFrom = qt.getTime();
+    qt.play(0.125f);
+    std::vector<int> samples;
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(1200);
+    while (std::chrono::steady_clock::now() < tEnd) {
+        samples.push_back(qt.getTime());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    qt.play(0.0f);
+    ASSERT_GT(samples.size(), 50u);
+    int nDistinct = 1, nBackwards = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        nDistinct += samples[i] != samples[i - 1];
+        nBackwards += samples[i] < samples[i - 1];
+    }
+    EXPECT_EQ(nBackwards, 0);
+    EXPECT_GT(nDistinct, 30); // whole frames alone would give about four values
+    EXPECT_NEAR(samples.back() - nFrom, 1.2 * 600 / 8, 30);
+}
+
+TEST(QuickTimeTest, VolumeMuteAndHints) {
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    EXPECT_EQ(qt.getVolume(), 256);
+    qt.setVolume(128);
+    double dVolume = 0;
+    ASSERT_GE(mpv_get_property(qt.getHandle(), "volume", MPV_FORMAT_DOUBLE, &dVolume), 0);
+    EXPECT_NEAR(dVolume, 50.0, 0.01);
+    qt.setVolume(266); // a step up from 250 may pass full volume
+    EXPECT_EQ(qt.getVolume(), 266);
+    EXPECT_FALSE(qt.isMuted());
+    qt.setMute(true);
+    EXPECT_TRUE(qt.isMuted());
+    // The next movie starts at full volume, sound on.
+    qt.setMute(true);
+    ASSERT_TRUE(qt.open(testMedia("plain.mov")));
+    EXPECT_FALSE(qt.isMuted());
+    EXPECT_EQ(qt.getVolume(), 256);
+
+    qt.setPlayHints(CQuickTime::HINT_DEINTERLACE_FIELDS, CQuickTime::HINT_DEINTERLACE_FIELDS);
+    int nDeinterlace = 0;
+    mpv_get_property(qt.getHandle(), "deinterlace", MPV_FORMAT_FLAG, &nDeinterlace);
+    EXPECT_EQ(nDeinterlace, 1);
+    qt.setPlayHints(CQuickTime::HINT_HIGH_QUALITY, CQuickTime::HINT_HIGH_QUALITY);
+    qt.setPlayHints(0, CQuickTime::HINT_DEINTERLACE_FIELDS);
+    EXPECT_EQ(qt.getPlayHints(), int(CQuickTime::HINT_HIGH_QUALITY));
+    mpv_get_property(qt.getHandle(), "deinterlace", MPV_FORMAT_FLAG, &nDeinterlace);
+    EXPECT_EQ(nDeinterlace, 0);
+}
+
+TEST(QuickTimeTest, RenderContextAttachedAfterOpening) {
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize(CQuickTime::OUTPUT_RENDER, {{"ao", "null"}}));
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    EXPECT_EQ(qt.getTimeStamp(), tc("10:00:00:00"));
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* pRender = qt.createRenderContext(params);
+    ASSERT_NE(pRender, nullptr);
+    ASSERT_TRUE(qt.Goto(tc("10:00:04:00")));
+    ASSERT_TRUE(qt.waitForSeek());
+
+    int size[2] = {320, 240};
+    const size_t nStride = 320 * 4;
+    std::vector<unsigned char> pixels(nStride * 240, 0);
+    char szFormat[] = "bgr0";
+    size_t stride = nStride;
+    mpv_render_param render[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
+                                 {MPV_RENDER_PARAM_SW_FORMAT, szFormat},
+                                 {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                 {MPV_RENDER_PARAM_SW_POINTER, pixels.data()},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    int nShown = -1;
+    for (int i = 0; i < 100 && nShown != 100; ++i) {
+        mpv_render_context_update(pRender);
+        if (mpv_render_context_render(pRender, render) >= 0)
+            nShown = readFrameNumber(pixels.data(), 320, 240, int(nStride));
+        if (nShown != 100) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        qt.onIdle();
+    }
+    EXPECT_EQ(nShown, 100);
+    qt.freeRenderContext();
+    EXPECT_EQ(qt.getRenderContext(), nullptr);
+}

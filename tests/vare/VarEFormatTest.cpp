@@ -1,0 +1,265 @@
+#include "ScriptCompare.h"
+#include "ScriptGenerator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+CTimeCode tc(const char* s) { return CTimeCode(s); }
+
+QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& data) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+    return path;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Bookmarks : IBookmarkSink {
+    void addBookmark(const CTimeCode& t, const QString& label) override { list.append({t, label}); }
+    QList<QPair<CTimeCode, QString>> list;
+};
+
+const QString demoPath = QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare");
+
+void roundTrip(const CVarE& original) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("rt.vare");
+    CVarE copy;
+    copy.copyFrom(original);
+    ASSERT_TRUE(copy.store(path));
+    CVarE back;
+    ASSERT_TRUE(back.load(path));
+    EXPECT_TRUE(sameScript(original, back));
+}
+} // namespace
+
+TEST(VarEFormat, DemoRoundTrip) {
+    CVarE demo;
+    Bookmarks marks;
+    ASSERT_TRUE(demo.load(demoPath, &marks));
+    EXPECT_GE(demo.getLineCount(), 30);
+    EXPECT_EQ(marks.list.size(), 2);
+    roundTrip(demo);
+}
+
+TEST(VarEFormat, GeneratedRoundTrips) {
+    for (int n : {1000, 50000}) {
+        CVarE v;
+        generateScript(v, n, unsigned(n));
+        ASSERT_EQ(v.getLineCount(), n);
+        roundTrip(v);
+    }
+}
+
+TEST(VarEFormat, TextSignsAndBreaks) {
+    CVarE v;
+    v.clear(); // as a document does: no timestamp without a picture
+    CRole r(QStringLiteral("Léa"));
+    r.m_strId = QStringLiteral("lea");
+    r.setColor(0xFF8000);
+    r.m_strImage = QStringLiteral("/9j/4AAQSkZJRgABAQ==");
+    auto itRole = v.addRole(r).first;
+
+    CLine a; // "Oui" CR LF "non" between two linked signs
+    a.setTrack(1);
+    a.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
+    a.insertText(QStringLiteral("Oui\r\nnon"), -1);
+    a.insertSign(tc("00:00:02:00"), CLipSync::OUT_CLOSE, true, -1);
+    a.setRole(&*itRole);
+    v.addLine(a);
+
+    CLine b; // one character, no linked sign
+    b.setTrack(2);
+    b.insertText(QStringLiteral("A"), -1);
+    b.insertSign(tc("00:00:03:00"), CLipSync::VOWEL_A, false);
+    b.m_bReaction = true;
+    b.m_bVoiceOff = true;
+    v.addLine(b);
+
+    CLine c; // text before the first linked sign, and after the last one
+    c.setTrack(0);
+    c.insertText(QStringLiteral("avant après"), -1);
+    c.insertSign(tc("00:00:04:00"), CLipSync::MPB, true, 6);
+    c.insertSign(tc("00:00:04:10"), CLipSync::NEUTRAL, false);
+    v.addLine(c);
+
+    v.set(CVarE::H_NOTES, QStringLiteral("ligne 1\r\nligne 2"));
+    v.addLoop(CLoop(tc("00:00:00:10"), 1));
+    v.addLoop(CLoop(tc("00:00:02:10"), 2));
+    v.addLoop(CLoop(tc("00:00:05:00"), 5));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.vare");
+    ASSERT_TRUE(v.store(path));
+    const QByteArray xml = readFile(path);
+    EXPECT_TRUE(xml.contains("<text>Oui</text>")) << xml.constData();
+    EXPECT_TRUE(xml.contains("<br/>"));
+    EXPECT_TRUE(xml.contains("<text>non</text>"));
+    EXPECT_TRUE(xml.contains("color=\"#FF8000\""));
+    EXPECT_TRUE(xml.contains("ligne 1\nligne 2"));
+    EXPECT_FALSE(xml.contains('\r'));
+    EXPECT_TRUE(xml.contains("link=\"off\""));
+    EXPECT_TRUE(xml.contains("type=\"reac\""));
+    EXPECT_TRUE(xml.contains("voice=\"off\""));
+
+    CVarE back;
+    ASSERT_TRUE(back.load(path));
+    EXPECT_TRUE(sameScript(v, back));
+    EXPECT_EQ(back.get(CVarE::H_NOTES), "ligne 1\r\nligne 2");
+    std::vector<int> numbers;
+    for (const CLoop& l : back.getLoops()) numbers.push_back(l.getNumber());
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 5}));
+    // Adding a loop later renumbers the loops after it.
+    back.addLoop(CLoop(tc("00:00:01:00"), 0));
+    numbers.clear();
+    for (const CLoop& l : back.getLoops()) numbers.push_back(l.getNumber());
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(VarEFormat, ReadsWhatOtherWritersWrite) {
+    QTemporaryDir dir;
+    // Roles without ids, a sign with link="off" between two texts, "tc" attributes, header variants.
+    const QString path = writeFile(dir, "other.vare", R"(<?xml version="1.0" encoding="UTF-8"?>
+<vare><header><episode season="2" title="Titre">12</episode><author name="Ancien" firstname="A"/>
+<videofile timestamp="10:00:00:00" last_position="10:00:05:00">film.mov</videofile>
+<last_position tc="10:00:06:00" track="2"/></header>
+<roles><role name="Léa" color="#00ff00"/><role name="Léa" color="#0000FF"/><role name="Marc" gender="robot" color="rouge"/></roles>
+<body><line role="lea" track="3"><lipsync tc="00:00:01:00" type="in_open"/><text>Bon</text>
+<lipsync tc="00:00:01:10" type="mpb" link="off"/><text>jour</text><lipsync timecode="00:00:02:00" type="weird"/></line>
+<line role="inconnu" track="0"><lipsync timecode="00:00:03:00" type="in_open"/><text>x</text></line>
+<line track="1"><text>sans signe</text></line>
+<bookmark><tc>10:00:00:12</tc><label>ici</label></bookmark><bookmark><tc>99:00:00:00</tc><label>non</label></bookmark>
+<loop tc="00:00:00:05" number="0"/></body></vare>)");
+    CVarE v;
+    Bookmarks marks;
+    ASSERT_TRUE(v.load(path, &marks));
+    ASSERT_EQ(v.getRoles().size(), 2u);
+    const CRole& lea = *v.getRoles().begin();
+    EXPECT_EQ(lea.m_strId, "lea");
+    EXPECT_EQ(lea.getColor(), 0x00FF00u); // the first of the duplicates is kept
+    EXPECT_EQ(v.findRoleByName("Marc")->getColor(), 0u);
+    EXPECT_EQ(v.findRoleByName("Marc")->m_nGender, CRole::GENDER_NEUTRAL);
+
+    ASSERT_EQ(v.getLineCount(), 2); // the phrase without a sign is skipped
+    const CLine& l = *v.getLineAt(3, tc("00:00:01:05"));
+    ASSERT_TRUE(l.hasRole());
+    EXPECT_EQ(l.getRole().m_strName, "Léa");
+    EXPECT_EQ(l.m_strText, "Bonjour");
+    EXPECT_EQ(l.getLength(), 9);                // Bon|jour with two linked signs: the unlinked one takes no place
+    EXPECT_EQ(l.m_liste[2].getLink(), 8);
+    EXPECT_EQ(l.m_liste[2].getType(), CLipSync::NEUTRAL); // unknown type name
+    EXPECT_FALSE(v.getLineAt(0, tc("00:00:03:00"))->hasRole());
+
+    EXPECT_EQ(v.get(CVarE::H_EPISODE_NUMBER), "12");
+    EXPECT_EQ(v.get(CVarE::H_SEASON), "2");
+    EXPECT_EQ(v.get(CVarE::H_FIRST_AUTHOR_NAME), "Ancien");
+    EXPECT_EQ(v.getTimeStamp(), tc("10:00:00:00"));
+    EXPECT_EQ(v.getLastPosition(), tc("10:00:06:00"));
+    EXPECT_EQ(v.getLastTrack(), 2);
+    ASSERT_EQ(marks.list.size(), 1);
+    EXPECT_EQ(marks.list[0].second, "ici");
+    ASSERT_EQ(v.getLoops().size(), 1u);
+    EXPECT_EQ(v.getLoops().begin()->getNumber(), 1);
+}
+
+TEST(VarEFormat, BrokenFilesFailCleanly) {
+    QTemporaryDir dir;
+    CVarE v;
+    EXPECT_FALSE(v.load(dir.filePath("absent.vare")));
+    EXPECT_FALSE(v.load(writeFile(dir, "empty.vare", "")));
+    EXPECT_FALSE(v.load(writeFile(dir, "bad.vare", "<vare><roles></vare>")));
+    EXPECT_FALSE(v.load(writeFile(dir, "noroles.vare", "<vare><body/></vare>")));
+    EXPECT_FALSE(v.load(writeFile(dir, "nobody.vare", "<vare><roles/></vare>")));
+    EXPECT_FALSE(v.load(writeFile(dir, "binary.vare", QByteArray("\x00\xff\xfe<\x01", 5))));
+    EXPECT_EQ(v.getLineCount(), 0);
+    EXPECT_TRUE(v.load(writeFile(dir, "minimal.vare", "<vare><roles/><body/></vare>")));
+
+    // An entity bomb stops at the expansion limit instead of eating the memory.
+    QByteArray bomb = "<?xml version=\"1.0\"?><!DOCTYPE vare [<!ENTITY a \"aaaaaaaaaa\">";
+    for (char c = 'b'; c <= 'k'; ++c)
+        bomb += QByteArray("<!ENTITY ") + c + " \"" + QByteArray("&") + char(c - 1) + ";" + QByteArray("&") +
+                char(c - 1) + ";" + QByteArray("&") + char(c - 1) + ";&" + char(c - 1) + ";&" + char(c - 1) +
+                ";&" + char(c - 1) + ";&" + char(c - 1) + ";&" + char(c - 1) + ";&" + char(c - 1) + ";&" +
+                char(c - 1) + ";\">";
+    bomb += "]><vare><header><title>&k;</title></header><roles/><body/></vare>";
+    EXPECT_FALSE(v.load(writeFile(dir, "bomb.vare", bomb)));
+
+    // External entities and DTDs are never fetched: the file's own content is all that is read.
+    const QString secret = writeFile(dir, "secret.txt", "SECRET");
+    const QByteArray xxe = "<?xml version=\"1.0\"?><!DOCTYPE vare SYSTEM \"http://127.0.0.1:1/x.dtd\" [<!ENTITY s SYSTEM \"file://" +
+                           secret.toUtf8() + "\">]><vare><header><title>&s;</title></header><roles/><body/></vare>";
+    if (v.load(writeFile(dir, "xxe.vare", xxe))) {
+        EXPECT_FALSE(v.get(CVarE::H_TITLE).contains("SECRET"));
+    }
+}
+
+TEST(VarEFormat, ControlCharactersStayReadable) {
+    CVarE v;
+    CLine l;
+    l.setTrack(0);
+    l.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
+    l.insertText(QStringLiteral("a\x01" "b") + QChar(0xD800) + QStringLiteral("c\U0001F600"), -1);
+    v.addLine(l);
+    QTemporaryDir dir;
+    ASSERT_TRUE(v.store(dir.filePath("c.vare")));
+    CVarE back;
+    ASSERT_TRUE(back.load(dir.filePath("c.vare")));
+    EXPECT_EQ(back.getLines().begin()->m_strText, QStringLiteral("a\uFFFDb\uFFFDc\U0001F600"));
+}
+
+TEST(VarEFormat, FailedStoreLeavesThePreviousFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keep.vare");
+    CVarE small;
+    small.set(CVarE::H_TITLE, QStringLiteral("ancien"));
+    ASSERT_TRUE(small.store(path));
+    const QByteArray before = readFile(path);
+
+    CVarE big;
+    generateScript(big, 2000);
+    // A file size limit stands in for a full disk: writes past it fail.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lim = old;
+    lim.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &lim);
+    const bool bStored = big.store(path);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(bStored);
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1) << "no temporary file left behind";
+
+    EXPECT_FALSE(big.store(dir.filePath("no/such/folder/x.vare")));
+}
+
+TEST(VarEFormat, RolesWithoutIdKeepTheirPhrases) {
+    CVarE v;
+    v.clear();
+    auto lea = v.addRole(CRole(QStringLiteral("Léa"))).first;
+    CRole taken(QStringLiteral("Autre"));
+    taken.m_strId = QStringLiteral("lea");
+    v.addRole(taken);
+    CLine l;
+    l.setTrack(0);
+    l.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
+    l.setRole(&*lea);
+    v.addLine(l);
+    QTemporaryDir dir;
+    ASSERT_TRUE(v.store(dir.filePath("r.vare")));
+    CVarE back;
+    ASSERT_TRUE(back.load(dir.filePath("r.vare")));
+    ASSERT_TRUE(back.getLines().begin()->hasRole());
+    EXPECT_EQ(back.getLines().begin()->getRole().m_strName, "Léa");
+    EXPECT_EQ(back.getLines().begin()->getRole().m_strId, "lea_1");
+}
