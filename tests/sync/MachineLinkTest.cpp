@@ -1,6 +1,7 @@
 #include "sync/MachineLink.h"
 #include "PtyMachine.h"
 #include "base/Settings.h"
+#include "sync/SyncManager.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,11 +42,12 @@ protected:
     std::uint32_t m_nNow = 100000;
 };
 
-// Each message must be one half-frame away from the one before it.
-void expectContinuous(const Message& from, const std::vector<Message>& messages) {
+// Each message must be one half-frame away from the one before it (or repeat it, a keep-alive).
+void expectContinuous(const Message& from, const std::vector<Message>& messages, bool bRepeats = false) {
     Message prev = from;
     for (const Message& m : messages) {
         const int nPrev = prev.nPosition * 2 + prev.bHalf, nNext = m.nPosition * 2 + m.bHalf;
+        if (bRepeats && nNext == nPrev) continue;
         ASSERT_EQ(std::abs(nNext - nPrev), 1)
             << "jump from " << prev.nPosition << "/" << prev.bHalf << " to " << m.nPosition << "/" << m.bHalf;
         prev = m;
@@ -271,4 +273,43 @@ TEST_F(MachineLinkTest, TakesTheClockPositionAndTheSettings) {
     EXPECT_EQ(m_link.getSerialNumber(), QString(31, QLatin1Char('A')));
     EXPECT_FALSE(m_link.isEnabled());
     EXPECT_FALSE(m_link.isConnected());
+}
+
+TEST_F(MachineLinkTest, FollowsTheTransportClock) {
+    // The main frame's 10 ms timer: one clock step, then the link is given the clock's position.
+    CSyncManager clock;
+    clock.setComputeFrequency(100);
+    clock.setMaster(CSyncManager::MASTER_INTERNAL);
+    clock.gotoTime(CTimeCode::fromFrames(250));
+    connectAt(250);
+    std::vector<Message> all;
+    const auto run = [&](int nTicks) {
+        for (int i = 0; i < nTicks; ++i) {
+            m_nNow += 10;
+            clock.compute();
+            m_link.updateFromMediaTime(clock.getTime(0));
+            if (i % 10 == 9) {
+                const auto got = m_pMachine->readMessages(20);
+                all.insert(all.end(), got.begin(), got.end());
+            }
+        }
+        const auto got = m_pMachine->readMessages(20);
+        all.insert(all.end(), got.begin(), got.end());
+    };
+    clock.setRate(240); // ten times normal speed: 5 half-frames a tick
+    run(100);
+    clock.setRate(-72); // three times backward
+    run(100);
+    clock.gotoTime(CTimeCode::fromFrames(40)); // a jump while playing
+    run(100);
+    clock.setRate(72);
+    run(100);
+    clock.setRate(0);
+    run(60);
+
+    expectContinuous({250, false}, all, true);
+    EXPECT_GT(all.size(), 1000u);
+    const int t = clock.getTime(0);
+    EXPECT_EQ(all.back(), (Message{t / 24, (t % 24) > 12}));
+    EXPECT_EQ(m_link.getPosition(), clock.getTimeCode(0).getFrames());
 }
