@@ -130,7 +130,7 @@ void CControlView::showEvent(QShowEvent* pEvent) {
 }
 
 void CControlView::onUpdate(int nHint) {
-    m_pLog->LogIf(CTraceLog::MASK_UPDATES, "CControlView::OnUpdate(%i)\n", nHint);
+    m_pLog->Log("CControlView::OnUpdate(%i)\n", nHint);
     refresh();
 }
 

@@ -5,7 +5,9 @@
 #include "sync/ui/TransportButton.h"
 #include "vare/VarE.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -295,4 +297,23 @@ TEST_F(ControlViewTest, PlayPauseCaption) {
     m_view.setPlaying(false);
     EXPECT_EQ(pButton->text(), "4");
     EXPECT_NE(pButton->grab().toImage(), pause);
+}
+
+TEST(ControlViewTraces, InitialUpdateAndHints) {
+    QTemporaryDir dir;
+    QString strPath;
+    {
+        CTraceLog log;
+        log.Open(CTraceLog::TYPE_FILE, 1, dir.path(), QStringLiteral("tavorin"));
+        strPath = log.getLogPath();
+        CControlView view(nullptr, nullptr, &log);
+        view.OnInitialUpdate();
+        view.OnInitialUpdate(); // once only
+        view.onUpdate(4);
+    }
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString strLog = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(strLog.count(QStringLiteral("CControlView::OnInitialUpdate()\n")), 1);
+    EXPECT_EQ(strLog.count(QStringLiteral("CControlView::OnUpdate(4)\n")), 1);
 }

@@ -6,6 +6,7 @@
 #include "sync/ui/VideoPicture.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -278,4 +279,34 @@ TEST_F(VideoScrollTest, ActionsSendTheirCommands) {
     EXPECT_TRUE(m_commands.empty());
     EXPECT_EQ(pBar->value(), 25);
     EXPECT_EQ(redraw.count(), 2); // the drag and the end
+}
+
+TEST(VideoViewTraces, ScrollAndUpdateLinesGoToTheGivenLog) {
+    QTemporaryDir dir;
+    QString strPath;
+    {
+        CTraceLog log;
+        log.Open(CTraceLog::TYPE_FILE, 0xFF, dir.path(), QStringLiteral("tavorin"));
+        strPath = log.getLogPath();
+        CQuickTime qt;
+        ASSERT_TRUE(qt.initialize(CQuickTime::OUTPUT_NONE));
+        CSyncManager sync;
+        sync.init(&qt, 0, 0, QString());
+        ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+        CVideoView view(&qt, &sync, &log);
+        view.checkScroll();
+        view.onUpdate(6);
+        view.getScrollBar()->setSliderDown(true);
+        view.getScrollBar()->setSliderPosition(7);
+        view.getScrollBar()->setSliderDown(false);
+    }
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString strLog = QString::fromUtf8(file.readAll());
+    for (const char* psz : {"CVideoView::OnCreate()\n", "CVideoView::OnCreate() => Ok\n",
+                            "CVideoView::OnUpdate(6)\n", "qt idle\n", "CVideoView::checkScroll()\n",
+                            "CVideoView::OnUpdate() => OK\n", "Track to 10:00:07:00\n"})
+        EXPECT_TRUE(strLog.contains(QString::fromLatin1(psz))) << psz;
+    // The scroll action line: the thumb-tracking code, then the position.
+    EXPECT_TRUE(strLog.contains(QStringLiteral("\t5\t7\t"))) << qPrintable(strLog);
 }
