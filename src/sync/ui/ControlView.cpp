@@ -14,28 +14,30 @@
 #include <cstdio>
 
 namespace {
-// Character heights in pixels of the text fields, and the colour each is drawn in.
+// Character height in pixels of each text field, its colour, its fixed caption (none for a value)
+// and whether it vanishes (drawn in the background colour) while no loop is shown.
 struct SFieldStyle {
     int nPixels;
     CControlTheme::ERole eRole;
-    const char* pszCaption; // fixed caption, or nullptr for a value
+    const char* pszCaption;
+    bool bLoopValue;
 };
 constexpr SFieldStyle FIELD_STYLE[CControlView::F_COUNT] = {
-    {28, CControlTheme::TIMECODE, nullptr},    {12, CControlTheme::TIMECODE, "timecode"},
-    {20, CControlTheme::LOOP_NUMBER, nullptr}, {12, CControlTheme::LOOP_NUMBER, "boucle"},
-    {12, CControlTheme::LOOP_BOUNDS, nullptr}, {12, CControlTheme::LOOP_BOUNDS, "\xe2\x86\x92"},
-    {12, CControlTheme::LOOP_BOUNDS, nullptr}, {12, CControlTheme::DURATION, "durée"},
-    {20, CControlTheme::DURATION, nullptr},    {12, CControlTheme::DURATION, "min"},
-    {20, CControlTheme::DURATION, nullptr},    {12, CControlTheme::DURATION, "s"},
-    {12, CControlTheme::VERSION_OFF, "VI"},    {12, CControlTheme::VERSION_OFF, "VO"},
+    {28, CControlTheme::TIMECODE, nullptr, false},     // F_TIMECODE
+    {12, CControlTheme::TIMECODE, "timecode", false},  // F_TIMECODE_LABEL
+    {20, CControlTheme::LOOP_NUMBER, nullptr, true},   // F_LOOP_NUMBER
+    {12, CControlTheme::LOOP_NUMBER, "boucle", false}, // F_LOOP_LABEL
+    {12, CControlTheme::LOOP_BOUNDS, nullptr, true},   // F_LOOP_START
+    {12, CControlTheme::LOOP_BOUNDS, "→", true},       // F_ARROW
+    {12, CControlTheme::LOOP_BOUNDS, nullptr, true},   // F_LOOP_END
+    {12, CControlTheme::DURATION, "durée", false},     // F_DURATION_LABEL
+    {20, CControlTheme::DURATION, nullptr, true},      // F_MINUTES
+    {12, CControlTheme::DURATION, "min", false},       // F_MINUTES_LABEL
+    {20, CControlTheme::DURATION, nullptr, true},      // F_SECONDS
+    {12, CControlTheme::DURATION, "s", false},         // F_SECONDS_LABEL
+    {12, CControlTheme::VERSION_OFF, "VI", false},     // F_VI
+    {12, CControlTheme::VERSION_OFF, "VO", false},     // F_VO
 };
-
-// Fields that vanish (drawn in the background colour) while no loop is shown.
-bool isLoopField(int f) {
-    return f >= CControlView::F_LOOP_NUMBER && f <= CControlView::F_SECONDS_LABEL &&
-           f != CControlView::F_LOOP_LABEL && f != CControlView::F_DURATION_LABEL &&
-           f != CControlView::F_MINUTES_LABEL && f != CControlView::F_SECONDS_LABEL;
-}
 
 const char ZERO_TIMECODE[] = "00:00:00:00";
 } // namespace
@@ -215,7 +217,7 @@ void CControlView::applyColors() {
         CControlTheme::ERole eRole = FIELD_STYLE[f].eRole;
         if (f == F_VI && bStereoOrQuad && m_bInternational) eRole = CControlTheme::VERSION_ON;
         if (f == F_VO && bStereoOrQuad && !m_bInternational) eRole = CControlTheme::VERSION_ON;
-        const QColor color = !m_bLoopShown && isLoopField(f) ? background : m_theme.color(eRole);
+        const QColor color = !m_bLoopShown && FIELD_STYLE[f].bLoopValue ? background : m_theme.color(eRole);
         QLabel* pLabel = m_apField[size_t(f)];
         QPalette labelPal = pLabel->palette();
         labelPal.setColor(QPalette::WindowText, color);

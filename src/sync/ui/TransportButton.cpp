@@ -5,6 +5,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <algorithm>
+
 namespace {
 // A triangle in the unit box [0,1]x[0,1] pointing right (or left), scaled into r.
 void triangle(QPainterPath& path, const QRectF& r, bool bRight) {

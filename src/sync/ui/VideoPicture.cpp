@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <mpv/render_gl.h>
 
+#include <algorithm>
+
 namespace {
 void* getProcAddress(void*, const char* pszName) {
     QOpenGLContext* pContext = QOpenGLContext::currentContext();

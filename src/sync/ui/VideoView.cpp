@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 // Scroll actions as the traces number them (line, page, thumb, ends).
 enum {
