@@ -2,7 +2,7 @@
 
 #include "BandRenderer.h"
 #include "BandTimeSource.h"
-#include "UpdateHint.h"
+#include "base/UpdateHint.h"
 
 #include <QOpenGLWidget>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/UpdateHint.h"
+
 #include "base/TraceLog.h"
 #include "vare/TimeCode.h"
 
@@ -32,7 +34,7 @@ public:
         ID_TEN_SECONDS_BACK = 40012,
     };
     // The document's update hint meaning "nothing in the script changed, redraw".
-    static constexpr int HINT_NOTHING = 6;
+    static constexpr int HINT_NOTHING = NOTHING;
     static constexpr int SCROLL_CHECK_MS = 1000;
 
     // The player's picture is attached when the view is first shown. Traces go to pLog (the
