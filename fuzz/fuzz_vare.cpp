@@ -3,6 +3,7 @@
 #include "vare/VarE.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <cstdlib>
@@ -16,7 +17,9 @@ struct Sink : IBookmarkSink {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QTemporaryDir s_dir;
+    // In memory when the system offers it: saving syncs the file to its disk.
+    static QTemporaryDir s_dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/tavorin-fuzz-XXXXXX")
+                                                                     : QDir::tempPath() + QStringLiteral("/tavorin-fuzz-XXXXXX"));
     CVarE script;
     Sink sink;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -81,7 +81,7 @@ inline constexpr CIntSetting FirstRun{"Misc", "FirstRun", 1};
 
 // "Fonts": the band's faces (Linux defaults from Debian's font packages)
 inline constexpr CStringSetting BandTextFont{"Fonts", "BandTextFont", "Open Sans Light"};
-inline constexpr CStringSetting BandLabelFont{"Fonts", "BandLabelFont", "DejaVu Sans"};
+inline constexpr CStringSetting BandLabelFont{"Fonts", "BandLabelFont", "Open Sans"};
 } // namespace Settings
 
 // Settings store: an INI file "Tavorin.ini" beside the program when it exists and can be opened for

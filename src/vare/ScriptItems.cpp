@@ -101,17 +101,22 @@ int CLine::toTextIndex(int nPos) const {
     return n;
 }
 
-QString CLine::getTextBetween(int a, int b) const {
+QStringView CLine::viewBetween(int a, int b) const {
     const int nTextLen = int(m_strText.size());
-    if (b < 0) b = getLength();
     if (a < 0) a = 0;
+    int nLength = nTextLen, nBelowA = 0, nInside = 0;
+    for (const CLipSync& s : m_liste) {
+        if (!s.isLinked()) continue;
+        ++nLength;
+        if (s.getLink() < a) ++nBelowA;
+    }
+    if (b < 0) b = nLength;
     if (b <= a) return {};
-    int nSignsInside = 0;
     for (const CLipSync& s : m_liste)
-        if (s.isLinked() && s.getLink() >= a && s.getLink() < b) ++nSignsInside;
-    const int nStart = std::clamp(toTextIndex(a), 0, nTextLen);
-    const int nCount = std::clamp((b - a) - nSignsInside, 0, nTextLen - nStart);
-    return m_strText.mid(nStart, nCount);
+        if (s.isLinked() && s.getLink() >= a && s.getLink() < b) ++nInside;
+    const int nStart = std::clamp(a - nBelowA, 0, nTextLen);
+    const int nCount = std::clamp((b - a) - nInside, 0, nTextLen - nStart);
+    return QStringView(m_strText).mid(nStart, nCount);
 }
 
 QString CLine::getTextBetween(const CTimeCode& tc1, const CTimeCode& tc2) const {

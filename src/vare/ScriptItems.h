@@ -3,6 +3,7 @@
 #include "vare/TimeCode.h"
 
 #include <QString>
+#include <QStringView>
 #include <cstdint>
 #include <vector>
 
@@ -170,8 +171,10 @@ public:
     int getLinkedCount() const;
     int getLength() const { return int(m_strText.size()) + getLinkedCount(); }
     int toTextIndex(int nPos) const;
-    // Characters from position a up to b (excluded); b = -1 is the sequence end.
-    QString getTextBetween(int a, int b) const;
+    // Characters from position a up to b (excluded); b = -1 is the sequence end. The view needs no
+    // copy (the band asks for it every frame) and lasts while the text is unchanged.
+    QString getTextBetween(int a, int b) const { return viewBetween(a, b).toString(); }
+    QStringView viewBetween(int a, int b) const;
     // Characters between the sign at tc1 and the sign at tc2 (empty when either is missing).
     QString getTextBetween(const CTimeCode& tc1, const CTimeCode& tc2) const;
     // p = -1 inserts at the end.

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSaveFile>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -63,30 +64,24 @@ QString textOf(const DOMElement* e) {
     return str;
 }
 
-// Standard leading-integer conversion ("12abc" is 12, "" is 0).
-int leadingInt(const XMLCh* p) {
-    if (!p) return 0;
-    char sz[16];
-    int n = 0;
-    while (p[n] && n < 15) {
-        sz[n] = p[n] < 128 ? char(p[n]) : '?';
-        ++n;
-    }
+// The first characters of an attribute as narrow text (anything outside ASCII reads as '?').
+template <size_t N> const char* asciiPrefix(const XMLCh* p, char (&sz)[N]) {
+    size_t n = 0;
+    for (; p && p[n] && n < N - 1; ++n) sz[n] = p[n] < 128 ? char(p[n]) : '?';
     sz[n] = 0;
-    return int(std::strtol(sz, nullptr, 10));
+    return sz;
+}
+
+// Standard leading-integer conversion ("12abc" is 12, "" is 0), kept within the int range.
+int leadingInt(const XMLCh* p) {
+    char sz[16];
+    return int(std::clamp(std::strtol(asciiPrefix(p, sz), nullptr, 10), long(INT_MIN), long(INT_MAX)));
 }
 
 CTimeCode parseTimeCode(const XMLCh* p, const CTimeCode& def = TC_INVALID) {
     CTimeCode tc(def);
-    if (!p || !*p) return tc;
     char sz[12];
-    int n = 0;
-    while (p[n] && n < 11) {
-        sz[n] = p[n] < 128 ? char(p[n]) : '?';
-        ++n;
-    }
-    sz[n] = 0;
-    tc.parse(sz);
+    if (p && *p) tc.parse(asciiPrefix(p, sz));
     return tc;
 }
 

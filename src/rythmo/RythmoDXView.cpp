@@ -1,0 +1,267 @@
+#include "RythmoDXView.h"
+
+#include "OffscreenGL.h"
+#include "base/Settings.h"
+#include "base/TraceLog.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QScreen>
+#include <QStyleHints>
+#include <QSurfaceFormat>
+
+namespace {
+// A silent log for a view that was given none.
+CTraceLog& silentLog() {
+    static CTraceLog s_log;
+    return s_log;
+}
+} // namespace
+
+CRythmoDXView::CRythmoDXView(QWidget* pParent) : QOpenGLWidget(pParent), m_pLog(&silentLog()) {
+    QSurfaceFormat format = QSurfaceFormat::defaultFormat();
+    COffscreenGL::applyBandFormat(format);
+    format.setSwapInterval(1); // present on the display's refresh
+    setFormat(format);
+    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    setFocusPolicy(Qt::StrongFocus);
+    m_pTime = &m_still;
+
+    m_pGridAndSigns = new QAction(QStringLiteral("Grille et Signes"), this);
+    m_pGridAndSigns->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F10));
+    m_pGridAndSigns->setCheckable(true);
+    connect(m_pGridAndSigns, &QAction::triggered, this, [this] { toggleGridAndSigns(); });
+    m_pDetection = new QAction(QStringLiteral("Détection"), this);
+    m_pDetection->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F9));
+    m_pDetection->setCheckable(true);
+    connect(m_pDetection, &QAction::triggered, this, [this] { toggleDetection(); });
+    m_pZoomIn = new QAction(QStringLiteral("&Zoom avant"), this);
+    m_pZoomIn->setShortcut(QKeySequence(Qt::Key_Plus));
+    connect(m_pZoomIn, &QAction::triggered, this, [this] { OnDisplayZoomIn(); });
+    m_pZoomOut = new QAction(QStringLiteral("Zoom &arrière"), this);
+    m_pZoomOut->setShortcut(QKeySequence(Qt::Key_Minus));
+    connect(m_pZoomOut, &QAction::triggered, this, [this] { OnDisplayZoomOut(); });
+    addActions({m_pGridAndSigns, m_pDetection, m_pZoomIn, m_pZoomOut});
+    updateActions();
+
+    connect(this, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
+}
+
+CRythmoDXView::~CRythmoDXView() {
+    makeCurrent();
+    m_renderer.releaseGL();
+    doneCurrent();
+}
+
+int CRythmoDXView::getRefreshRate() const {
+    const QScreen* pScreen = screen();
+    return pScreen ? int(pScreen->refreshRate() + 0.5) : 0;
+}
+
+void CRythmoDXView::setLog(CTraceLog* pLog) {
+    m_pLog = pLog ? pLog : &silentLog();
+}
+
+bool CRythmoDXView::isOpenGLAvailable(QString* pWhy) {
+    QSurfaceFormat format;
+    COffscreenGL::applyBandFormat(format);
+    QOpenGLContext context;
+    context.setFormat(format);
+    QOffscreenSurface surface;
+    surface.setFormat(format);
+    surface.create();
+    if (!context.create() || !context.makeCurrent(&surface)) {
+        if (pWhy) *pWhy = QStringLiteral("no OpenGL context");
+        return false;
+    }
+    const QSurfaceFormat got = context.format();
+    const bool bOk = !context.isOpenGLES() &&
+                     (got.majorVersion() > 3 || (got.majorVersion() == 3 && got.minorVersion() >= 3));
+    if (!bOk && pWhy) *pWhy = QStringLiteral("OpenGL %1.%2").arg(got.majorVersion()).arg(got.minorVersion());
+    context.doneCurrent();
+    return bOk;
+}
+
+int CRythmoDXView::OnCreate(const CSettingsStore* pSettings) {
+    log().Log("CRythmoDXView::OnCreate()\n");
+    if (pSettings) {
+        m_nZoomLevel =
+            std::clamp(pSettings->get(Settings::ZoomLevel), CBandSpace::MIN_ZOOM, CBandSpace::MAX_ZOOM);
+        m_renderer.setTheme(pSettings->get(Settings::Theme));
+        m_fonts.strText = pSettings->get(Settings::BandTextFont);
+        m_fonts.strLabel = pSettings->get(Settings::BandLabelFont);
+    }
+    updateActions();
+    m_renderer.setCaretBlinkTime(QGuiApplication::styleHints()->cursorFlashTime() / 2);
+    if (!isOpenGLAvailable()) {
+        log().Log("initD3D() failed\n");
+        m_bFailed = true;
+        QMessageBox::critical(parentWidget(), QStringLiteral("Tavorin"),
+                              QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
+        return -1;
+    }
+    log().Log("CRythmoDXView::OnCreate() => Ok\n");
+    return 0;
+}
+
+void CRythmoDXView::showOpenGLError() {
+    QMessageBox::critical(parentWidget(), QStringLiteral("Tavorin"),
+                          QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
+    emit openGLFailed();
+}
+
+void CRythmoDXView::initializeGL() {
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CRythmoDXView::onContextAboutToBeDestroyed,
+            Qt::UniqueConnection);
+    if (!initD3D()) {
+        log().Log("initD3D() failed\n");
+        if (!m_bFailed) {
+            m_bFailed = true;
+            // Not from inside the paint cycle.
+            QMetaObject::invokeMethod(this, &CRythmoDXView::showOpenGLError, Qt::QueuedConnection);
+        }
+    }
+}
+
+bool CRythmoDXView::initD3D() {
+    log().Log("CRythmoDXView::initD3D()\n");
+    CLogIndent indent(log());
+    log().Log("Creating the device:\n");
+    QString strError;
+    if (!m_renderer.initGL(&log(), m_fonts, &strError)) {
+        log().Log("CreateDevice() failed : %X %s\n", 0u, strError.toUtf8().constData());
+        return false;
+    }
+    if (!setup()) {
+        log().Log("setup() failed\n");
+        return false;
+    }
+    indent.release();
+    log().Log("CRythmoDXView::initD3D() => Ok\n");
+    return true;
+}
+
+bool CRythmoDXView::setup() {
+    log().Log("CRythmoDXView::setup()\n");
+    const bool bOk = m_renderer.isReady();
+    if (bOk) {
+        log().Log("Activation de la transparence\n");
+        log().Log("Size the viewport based on window dimensions.\n");
+        log().Log("Set the projection matrix based on the window dimensions.\n");
+        const qreal r = devicePixelRatioF();
+        m_renderer.setViewport(int(width() * r), int(height() * r), m_nZoomLevel);
+        m_bDeviceReady = width() > 0 && height() > 0;
+    }
+    log().Log("CRythmoDXView::setup() => %s\n", bOk ? "Ok" : "Failed");
+    return bOk;
+}
+
+void CRythmoDXView::resizeGL(int w, int h) {
+    log().Log("CRythmoDXView::OnSize(%i, %i, %i)\n", 0, w, h);
+    m_bDeviceReady = false;
+    if (w > 0 && h > 0 && m_renderer.isReady()) setup();
+}
+
+void CRythmoDXView::paintGL() {
+    log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::OnDraw()\n");
+    if (!m_bDeviceReady || !m_bInitialised || !m_renderer.isReady()) {
+        QOpenGLContext::currentContext()->functions()->glClearColor(0.647f, 0.647f, 0.647f, 1.0f);
+        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+    log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render()\n");
+    m_pTime->step();
+    m_renderer.render(m_pTime->getTime());
+    log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render() => DONE\n");
+}
+
+void CRythmoDXView::onFrameSwapped() {
+    if (m_pTime->getRate() != 0 && m_bDeviceReady && m_bInitialised) update();
+}
+
+void CRythmoDXView::onContextAboutToBeDestroyed() {
+    // The context goes (reparenting, a lost device): free what lives in it; initializeGL rebuilds it
+    // in the next context.
+    makeCurrent();
+    m_renderer.releaseGL();
+    doneCurrent();
+    m_bDeviceReady = false;
+}
+
+void CRythmoDXView::OnInitialUpdate() {
+    log().Log("CRythmoDXView::OnInitialUpdate()\n");
+    CBandViewState& st = m_renderer.state();
+    st.m_bEditMode = false;
+    clearSelection();
+    st.m_bSignSelected = false;
+    m_bInitialised = true;
+    st.m_bHideGridAndSigns = false;
+    // The detection is shown when there is one; the first update then takes the rest from the script.
+    const CVarE* pDetection = m_renderer.detection();
+    st.m_bShowDetection = pDetection && pDetection->getLineCount() > 0;
+    log().Log("CView::OnInitialUpdate()\n");
+    OnUpdate(NEW_DOC);
+    log().Log("CRythmoDXView::OnInitialUpdate() => Ok\n");
+}
+
+void CRythmoDXView::OnUpdate(int nHint) {
+    log().Log("CRythmoDXView::OnUpdate(%i)\n", nHint);
+    CBandViewState& st = m_renderer.state();
+    if (nHint == NEW_DOC) {
+        st.m_bEditMode = false;
+        clearSelection();
+        st.m_bSignSelected = false;
+        if (const CVarE* pScript = m_renderer.script())
+            m_renderer.setActiveTrackValue(pScript->getLastTrack());
+        m_bInitialised = true;
+        st.m_bHideGridAndSigns = false;
+    }
+    m_renderer.resetFirstVisible();
+    log().Log("Rendering the rythmo view\n");
+    updateActions();
+    update();
+    log().Log("CRythmoDXView::OnUpdate() => Ok\n");
+}
+
+void CRythmoDXView::clearSelection() {
+    log().Log("CRythmoDXView::clearSelection()\n");
+    m_renderer.clearSelection();
+}
+
+void CRythmoDXView::OnDisplayZoomIn() {
+    log().Log("CRythmoDXView::OnDisplayZoomIn()\n");
+    if (m_nZoomLevel > CBandSpace::MIN_ZOOM) --m_nZoomLevel;
+    setup();
+    updateActions();
+    update();
+}
+
+void CRythmoDXView::OnDisplayZoomOut() {
+    log().Log("CRythmoDXView::OnDisplayZoomOut()\n");
+    if (m_nZoomLevel < CBandSpace::MAX_ZOOM) ++m_nZoomLevel;
+    setup();
+    updateActions();
+    update();
+}
+
+void CRythmoDXView::toggleGridAndSigns() {
+    m_renderer.state().m_bHideGridAndSigns = !m_renderer.state().m_bHideGridAndSigns;
+    updateActions();
+    update();
+}
+
+void CRythmoDXView::toggleDetection() {
+    m_renderer.state().m_bShowDetection = !m_renderer.state().m_bShowDetection;
+    updateActions();
+    update();
+}
+
+void CRythmoDXView::updateActions() {
+    m_pZoomIn->setEnabled(m_nZoomLevel >= 2);
+    m_pZoomOut->setEnabled(m_nZoomLevel <= 5);
+    m_pGridAndSigns->setChecked(m_renderer.state().m_bHideGridAndSigns);
+    m_pDetection->setChecked(m_renderer.state().m_bShowDetection);
+}
