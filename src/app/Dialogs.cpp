@@ -63,7 +63,7 @@ QString CAddBookmarkDlg::label() const {
     return m_pLabel->text();
 }
 
-CDeleteBookmarkDlg::CDeleteBookmarkDlg(CBookmarks& bookmarks, QWidget* pParent)
+CDeleteBookmarkDlg::CDeleteBookmarkDlg(CBookmarkList& bookmarks, QWidget* pParent)
     : QDialog(pParent), m_bookmarks(bookmarks), m_pList(new QTreeWidget(this)) {
     setWindowTitle(QStringLiteral("Supprimer une position"));
     m_pList->setColumnCount(3);
@@ -73,10 +73,10 @@ CDeleteBookmarkDlg::CDeleteBookmarkDlg(CBookmarks& bookmarks, QWidget* pParent)
     m_pList->header()->resizeSection(0, 25);
     m_pList->header()->resizeSection(1, 72);
     m_pList->header()->resizeSection(2, 157);
-    for (const auto& [nFrame, b] : bookmarks.items()) {
-        auto* pItem = new QTreeWidgetItem(m_pList, {QString(), b.tc.toString(), b.strLabel});
+    for (const auto& [tc, b] : bookmarks.items()) {
+        auto* pItem = new QTreeWidgetItem(m_pList, {QString(), tc.toString(), b.strLabel});
         pItem->setCheckState(0, Qt::Unchecked);
-        pItem->setData(0, Qt::UserRole, b.nId);
+        pItem->setData(0, Qt::UserRole, b.nCommand);
     }
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pList);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Bookmarks.h"
+#include "app/BookmarkList.h"
 #include "vare/TimeCode.h"
 
 #include <QDialog>
@@ -40,11 +40,11 @@ private:
 class CDeleteBookmarkDlg : public QDialog {
     Q_OBJECT
 public:
-    CDeleteBookmarkDlg(CBookmarks& bookmarks, QWidget* pParent = nullptr);
+    CDeleteBookmarkDlg(CBookmarkList& bookmarks, QWidget* pParent = nullptr);
     QTreeWidget* list() const { return m_pList; }
     void accept() override;
 
 private:
-    CBookmarks& m_bookmarks;
+    CBookmarkList& m_bookmarks;
     QTreeWidget* m_pList;
 };

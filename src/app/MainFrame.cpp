@@ -29,7 +29,7 @@ CMainFrame::CMainFrame(CTavorinApp& app) : m_app(app), m_pPanes(new CPaneContain
     setCentralWidget(m_pPanes);
     setAcceptDrops(true);
     buildMenus();
-    connect(&m_app.bookmarks(), &CBookmarks::changed, this, &CMainFrame::rebuildBookmarkEntries);
+    connect(&m_app.bookmarks(), &CBookmarkList::changed, this, &CMainFrame::rebuildBookmarkEntries);
     connect(&m_app.recentFiles(), &CRecentFiles::changed, this, &CMainFrame::rebuildRecentEntries);
     connect(&m_app.document(), &CVarEDoc::titleChanged, this, &CMainFrame::updateTitle);
     connect(&m_autoSaveTimer, &QTimer::timeout, &m_app.document(), [this] { m_app.document().autoSave(); });
@@ -253,13 +253,12 @@ void CMainFrame::rebuildBookmarkEntries() {
         p->deleteLater();
     }
     m_bookmarkEntries.clear();
-    const CBookmarks& marks = m_app.bookmarks();
+    const CBookmarkList& marks = m_app.bookmarks();
     if (marks.isEmpty()) return;
     m_bookmarkEntries.push_back(m_pPositionMenu->addSeparator());
-    for (const auto& [nFrame, b] : marks.items()) {
-        QAction* p = m_pPositionMenu->addAction(QStringLiteral("[") + b.tc.toString() + QStringLiteral("] ") +
-                                                b.strLabel);
-        const int nId = b.nId;
+    for (const auto& [tc, b] : marks.items()) {
+        QAction* p = m_pPositionMenu->addAction(QStringLiteral("[") + tc.toString() + QStringLiteral("] ") + b.strLabel);
+        const int nId = b.nCommand;
         p->setData(nId);
         connect(p, &QAction::triggered, this, [this, nId] { m_app.gotoBookmark(nId); });
         m_bookmarkEntries.push_back(p);

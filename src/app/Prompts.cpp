@@ -74,7 +74,7 @@ bool CPrompts::askBookmarkLabel(QString& strLabel) {
     return true;
 }
 
-void CPrompts::deleteBookmarks(CBookmarks& bookmarks) {
+void CPrompts::deleteBookmarks(CBookmarkList& bookmarks) {
     CDeleteBookmarkDlg dlg(bookmarks, m_pParent);
     dlg.exec();
 }

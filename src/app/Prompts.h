@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QString>
 
-class CBookmarks;
+class CBookmarkList;
 class QWidget;
 
 // Every question, message and file dialog the application shows goes through this interface, so
@@ -31,7 +31,7 @@ public:
     // "Marquer cette position": the label, proposed in strLabel; false when cancelled.
     virtual bool askBookmarkLabel(QString& strLabel) = 0;
     // "Supprimer une position": removes the marks the user ticks.
-    virtual void deleteBookmarks(CBookmarks& bookmarks) = 0;
+    virtual void deleteBookmarks(CBookmarkList& bookmarks) = 0;
 
     // Shorthands.
     void error(const QString& strText) { message(strText, ICON_ERROR); }
@@ -55,7 +55,7 @@ public:
                             const QString& strDefaultSuffix) override;
     CTimeCode askTimeCode(const QString& strCaption, const CTimeCode& tcInitial) override;
     bool askBookmarkLabel(QString& strLabel) override;
-    void deleteBookmarks(CBookmarks& bookmarks) override;
+    void deleteBookmarks(CBookmarkList& bookmarks) override;
 
 private:
     QWidget* m_pParent = nullptr;

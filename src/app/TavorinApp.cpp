@@ -250,7 +250,7 @@ void CTavorinApp::OnPositionMark() {
     setRate(0, false);
     setPlayPauseCaption(false);
     const CTimeCode tc = getTimeCode();
-    if (const CBookmarks::SBookmark* p = m_bookmarks.find(tc)) {
+    if (const CBookmark* p = m_bookmarks.find(tc)) {
         prompts().information(
             QStringLiteral("Cette position a déjà été mémorisée sous le nom « %1 ».").arg(p->strLabel));
         return;
@@ -266,7 +266,7 @@ void CTavorinApp::OnPositionDelete() {
 }
 
 void CTavorinApp::gotoBookmark(int nId) {
-    if (const CBookmarks::SBookmark* p = m_bookmarks.findById(nId)) gotoTime(p->tc);
+    if (const CBookmarkList::Entry* p = m_bookmarks.findById(nId)) gotoTime(p->first);
 }
 
 void CTavorinApp::OnAudioVolumeUp() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Bookmarks.h"
+#include "app/BookmarkList.h"
 #include "app/RecentFiles.h"
 #include "app/SyncApp.h"
 
@@ -26,7 +26,7 @@ public:
     CMainFrame& mainFrame() { return *m_pMainFrame; }
     CCommands& commands() { return *m_pCommands; }
     CFrameLoop& frameLoop() { return *m_pFrameLoop; }
-    CBookmarks& bookmarks() { return m_bookmarks; }
+    CBookmarkList& bookmarks() { return m_bookmarks; }
     CRecentFiles& recentFiles() { return m_recent; }
 
     // The still image shown in place of a picture; empty while a picture is open.
@@ -84,7 +84,7 @@ private:
     void setPlayPauseCaption(bool bRunning);
     void openFromOtherCopy(const QString& strPath);
 
-    CBookmarks m_bookmarks;
+    CBookmarkList m_bookmarks;
     CRecentFiles m_recent;
     CCommands* m_pCommands = nullptr;
     CVarEDoc* m_pDoc = nullptr;

@@ -1,5 +1,5 @@
 #include "app/Dialogs.h"
-#include "app/Bookmarks.h"
+#include "app/BookmarkList.h"
 #include "app/Prompts.h"
 #include "app/TimeCodeEdit.h"
 
@@ -59,7 +59,7 @@ TEST(BookmarkDialogs, AddProposesAndDeleteRemovesTheTicked) {
     EXPECT_EQ(add.windowTitle(), QStringLiteral("Marquer cette position"));
     EXPECT_EQ(add.labelEdit()->selectedText(), QStringLiteral("Position 2"));
 
-    CBookmarks b;
+    CBookmarkList b;
     b.add(CTimeCode("00:00:01:00"), QStringLiteral("un"));
     b.add(CTimeCode("00:00:02:00"), QStringLiteral("deux"));
     b.add(CTimeCode("00:00:03:00"), QStringLiteral("trois"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Bookmarks.h"
+#include "app/BookmarkList.h"
 #include "app/MainFrame.h"
 #include "app/Prompts.h"
 #include "app/TavorinApp.h"
@@ -30,7 +30,7 @@ public:
     std::deque<QString> m_labels;                      // next bookmark labels; cancel when empty
     QString m_strProposedLabel;
     QString m_strProposedFile;
-    std::function<void(CBookmarks&)> m_deleteBookmarks;
+    std::function<void(CBookmarkList&)> m_deleteBookmarks;
 
     QMessageBox::StandardButton message(const QString& strText, EIcon eIcon,
                                         QMessageBox::StandardButtons buttons,
@@ -64,7 +64,7 @@ public:
         m_labels.pop_front();
         return true;
     }
-    void deleteBookmarks(CBookmarks& bookmarks) override {
+    void deleteBookmarks(CBookmarkList& bookmarks) override {
         if (m_deleteBookmarks) m_deleteBookmarks(bookmarks);
     }
 

@@ -196,9 +196,9 @@ TEST_F(STransport, Bookmarks) {
     EXPECT_EQ(app().getTimeCode(), CTimeCode("10:00:04:00"));
 
     // Removing them all takes the separator too.
-    t.prompts.m_deleteBookmarks = [](CBookmarks& b) {
+    t.prompts.m_deleteBookmarks = [](CBookmarkList& b) {
         while (!b.isEmpty())
-            b.remove(b.items().begin()->second.nId);
+            b.remove(b.items().begin()->second.nCommand);
     };
     run(Cmd::POSITION_DELETE);
     entries = app().mainFrame().menu(3)->actions();
@@ -206,7 +206,7 @@ TEST_F(STransport, Bookmarks) {
 }
 
 TEST(BookmarkList, ProposesTheFirstFreeNumber) {
-    CBookmarks b;
+    CBookmarkList b;
     EXPECT_EQ(b.proposeLabel(), QStringLiteral("Position 1"));
     b.add(CTimeCode("00:00:01:00"), QStringLiteral("Position 1"));
     b.add(CTimeCode("00:00:02:00"), QStringLiteral("Position 3"));

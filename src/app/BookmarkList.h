@@ -1,31 +1,26 @@
 #pragma once
 
+#include "rythmo/Bookmarks.h"
 #include "vare/TimeCode.h"
 #include "vare/VarE.h"
 
 #include <QObject>
 #include <QString>
-#include <map>
 
-// The marked positions of the current script, in time order, each with its command identifier
-// (45000 + n) and its label. Filled from the script file and by "Marquer cette position...".
-class CBookmarks : public QObject, public IBookmarkSink {
+// The marked positions of the current script, each with its command identifier (45000 + n) and its
+// label, in the time-ordered map the band draws. Filled from the script file and by "Marquer cette
+// position..."; changed() tells the menu.
+class CBookmarkList : public QObject, public IBookmarkSink {
     Q_OBJECT
 public:
     static constexpr int FIRST_ID = 45000;
     static constexpr int LAST_ID = 45999;
+    using Entry = CBookmarks::value_type; // (timecode, {command, label})
 
-    struct SBookmark {
-        CTimeCode tc;
-        int nId = 0;
-        QString strLabel;
-    };
-    using Map = std::map<int, SBookmark>; // by frame
-
-    const Map& items() const { return m_items; }
+    const CBookmarks& items() const { return m_items; }
     bool isEmpty() const { return m_items.empty(); }
-    const SBookmark* find(const CTimeCode& tc) const;
-    const SBookmark* findById(int nId) const;
+    const CBookmark* find(const CTimeCode& tc) const;
+    const Entry* findById(int nId) const;
 
     // Adds a mark; 0 when the position is already marked or every identifier is taken.
     int add(const CTimeCode& tc, const QString& strLabel);
@@ -40,6 +35,6 @@ signals:
     void changed();
 
 private:
-    Map m_items;
+    CBookmarks m_items;
     int m_nNextId = FIRST_ID;
 };
