@@ -18,9 +18,11 @@ int CBookmarkList::add(const CTimeCode& tc, const QString& strLabel) {
     // Identifiers are not reused while the script is open, unless the range runs out.
     if (m_nNextId > LAST_ID) {
         std::set<int> used;
-        for (const Entry& e : m_items) used.insert(e.second.nCommand);
+        for (const Entry& e : m_items)
+            used.insert(e.second.nCommand);
         m_nNextId = FIRST_ID;
-        while (m_nNextId <= LAST_ID && used.count(m_nNextId)) ++m_nNextId;
+        while (m_nNextId <= LAST_ID && used.count(m_nNextId))
+            ++m_nNextId;
         if (m_nNextId > LAST_ID) return 0;
     }
     const int nId = m_nNextId++;

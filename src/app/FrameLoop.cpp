@@ -11,19 +11,9 @@ CFrameLoop::CFrameLoop(CSyncManager& sync, CTraceLog& log, QObject* pParent)
     connect(m_pTimer, &QTimer::timeout, this, &CFrameLoop::onFrame);
 }
 
-void CFrameLoop::setFrameSource(QObject* pSource, const char* pszSignal) {
-    if (m_pSource) disconnect(m_pSource, nullptr, this, nullptr);
-    m_pSource = pSource;
-    if (m_pSource) {
-        connect(m_pSource, pszSignal, this, SLOT(onFrame()));
-        connect(m_pSource, &QObject::destroyed, this, [this] {
-            m_pSource = nullptr;
-            if (m_bRunning) m_pTimer->start(m_nPeriodMs);
-        });
-        m_pTimer->stop();
-    } else if (m_bRunning) {
-        m_pTimer->start(m_nPeriodMs);
-    }
+void CFrameLoop::setBandDriven(bool b) {
+    m_bBandDriven = b;
+    if (b) setRunning(false);
 }
 
 void CFrameLoop::setRefreshPeriod(int nMs) {
@@ -36,11 +26,15 @@ bool CFrameLoop::clockMoves() const {
 }
 
 void CFrameLoop::wake() {
+    if (m_bBandDriven) {
+        // The band's own loop runs while the rate is not 0; it only needs the first frame.
+        if (clockMoves()) emit frameRequested();
+        return;
+    }
     if (m_bRunning || !clockMoves()) return;
     setRunning(true);
     m_driver.restart();
-    if (!m_pSource) m_pTimer->start(m_nPeriodMs);
-    // A band view draws its first frame on request; its swaps then keep the loop going.
+    m_pTimer->start(m_nPeriodMs);
     emit frameRequested();
 }
 

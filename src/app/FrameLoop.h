@@ -12,17 +12,18 @@ class QTimer;
 // period really elapsed, see CClockDriver) and asks the band for the next frame. It stops when the
 // clock stops and is started again by the transport.
 //
-// Until a band view is attached the frames come from a timer at the display's refresh period. A band
-// view paces the loop itself: attach it with setFrameSource(view, SIGNAL(frameSwapped())) and the
-// loop answers each swap by stepping the clock and emitting frameRequested() (connect it to update()).
+// Without a band view the frames come from a timer at the display's refresh period. A band view
+// paces itself (it steps the clock through its time source before each frame and asks for the next
+// one after each swap): in that mode, setBandDriven(true), the loop only wakes the band with
+// frameRequested() when the clock starts.
 class CFrameLoop : public QObject {
     Q_OBJECT
 public:
     // Frame traffic is traced into the log under the transport mask.
     CFrameLoop(CSyncManager& sync, CTraceLog& log, QObject* pParent = nullptr);
 
-    // A source emitting one signal per presented frame; nullptr goes back to the timer.
-    void setFrameSource(QObject* pSource, const char* pszSignal);
+    void setBandDriven(bool b);
+    bool isBandDriven() const { return m_bBandDriven; }
     void setRefreshPeriod(int nMs);
     int refreshPeriod() const { return m_nPeriodMs; }
 
@@ -57,7 +58,7 @@ private:
     int m_nSecondCount = 0;
     int m_nFps = 0;
     QTimer* m_pTimer;
-    QObject* m_pSource = nullptr;
+    bool m_bBandDriven = false;
     int m_nPeriodMs = 16;
     bool m_bRunning = false;
     long long m_nFrames = 0;

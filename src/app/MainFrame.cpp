@@ -47,10 +47,6 @@ void CMainFrame::setPaneWidget(EPane ePane, QWidget* pWidget) {
     m_pPanes->setPane(ePane, pWidget);
 }
 
-QAbstractButton* CMainFrame::playPauseButton() const {
-    return findChild<QAbstractButton*>(QStringLiteral("playPause"));
-}
-
 void CMainFrame::buildMenus() {
     CCommands& c = m_app.commands();
     QMenuBar* pBar = menuBar();
@@ -257,7 +253,8 @@ void CMainFrame::rebuildBookmarkEntries() {
     if (marks.isEmpty()) return;
     m_bookmarkEntries.push_back(m_pPositionMenu->addSeparator());
     for (const auto& [tc, b] : marks.items()) {
-        QAction* p = m_pPositionMenu->addAction(QStringLiteral("[") + tc.toString() + QStringLiteral("] ") + b.strLabel);
+        QAction* p = m_pPositionMenu->addAction(QStringLiteral("[") + tc.toString() + QStringLiteral("] ") +
+                                                b.strLabel);
         const int nId = b.nCommand;
         p->setData(nId);
         connect(p, &QAction::triggered, this, [this, nId] { m_app.gotoBookmark(nId); });

@@ -28,9 +28,6 @@ public:
     bool isFullScreenLayout() const { return m_pPanes->isFullScreen(); }
     void OnViewFullScreen();
 
-    // The control view's play/pause button (object name "playPause"), nullptr while there is none.
-    QAbstractButton* playPauseButton() const;
-
     void startAutoSave(int nPeriodMs);
     void stopAutoSave() { m_autoSaveTimer.stop(); }
     bool isAutoSaveOn() const { return m_autoSaveTimer.isActive(); }

@@ -20,6 +20,8 @@ struct SAppOptions {
     QString strInstanceName;    // default: one name per user
     bool bHeadless = false;     // a player without picture or sound devices
     bool bShowWindow = true;
+    bool bViews = true;           // the control view and the picture in their panes
+    bool bBand = true;            // the band in its pane (needs OpenGL 3.3)
     IPrompts* pPrompts = nullptr; // default: real message boxes and file dialogs
 };
 

@@ -5,6 +5,10 @@
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
 #include "app/VarEDoc.h"
+#include "rythmo/BandTimeSource.h"
+#include "rythmo/RythmoDXView.h"
+#include "sync/ui/ControlView.h"
+#include "sync/ui/VideoView.h"
 
 #include <QAbstractButton>
 #include <QDesktopServices>
@@ -20,7 +24,7 @@ CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
-    // The window and the document go before the clock, the player and the log they use.
+    // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pMainFrame;
     delete m_pDoc;
     delete m_pFrameLoop;
@@ -46,6 +50,7 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
         registerCommands();
+        if (m_options.bViews) createViews();
     }
     Log("Creation du document template (%p) => Ok\n", static_cast<void*>(m_pDoc));
 
@@ -130,12 +135,11 @@ void CTavorinApp::setRate(int nRate, bool bShuttle) {
 }
 
 void CTavorinApp::setPlayPauseCaption(bool bRunning) {
-    QAbstractButton* pButton = m_pMainFrame ? m_pMainFrame->playPauseButton() : nullptr;
-    if (!pButton) {
-        Log("playPause == NULL\n");
+    if (m_pControlView) {
+        m_pControlView->setPlaying(bRunning);
         return;
     }
-    pButton->setText(bRunning ? QStringLiteral(";") : QStringLiteral("4"));
+    Log("playPause == NULL\n");
 }
 
 void CTavorinApp::OnControlPlayPause() {
@@ -297,6 +301,12 @@ void CTavorinApp::OnAudioVersion() {
     m_bVI = !m_bVI;
     m_qt.setAudioVersion(m_bVI);
     updateCommandStates();
+    updateAudioIndicators();
+}
+
+void CTavorinApp::updateAudioIndicators() {
+    if (m_pControlView)
+        m_pControlView->setAudioVersion(m_qt.hasMovie() ? m_qt.getAudioChannelCount() : 0, m_bVI);
 }
 
 void CTavorinApp::OnViewDeinterlace() {

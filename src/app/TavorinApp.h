@@ -4,7 +4,11 @@
 #include "app/RecentFiles.h"
 #include "app/SyncApp.h"
 
+class CBandTimeSource;
+class CControlView;
 class CCommands;
+class CRythmoDXView;
+class CVideoView;
 class CFrameLoop;
 class CMainFrame;
 class CVarEDoc;
@@ -28,6 +32,12 @@ public:
     CFrameLoop& frameLoop() { return *m_pFrameLoop; }
     CBookmarkList& bookmarks() { return m_bookmarks; }
     CRecentFiles& recentFiles() { return m_recent; }
+    // The views in the panes; null when not created (tests, no OpenGL for the band).
+    CControlView* controlView() const { return m_pControlView; }
+    CVideoView* videoView() const { return m_pVideoView; }
+    CRythmoDXView* bandView() const { return m_pBandView; }
+    // Puts the views in the main frame's panes and connects them to the document and the commands.
+    void createViews();
 
     // The still image shown in place of a picture; empty while a picture is open.
     void showStillImage(const QString& strPath);
@@ -83,6 +93,7 @@ private:
     void step(const CTimeCode& tcStep, bool bForward, const char* pszTrace);
     void setPlayPauseCaption(bool bRunning);
     void openFromOtherCopy(const QString& strPath);
+    void updateAudioIndicators();
 
     CBookmarkList m_bookmarks;
     CRecentFiles m_recent;
@@ -91,4 +102,8 @@ private:
     CMainFrame* m_pMainFrame = nullptr;
     CFrameLoop* m_pFrameLoop = nullptr;
     QString m_strStillImage;
+    CControlView* m_pControlView = nullptr;
+    CVideoView* m_pVideoView = nullptr;
+    CRythmoDXView* m_pBandView = nullptr;
+    std::unique_ptr<CBandTimeSource> m_pBandTime;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AutoSave.h"
+#include "base/UpdateHint.h"
 #include "vare/VarE.h"
 
 #include <QObject>
@@ -11,12 +12,10 @@ class CTavorinApp;
 
 // The one document: the script being edited, its file, its modified flag, its media, its backups.
 // New and open empty and refill the same object. Views connect to updated() and re-read the script
-// after every hint.
+// after every hint (EUpdateHint).
 class CVarEDoc : public QObject {
     Q_OBJECT
 public:
-    enum EHint { NEW_DOC = 0, NEW_ITEM, DELETE_ITEM, UPDATE_LINE, REPLACE_LINE, UPDATE_ROLE, NOTHING };
-
     explicit CVarEDoc(CTavorinApp& app, QObject* pParent = nullptr);
     ~CVarEDoc() override;
 

@@ -85,7 +85,7 @@ TEST(Document, UpdateHintsReachTheViews) {
     ASSERT_TRUE(s.store(t.path("a.vare")));
     ASSERT_TRUE(t.doc().openDocumentFile(t.path("a.vare")));
     // Emptied, loaded, media attached.
-    EXPECT_EQ(hints, (std::vector<int>{CVarEDoc::NEW_DOC, CVarEDoc::NEW_DOC, CVarEDoc::NEW_DOC}));
+    EXPECT_EQ(hints, (std::vector<int>{NEW_DOC, NEW_DOC, NEW_DOC}));
 }
 
 TEST(Document, AFailedOpenLeavesAFreshDocument) {

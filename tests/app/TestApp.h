@@ -90,6 +90,7 @@ struct STestApp {
     QTemporaryDir dir;
     CScriptedPrompts prompts;
     std::unique_ptr<CTavorinApp> pApp;
+    bool m_bViews = false;
     QString strInstance = QStringLiteral("tavorin-test-") + QUuid::createUuid().toString(QUuid::Id128);
 
     QString programFolder() const { return dir.filePath(QStringLiteral("program")); }
@@ -115,6 +116,8 @@ struct STestApp {
         o.strInstanceName = strInstance;
         o.bHeadless = true;
         o.bShowWindow = false;
+        o.bViews = m_bViews;
+        o.bBand = false; // no OpenGL on the offscreen platform
         o.pPrompts = &prompts;
         return o;
     }

@@ -3,6 +3,8 @@
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/MainFrame.h"
+#include "sync/ui/ControlView.h"
+#include "sync/ui/TransportButton.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -24,10 +26,14 @@ struct STransport : ::testing::Test {
 };
 } // namespace
 
-TEST_F(STransport, PlayPauseForwardAndReverse) {
-    auto* pButton = new QPushButton(QStringLiteral("4"));
-    pButton->setObjectName(QStringLiteral("playPause"));
-    app().mainFrame().setPaneWidget(EPane::Control, pButton);
+TEST(Transport, PlayPauseForwardAndReverse) {
+    STestApp t;
+    t.m_bViews = true; // the control view shows play or pause
+    ASSERT_TRUE(t.start());
+    auto run = [&](int nId) { return t.app().commands().trigger(nId); };
+    auto rate = [&] { return t.app().getRate(); };
+    ASSERT_NE(t.app().controlView(), nullptr);
+    QAbstractButton* pButton = t.app().controlView()->getPlayPauseButton();
 
     EXPECT_TRUE(run(Cmd::CONTROL_PLAY_PAUSE));
     EXPECT_EQ(rate(), 24);
@@ -56,6 +62,13 @@ TEST_F(STransport, PlayPauseForwardAndReverse) {
     EXPECT_EQ(rate(), 0);
     run(Cmd::CONTROL_REWIND);
     EXPECT_EQ(rate(), -72);
+
+    // The view's own buttons drive the same commands.
+    run(Cmd::CONTROL_STOP);
+    pButton->click();
+    EXPECT_EQ(rate(), 24);
+    t.app().controlView()->getButton(CControlView::ID_FAST_FORWARD)->click();
+    EXPECT_EQ(rate(), 72);
 }
 
 TEST_F(STransport, ShuttleSpeedsAndTheShuttleFlag) {
@@ -235,20 +248,19 @@ TEST_F(STransport, TheFrameLoopRunsWhileTheClockRuns) {
     EXPECT_EQ(loop.frameCount(), nFrames);
 }
 
-TEST_F(STransport, ABandViewPacesTheLoop) {
-    // A stand-in for the band view's swap signal.
-    QTimer swaps;
+TEST_F(STransport, ABandViewPacesItself) {
+    // With a band the loop only wakes it: the band steps the clock before each of its frames.
     CFrameLoop& loop = app().frameLoop();
-    loop.setFrameSource(&swaps, SIGNAL(timeout()));
-    QObject::connect(&loop, &CFrameLoop::frameRequested, &swaps, [&] {
-        if (!swaps.isActive()) swaps.start(10);
-    });
+    loop.setBandDriven(true);
     openMovie();
+    int nRequests = 0;
+    QObject::connect(&loop, &CFrameLoop::frameRequested, [&] { ++nRequests; });
     run(Cmd::CONTROL_PLAY_PAUSE);
-    EXPECT_TRUE(waitUntil([&] { return loop.frameCount() > 10; }));
-    run(Cmd::CONTROL_STOP);
-    EXPECT_TRUE(waitUntil([&] { return !loop.isRunning(); }));
-    loop.setFrameSource(nullptr, nullptr);
+    EXPECT_EQ(nRequests, 1);
+    waitUntil([] { return false; }, 100);
+    EXPECT_FALSE(loop.isRunning());
+    EXPECT_EQ(loop.frameCount(), 0);
+    run(Cmd::CONTROL_PLAY_PAUSE);
 }
 
 TEST_F(STransport, KeysReachTheCommands) {
