@@ -32,10 +32,21 @@ void CTavorinApp::createViews() {
         connect(m_pFrameLoop, &CFrameLoop::frameRequested, pBand, &CRythmoDXView::requestFrame);
         connect(&d, &CVarEDoc::updated, pBand, [pBand](int nHint, const void*) { pBand->OnUpdate(nHint); });
         connect(&m_bookmarks, &CBookmarkList::changed, pBand, &CRythmoDXView::requestFrame);
-        c.handle(Cmd::VIEW_ZOOM_IN, [pBand] { pBand->OnDisplayZoomIn(); });
-        c.handle(Cmd::VIEW_ZOOM_OUT, [pBand] { pBand->OnDisplayZoomOut(); });
-        c.handle(Cmd::VIEW_GRID, [pBand] { pBand->toggleGridAndSigns(); });
-        c.handle(Cmd::VIEW_DETECTION, [pBand] { pBand->toggleDetection(); });
+        // The menu's commands run the band's own actions; the band's copies of the keys go, or the
+        // same keys in two places would cancel each other.
+        const std::pair<int, QAction*> bandActions[] = {{Cmd::VIEW_ZOOM_IN, pBand->zoomInAction()},
+                                                        {Cmd::VIEW_ZOOM_OUT, pBand->zoomOutAction()},
+                                                        {Cmd::VIEW_GRID, pBand->gridAndSignsAction()},
+                                                        {Cmd::VIEW_DETECTION, pBand->detectionAction()}};
+        for (const auto& [nId, pAction] : bandActions) {
+            if (!pAction) continue;
+            pBand->removeAction(pAction);
+            c.handle(nId, [pAction] { pAction->trigger(); });
+            QAction* pMine = c.action(nId);
+            pMine->setCheckable(pAction->isCheckable());
+            pMine->setChecked(pAction->isChecked());
+            connect(pAction, &QAction::toggled, pMine, &QAction::setChecked);
+        }
         pBand->OnInitialUpdate();
     } else {
         delete pBand;
