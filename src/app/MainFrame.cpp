@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProxyStyle>
 
 namespace {
 // Key helpers: the numeric keypad is told apart from the main keys.
@@ -22,12 +23,25 @@ QKeySequence key(int nKey, int nModifiers = 0) {
     return QKeySequence(QKeyCombination(Qt::KeyboardModifiers(nModifiers), Qt::Key(nKey)));
 }
 constexpr int CTRL = Qt::ControlModifier, SHIFT = Qt::ShiftModifier, ALT = Qt::AltModifier;
+
+// Alt alone must never take the keyboard to the menu bar: the band's keys would stop working.
+class CNoAltMenuStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint eHint, const QStyleOption* pOption, const QWidget* pWidget,
+                  QStyleHintReturn* pReturn) const override {
+        if (eHint == SH_MenuBar_AltKeyNavigation) return 0;
+        return QProxyStyle::styleHint(eHint, pOption, pWidget, pReturn);
+    }
+};
 } // namespace
 
 CMainFrame::CMainFrame(CTavorinApp& app) : m_app(app), m_pPanes(new CPaneContainer(this)) {
     setObjectName(QStringLiteral("mainFrame"));
     setCentralWidget(m_pPanes);
     setAcceptDrops(true);
+    auto* pMenuStyle = new CNoAltMenuStyle;
+    pMenuStyle->setParent(this);
+    menuBar()->setStyle(pMenuStyle);
     buildMenus();
     connect(&m_app.bookmarks(), &CBookmarkList::changed, this, &CMainFrame::rebuildBookmarkEntries);
     connect(&m_app.recentFiles(), &CRecentFiles::changed, this, &CMainFrame::rebuildRecentEntries);

@@ -7,6 +7,7 @@
 #include "sync/ui/TransportButton.h"
 
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -278,6 +279,12 @@ TEST_F(STransport, KeysReachTheCommands) {
     EXPECT_EQ(rate(), 0);
     QTest::keyClick(&f, Qt::Key_Down);
     EXPECT_EQ(rate(), -24);
+
+    // Alt alone or F10 never takes the keyboard to the menu bar.
+    QTest::keyPress(f.windowHandle(), Qt::Key_Alt);
+    QTest::keyRelease(f.windowHandle(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyClick(f.windowHandle(), Qt::Key_F10);
+    EXPECT_EQ(f.menuBar()->activeAction(), nullptr);
 
     // The volume keys are those of the numeric keypad.
     openMovie();
