@@ -118,3 +118,39 @@ TEST(Startup, TheApplicationLogTracesStartUpAndOpening) {
           QStringLiteral("CSyncApp::ExitInstance()")})
         EXPECT_TRUE(str.contains(strLine)) << qPrintable(strLine);
 }
+
+TEST(Startup, RecentFilesFullScreenAndTheAutoSaveTimer) {
+    STestApp t(QStringLiteral("[Misc]\nFirstRun=0\n[Settings]\nAutoSaveTimer=50\n"));
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    s.addLoop(CLoop(CTimeCode("00:00:10:00"), 1));
+    for (const char* psz : {"a.vare", "b.vare", "c.vare", "d.vare", "e.vare"}) {
+        ASSERT_TRUE(s.store(t.path(psz)));
+        ASSERT_TRUE(t.doc().openDocumentFile(t.path(psz)));
+    }
+    // Four entries, newest first, in the "&Fichier" menu.
+    EXPECT_EQ(t.app().recentFiles().files(),
+              (QStringList{t.path("e.vare"), t.path("d.vare"), t.path("c.vare"), t.path("b.vare")}));
+    bool bFound = false;
+    for (QAction* p : t.app().mainFrame().menu(0)->actions())
+        if (p->text() == QStringLiteral("&1 e.vare")) bFound = true;
+    EXPECT_TRUE(bFound);
+
+    // The timer writes a backup of the modified script.
+    t.doc().SetModifiedFlag(true);
+    const QString strFolder = t.app().autoSaveFolder() + "/e";
+    EXPECT_TRUE(waitUntil([&] { return !QDir(strFolder).entryList({"*.bak"}, QDir::Files).isEmpty(); }));
+    t.doc().autoSaver().waitForAll();
+
+    // Full screen: the picture alone, kept for the next start with the recent files.
+    ASSERT_TRUE(t.app().commands().trigger(Cmd::VIEW_FULL_SCREEN));
+    EXPECT_TRUE(t.app().mainFrame().isFullScreenLayout());
+    EXPECT_TRUE(t.app().commands().action(Cmd::VIEW_FULL_SCREEN)->isChecked());
+    t.prompts.m_answers = {QMessageBox::No};
+    t.app().mainFrame().close();
+    t.pApp->ExitInstance();
+    t.pApp.reset();
+    ASSERT_TRUE(t.start());
+    EXPECT_TRUE(t.app().mainFrame().isFullScreenLayout());
+    EXPECT_EQ(t.app().recentFiles().files().value(0), t.path("e.vare"));
+}
