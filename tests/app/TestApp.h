@@ -91,6 +91,7 @@ struct STestApp {
     CScriptedPrompts prompts;
     std::unique_ptr<CTavorinApp> pApp;
     bool m_bViews = false;
+    bool m_bBand = false;
     QString strInstance = QStringLiteral("tavorin-test-") + QUuid::createUuid().toString(QUuid::Id128);
 
     QString programFolder() const { return dir.filePath(QStringLiteral("program")); }
@@ -117,7 +118,7 @@ struct STestApp {
         o.bHeadless = true;
         o.bShowWindow = false;
         o.bViews = m_bViews;
-        o.bBand = false; // no OpenGL on the offscreen platform
+        o.bBand = m_bBand; // OpenGL only with an X server
         o.pPrompts = &prompts;
         return o;
     }
