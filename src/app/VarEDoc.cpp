@@ -179,7 +179,7 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
 
     if (bRead) {
         const CVarE::LoopSet& loops = m_script.getLoops();
-        if (!loops.empty() && loops.begin()->getNumber() == 0) {
+        if (!loops.empty() && m_script.loopsNumberedFromZero()) {
             m_script.renumberLoops(loops.begin(), 1);
             bRenumbered = true;
         }

@@ -35,6 +35,7 @@ void CVarE::clear() {
         m_nTrackCount = 0;
         m_log.Log("Clearing loop list...\n");
         m_loops.clear();
+        m_bLoopsFromZero = false;
         m_log.Log("Clearing shot list...\n");
         m_shots.clear();
         m_log.Log("Clearing line list...\n");

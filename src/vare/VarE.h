@@ -138,6 +138,9 @@ public:
     LoopIterator loopUpperBound(const CTimeCode& tc) const { return m_loops.upper_bound(CLoop(tc, 0)); }
     LoopIterator getPreviousLoop(const CTimeCode& tc, bool bStrict) const;
     void renumberLoops(LoopIterator from, int nNumber);
+    // The file just read numbered its loops from 0 (numbers 0 are given the next free number on
+    // reading, so the loops may now repeat a number until they are numbered again).
+    bool loopsNumberedFromZero() const { return m_bLoopsFromZero; }
 
     // --- shot changes
     const ShotSet& getShots() const { return m_shots; }
@@ -197,4 +200,5 @@ private:
     ShotSet m_shots;
     int m_nFrameRate = 25;
     bool m_bDropFrame = false;
+    bool m_bLoopsFromZero = false;
 };

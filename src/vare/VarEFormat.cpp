@@ -535,7 +535,10 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
         m_log.Log("CVarE::load(%s) => Chargement de %i boucles:\n", path.constData(), int(scan.m_loops.size()));
         for (DOMElement* e : scan.m_loops) {
             const CTimeCode tc = markerTime(e);
-            if (tc.isValid()) addLoop(CLoop(tc, leadingInt(attr(e, u"number"))));
+            if (!tc.isValid()) continue;
+            const int nNumber = leadingInt(attr(e, u"number"));
+            if (m_loops.empty() && nNumber == 0) m_bLoopsFromZero = true;
+            addLoop(CLoop(tc, nNumber));
         }
     }
 
