@@ -142,47 +142,27 @@ void CTavorinApp::setPlayPauseCaption(bool bRunning) {
     Log("playPause == NULL\n");
 }
 
-void CTavorinApp::OnControlPlayPause() {
+// Runs at nRate, or stands when the clock already runs the way the command asks (bAnyRate: at any rate).
+void CTavorinApp::toggleRun(int nRate, bool bAnyRate, const char* pszRunLine) {
     m_bFollowPosition = true;
     const CTimeCode tc = getTimeCode();
-    if (getRate() != 0) {
+    const int nNow = getRate();
+    if (bAnyRate ? nNow != 0 : nNow == nRate) {
         Log("Pause at %s\n", tc.getText());
         setRate(0, false);
         setPlayPauseCaption(false);
     } else {
-        Log("Play at %s\n", tc.getText());
-        setRate(24, false);
+        Log(pszRunLine, tc.getText());
+        setRate(nRate, false);
         setPlayPauseCaption(true);
     }
 }
 
-void CTavorinApp::OnControlPlay() {
-    m_bFollowPosition = true;
-    const CTimeCode tc = getTimeCode();
-    if (getRate() == 24) {
-        Log("Pause at %s\n", tc.getText());
-        setRate(0, false);
-        setPlayPauseCaption(false);
-    } else {
-        Log("Play at %s\n", tc.getText());
-        setRate(24, false);
-        setPlayPauseCaption(true);
-    }
-}
+void CTavorinApp::OnControlPlayPause() { toggleRun(24, true, "Play at %s\n"); }
 
-void CTavorinApp::OnControlReverse() {
-    m_bFollowPosition = true;
-    const CTimeCode tc = getTimeCode();
-    if (getRate() == -24) {
-        Log("Pause at %s\n", tc.getText());
-        setRate(0, false);
-        setPlayPauseCaption(false);
-    } else {
-        Log("Reverse at %s\n", tc.getText());
-        setRate(-24, false);
-        setPlayPauseCaption(true);
-    }
-}
+void CTavorinApp::OnControlPlay() { toggleRun(24, false, "Play at %s\n"); }
+
+void CTavorinApp::OnControlReverse() { toggleRun(-24, false, "Reverse at %s\n"); }
 
 void CTavorinApp::OnControlStop() {
     m_bFollowPosition = true;

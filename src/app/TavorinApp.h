@@ -88,6 +88,7 @@ signals:
     void stillImageChanged(const QString& strPath);
 
 private:
+    void toggleRun(int nRate, bool bAnyRate, const char* pszRunLine);
     void registerCommands();
     void updateCommandStates();
     void step(const CTimeCode& tcStep, bool bForward, const char* pszTrace);

@@ -260,17 +260,19 @@ bool CVarEDoc::OnSaveDocument(const QString& strPath) {
     }
     m_script.setLastPosition(m_app.getTimeCode());
     m_script.setLastTrack(m_app.m_nCurrentTrack);
+    if (!storeScript(strPath)) return false;
+    storeFolder("Paths", "VarEPath", strPath);
+    return true;
+}
+
+bool CVarEDoc::storeScript(const QString& strPath) {
     bool bOk;
     {
         SWaitCursor wait;
         bOk = m_script.store(strPath);
     }
-    if (!bOk) {
-        m_app.prompts().error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath));
-        return false;
-    }
-    storeFolder("Paths", "VarEPath", strPath);
-    return true;
+    if (!bOk) m_app.prompts().error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath));
+    return bOk;
 }
 
 bool CVarEDoc::DoSave(const QString& strPath, bool bReplace) {
@@ -318,15 +320,7 @@ bool CVarEDoc::OnFileSaveCopy() {
         m_app.prompts().getSaveFileName(QStringLiteral("Enregistrer une copie sous"), strProposed,
                                         QStringLiteral("Fichier VarE (*.vare)"), QStringLiteral("vare"));
     if (strPath.isEmpty()) return false;
-    bool bOk;
-    {
-        SWaitCursor wait;
-        bOk = m_script.store(strPath);
-    }
-    if (!bOk) {
-        m_app.prompts().error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath));
-        return false;
-    }
+    if (!storeScript(strPath)) return false;
     storeFolder("Paths", "VarECopyPath", strPath);
     return true;
 }

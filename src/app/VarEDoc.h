@@ -68,6 +68,8 @@ signals:
     void modifiedChanged(bool bModified);
 
 private:
+    // Stores the script with the wait cursor; a failure gets its message.
+    bool storeScript(const QString& strPath);
     bool readScript(const QString& strPath);
     void showDefaultImage();
     void removeBookmarks();
