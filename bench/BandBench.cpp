@@ -141,7 +141,7 @@ void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds
     view.show();
     view.OnInitialUpdate();
     long long nFrames = 0;
-    QObject::connect(&view, &QOpenGLWidget::frameSwapped, [&] { ++nFrames; });
+    QObject::connect(&view, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
     QElapsedTimer timer;
     QTimer::singleShot(1000, [&] { // after start-up
         nFrames = 0;

@@ -1,5 +1,6 @@
 #include "RythmoDXView.h"
 
+#include "BandWindow.h"
 #include "OffscreenGL.h"
 #include "base/Settings.h"
 #include "base/TraceLog.h"
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QScreen>
 #include <QStyleHints>
 #include <QSurfaceFormat>
@@ -21,13 +23,20 @@ CTraceLog& silentLog() {
 }
 } // namespace
 
-CRythmoDXView::CRythmoDXView(QWidget* pParent) : QOpenGLWidget(pParent), m_pLog(&silentLog()) {
+CRythmoDXView::CRythmoDXView(QWidget* pParent)
+    : QWidget(pParent), m_pLog(&silentLog()), m_pWindow(new CBandWindow(this)) {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     COffscreenGL::applyBandFormat(format);
     format.setSwapInterval(1); // present on the display's refresh
-    setFormat(format);
-    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    m_pWindow->setFormat(format);
+    m_pContainer = QWidget::createWindowContainer(m_pWindow, this);
+    // The focus stays on this widget: the container would hand it to the native window.
+    m_pContainer->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The band window covers everything: nothing of this widget's own is ever painted.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
     m_pTime = &m_still;
 
     m_pGridAndSigns = new QAction(QStringLiteral("Grille et Signes"), this);
@@ -47,13 +56,57 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent) : QOpenGLWidget(pParent), m_pLog(
     addActions({m_pGridAndSigns, m_pDetection, m_pZoomIn, m_pZoomOut});
     updateActions();
 
-    connect(this, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
+    connect(m_pWindow, &QOpenGLWindow::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
 }
 
 CRythmoDXView::~CRythmoDXView() {
-    makeCurrent();
-    m_renderer.releaseGL();
-    doneCurrent();
+    if (m_pWindow->isValid()) {
+        m_pWindow->makeCurrent();
+        m_renderer.releaseGL();
+        m_pWindow->doneCurrent();
+    }
+    // The window goes before the renderer it calls into.
+    delete m_pContainer;
+}
+
+QWindow* CRythmoDXView::bandWindow() const {
+    return m_pWindow;
+}
+
+void CRythmoDXView::requestFrame() {
+    m_pWindow->update();
+}
+
+void CRythmoDXView::makeCurrent() {
+    m_pWindow->makeCurrent();
+}
+
+void CRythmoDXView::doneCurrent() {
+    m_pWindow->doneCurrent();
+}
+
+QImage CRythmoDXView::grabFramebuffer() {
+    if (!m_pWindow->isValid() || !m_bDeviceReady || !m_renderer.isReady()) return QImage();
+    m_pWindow->makeCurrent();
+    // The back buffer holds nothing defined after a swap: draw into it again, then read it.
+    if (m_bInitialised) m_renderer.render(m_renderer.getPosition());
+    QImage image = m_pWindow->grabFramebuffer();
+    m_pWindow->doneCurrent();
+    return image;
+}
+
+void CRythmoDXView::resizeEvent(QResizeEvent*) {
+    m_pContainer->setGeometry(rect());
+}
+
+void CRythmoDXView::paintEvent(QPaintEvent*) {
+    requestFrame();
+}
+
+bool CRythmoDXView::event(QEvent* pEvent) {
+    // The native window shows the band: it shows this widget's cursor too.
+    if (pEvent->type() == QEvent::CursorChange) m_pWindow->setCursor(cursor());
+    return QWidget::event(pEvent);
 }
 
 int CRythmoDXView::getRefreshRate() const {
@@ -114,8 +167,6 @@ void CRythmoDXView::showOpenGLError() {
 }
 
 void CRythmoDXView::initializeGL() {
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CRythmoDXView::onContextAboutToBeDestroyed,
-            Qt::UniqueConnection);
     if (!initD3D()) {
         log().Log("initD3D() failed\n");
         if (!m_bFailed) {
@@ -179,16 +230,8 @@ void CRythmoDXView::paintGL() {
 }
 
 void CRythmoDXView::onFrameSwapped() {
-    if (m_pTime->getRate() != 0 && m_bDeviceReady && m_bInitialised) update();
-}
-
-void CRythmoDXView::onContextAboutToBeDestroyed() {
-    // The context goes (reparenting, a lost device): free what lives in it; initializeGL rebuilds it
-    // in the next context.
-    makeCurrent();
-    m_renderer.releaseGL();
-    doneCurrent();
-    m_bDeviceReady = false;
+    emit frameSwapped();
+    if (m_pTime->getRate() != 0 && m_bDeviceReady && m_bInitialised) requestFrame();
 }
 
 void CRythmoDXView::OnInitialUpdate() {
@@ -222,7 +265,7 @@ void CRythmoDXView::OnUpdate(int nHint) {
     m_renderer.resetFirstVisible();
     log().Log("Rendering the rythmo view\n");
     updateActions();
-    update();
+    requestFrame();
     log().Log("CRythmoDXView::OnUpdate() => Ok\n");
 }
 
@@ -236,7 +279,7 @@ void CRythmoDXView::OnDisplayZoomIn() {
     if (m_nZoomLevel > CBandSpace::MIN_ZOOM) --m_nZoomLevel;
     setup();
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::OnDisplayZoomOut() {
@@ -244,19 +287,19 @@ void CRythmoDXView::OnDisplayZoomOut() {
     if (m_nZoomLevel < CBandSpace::MAX_ZOOM) ++m_nZoomLevel;
     setup();
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::toggleGridAndSigns() {
     m_renderer.state().m_bHideGridAndSigns = !m_renderer.state().m_bHideGridAndSigns;
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::toggleDetection() {
     m_renderer.state().m_bShowDetection = !m_renderer.state().m_bShowDetection;
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::updateActions() {
