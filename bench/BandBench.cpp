@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTextEdit>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -126,8 +128,16 @@ void benchOffscreen(const CVarE* pScript, int nZoom) {
                 nZoom, pScript ? "dense script" : "empty band", ms / nFrames, nFrames * 1000.0 / ms, nAllocs);
 }
 
-void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds, int nStart = START) {
+// bInFrame: the band at the bottom of a 1600 x 900 window, under other widgets, as the program shows
+// it; otherwise the band is a window of its own.
+void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds, int nStart = START,
+                 bool bInFrame = false) {
     const bool bEmpty = script.getLineCount() == 0;
+    QWidget frame;
+    auto* pLayout = new QVBoxLayout(&frame);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(0);
+    pLayout->addWidget(new QTextEdit(QStringLiteral("Tavorin"), &frame), 1);
     CRythmoDXView view;
     CFixedTimeSource clock(nStart, 24);
     clock.setIncrement(STEP);
@@ -139,7 +149,14 @@ void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds
         view.OnDisplayZoomOut();
     while (view.getZoomLevel() > nZoom)
         view.OnDisplayZoomIn();
-    view.show();
+    if (bInFrame) {
+        view.setFixedHeight(300);
+        pLayout->addWidget(&view);
+        frame.resize(1600, 900);
+        frame.show();
+    } else {
+        view.show();
+    }
     view.OnInitialUpdate();
     long long nFrames = 0;
     QObject::connect(&view, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
@@ -151,9 +168,11 @@ void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds
     });
     app.exec();
     const double s = double(timer.nsecsElapsed()) / 1e9;
-    std::printf(
-        "window render loop (frameSwapped -> update), 1600 x 300, zoom %d, %s: %.0f frames/s over %.1f s\n",
-        nZoom, bEmpty ? "empty band" : "dense script", double(nFrames) / s, s);
+    std::printf("window render loop (frameSwapped -> update), 1600 x 300%s, zoom %d, %s: %.0f frames/s over "
+                "%.1f s\n",
+                bInFrame ? " in a 1600 x 900 window" : "", nZoom, bEmpty ? "empty band" : "dense script",
+                double(nFrames) / s, s);
+    view.setParent(nullptr); // the frame goes first
 }
 } // namespace
 
@@ -193,6 +212,8 @@ int main(int argc, char** argv) {
         benchWindow(app, CVarE(), 2, nSeconds);
         for (int nZoom : {2, 6})
             benchWindow(app, script, nZoom, nSeconds);
+        benchWindow(app, CVarE(), 2, nSeconds, START, true);
+        benchWindow(app, script, 2, nSeconds, START, true);
     }
     return 0;
 }
