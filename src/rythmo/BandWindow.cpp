@@ -6,12 +6,22 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QWheelEvent>
 #include <memory>
 
 CBandWindow::CBandWindow(CRythmoDXView* pView) : QOpenGLWindow(NoPartialUpdate), m_pView(pView) {
     // The keyboard stays with the view's top-level window, whose focus widget is the view.
     setFlag(Qt::WindowDoesNotAcceptFocus);
+}
+
+bool CBandWindow::renderNow() {
+    if (!isExposed() || !isValid()) return false;
+    makeCurrent();
+    paintGL();
+    context()->swapBuffers(this);
+    emit frameSwapped();
+    return true;
 }
 
 void CBandWindow::initializeGL() {

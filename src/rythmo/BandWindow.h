@@ -16,6 +16,10 @@ class CBandWindow : public QOpenGLWindow {
 public:
     explicit CBandWindow(CRythmoDXView* pView);
 
+    // Draws and presents a frame now, without waiting for the platform's update scheduling (on X11
+    // a fixed pause before every frame). False when the window cannot draw yet: update() then.
+    bool renderNow();
+
 protected:
     void initializeGL() override;
     void resizeGL(int w, int h) override;

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStyleHints>
 #include <QSurfaceFormat>
+#include <QTimer>
 
 namespace {
 // A silent log for a view that was given none.
@@ -24,7 +25,8 @@ CTraceLog& silentLog() {
 } // namespace
 
 CRythmoDXView::CRythmoDXView(QWidget* pParent)
-    : QWidget(pParent), m_pLog(&silentLog()), m_pWindow(new CBandWindow(this)) {
+    : QWidget(pParent), m_pLog(&silentLog()), m_pWindow(new CBandWindow(this)),
+      m_pFrameTimer(new QTimer(this)) {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     COffscreenGL::applyBandFormat(format);
     format.setSwapInterval(1); // present on the display's refresh
@@ -57,6 +59,10 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent)
     updateActions();
 
     connect(m_pWindow, &QOpenGLWindow::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
+    m_pFrameTimer->setSingleShot(true);
+    m_pFrameTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_pFrameTimer, &QTimer::timeout, this, &CRythmoDXView::onFrameDue);
+    m_pace.start();
 }
 
 CRythmoDXView::~CRythmoDXView() {
@@ -231,7 +237,29 @@ void CRythmoDXView::paintGL() {
 
 void CRythmoDXView::onFrameSwapped() {
     emit frameSwapped();
-    if (m_pTime->getRate() != 0 && m_bDeviceReady && m_bInitialised) requestFrame();
+    if (m_pTime->getRate() == 0 || !m_bDeviceReady || !m_bInitialised) {
+        m_bPacing = false;
+        return;
+    }
+    // A display that waits for its refresh in the swap paces the loop by itself: the next frame is
+    // then due at once. One that does not (a software renderer) would draw as fast as it can and
+    // starve the rest of the program: frames are then due a refresh period apart.
+    const QScreen* pScreen = screen();
+    const double fRefresh = pScreen && pScreen->refreshRate() > 1 ? pScreen->refreshRate() : 60.0;
+    const double fPeriod = 1000.0 / fRefresh;
+    const double fNow = double(m_pace.nsecsElapsed()) / 1e6;
+    m_fNextFrameMs = m_bPacing ? m_fNextFrameMs + fPeriod : fNow + fPeriod;
+    if (m_fNextFrameMs < fNow) m_fNextFrameMs = fNow; // late: no burst to catch up
+    if (m_fNextFrameMs > fNow + fPeriod) m_fNextFrameMs = fNow + fPeriod;
+    m_bPacing = true;
+    m_pFrameTimer->start(int(m_fNextFrameMs - fNow));
+}
+
+void CRythmoDXView::onFrameDue() {
+    if (!m_pWindow->renderNow()) {
+        m_bPacing = false;
+        requestFrame();
+    }
 }
 
 void CRythmoDXView::OnInitialUpdate() {

@@ -4,6 +4,7 @@
 #include "BandTimeSource.h"
 #include "base/UpdateHint.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
 
@@ -11,6 +12,7 @@ class CSettingsStore;
 class CTraceLog;
 class CBandWindow;
 class QAction;
+class QTimer;
 class QWindow;
 
 // The window that shows the rythmo band: four tracks scrolling past the fixed reading bar, drawn by
@@ -98,6 +100,7 @@ protected:
 private:
     friend class CBandWindow;
     void onFrameSwapped();
+    void onFrameDue();
     void updateActions();
     void showOpenGLError();
 
@@ -108,6 +111,11 @@ private:
     CTraceLog* m_pLog;
     CBandWindow* m_pWindow; // owned by the container
     QWidget* m_pContainer;  // child of this widget, fills it
+    // The running loop's pace: the next frame is due one refresh period after the last one was.
+    QTimer* m_pFrameTimer;
+    QElapsedTimer m_pace;
+    double m_fNextFrameMs = 0;
+    bool m_bPacing = false;
     bool m_bDeviceReady = false;
     bool m_bInitialised = false;
     bool m_bFailed = false;
