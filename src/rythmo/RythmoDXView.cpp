@@ -225,8 +225,11 @@ void CRythmoDXView::resizeGL(int w, int h) {
 void CRythmoDXView::paintGL() {
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::OnDraw()\n");
     if (!m_bDeviceReady || !m_bInitialised || !m_renderer.isReady()) {
-        QOpenGLContext::currentContext()->functions()->glClearColor(0.647f, 0.647f, 0.647f, 1.0f);
-        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        // No context at all when the window's could not be made.
+        if (QOpenGLContext* pContext = QOpenGLContext::currentContext()) {
+            pContext->functions()->glClearColor(0.647f, 0.647f, 0.647f, 1.0f);
+            pContext->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        }
         return;
     }
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render()\n");

@@ -6,7 +6,10 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QSurfaceFormat>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -196,5 +199,38 @@ TEST_F(RythmoDXViewTest, ResizingTheViewResizesTheBand) {
     const QImage image = m_pView->grabFramebuffer();
     EXPECT_EQ(image.width(), int(640 * m_pView->devicePixelRatioF()));
     EXPECT_EQ(image.height(), int(150 * m_pView->devicePixelRatioF()));
+}
+
+// A window whose context is not OpenGL 3.3 core (here an OpenGL ES one) shows the French message,
+// says so, and draws nothing.
+TEST(RythmoDXViewWithoutOpenGL, ShowsTheMessageAndStaysBlank) {
+    testApp();
+    CRythmoDXView view;
+    QSurfaceFormat format = view.bandWindow()->requestedFormat();
+    format.setRenderableType(QSurfaceFormat::OpenGLES);
+    format.setProfile(QSurfaceFormat::NoProfile);
+    format.setVersion(2, 0);
+    view.bandWindow()->setFormat(format);
+    ASSERT_EQ(view.OnCreate(nullptr), 0); // the display itself has OpenGL 3.3
+    bool bFailed = false;
+    QObject::connect(&view, &CRythmoDXView::openGLFailed, [&] { bFailed = true; });
+    QString strMessage;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            strMessage = pBox->text();
+            pBox->done(QMessageBox::Ok);
+        }
+    });
+    closer.start(20);
+    view.resize(400, 100);
+    view.show();
+    view.OnInitialUpdate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bFailed; }, 10000));
+    EXPECT_EQ(strMessage, QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
+    EXPECT_FALSE(view.isDeviceReady());
+    EXPECT_TRUE(view.grabFramebuffer().isNull());
+    view.requestFrame();
+    QTest::qWait(50);
 }
 } // namespace
