@@ -116,8 +116,12 @@ bool CRythmoDXView::event(QEvent* pEvent) {
 }
 
 int CRythmoDXView::getRefreshRate() const {
+    return int(refreshRateHz() + 0.5);
+}
+
+double CRythmoDXView::refreshRateHz() const {
     const QScreen* pScreen = screen();
-    return pScreen ? int(pScreen->refreshRate() + 0.5) : 0;
+    return pScreen ? pScreen->refreshRate() : 0;
 }
 
 void CRythmoDXView::setLog(CTraceLog* pLog) {
@@ -247,9 +251,8 @@ void CRythmoDXView::onFrameSwapped() {
     // A display that waits for its refresh in the swap paces the loop by itself: the next frame is
     // then due at once. One that does not (a software renderer) would draw as fast as it can and
     // starve the rest of the program: frames are then due a refresh period apart.
-    const QScreen* pScreen = screen();
-    const double fRefresh = pScreen && pScreen->refreshRate() > 1 ? pScreen->refreshRate() : 60.0;
-    const double fPeriod = 1000.0 / fRefresh;
+    const double fRefresh = refreshRateHz();
+    const double fPeriod = 1000.0 / (fRefresh > 1 ? fRefresh : 60.0);
     const double fNow = double(m_pace.nsecsElapsed()) / 1e6;
     m_fNextFrameMs = m_bPacing ? m_fNextFrameMs + fPeriod : fNow + fPeriod;
     if (m_fNextFrameMs < fNow) m_fNextFrameMs = fNow; // late: no burst to catch up

@@ -17,9 +17,10 @@ class QWindow;
 
 // The window that shows the rythmo band: four tracks scrolling past the fixed reading bar, drawn by
 // CBandRenderer into a native OpenGL window (CBandWindow) that fills this widget. While the time
-// source's rate is not 0 the view asks for its next frame as soon as one is presented (one clock
+// source's rate is not 0 the view draws frame after frame, one a refresh period at most (one clock
 // step per displayed frame); otherwise it redraws on updates only. The widget keeps the focus and
-// receives the keys, clicks and wheel of the band; update() on it asks for a frame too.
+// receives the keys, clicks and wheel of the band; update() on it asks for a frame too. Tooltips,
+// hover and drops over the band are not passed on from the native window.
 //
 // GUI thread only. The edit view derives from it and sets the selection state.
 class CRythmoDXView : public QWidget {
@@ -99,6 +100,7 @@ protected:
 
 private:
     friend class CBandWindow;
+    double refreshRateHz() const;
     void onFrameSwapped();
     void onFrameDue();
     void updateActions();
