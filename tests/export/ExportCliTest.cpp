@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "ExportScripts.h"
 #include "RtfChecker.h"
 #include "export/ExportShading.h"
@@ -15,21 +16,7 @@
 using namespace exporttest;
 
 namespace {
-struct SRun {
-    int nExit = -1;
-    QByteArray out, err;
-};
-
-SRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), args);
-    SRun r;
-    if (!p.waitForFinished(60000)) return r;
-    r.nExit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
+SCliRun cli(const QStringList& args) { return runCli(args); }
 
 class ExportCliTest : public ::testing::Test {
 protected:
@@ -54,7 +41,7 @@ protected:
 
 TEST_F(ExportCliTest, ExportScriptWithOptions) {
     const QString strOut = m_dir.filePath("essai.rtf");
-    SRun r = cli({"export-script", m_strVare, strOut});
+    SCliRun r = cli({"export-script", m_strVare, strOut});
     ASSERT_EQ(r.nExit, 0) << r.err.toStdString();
     CRtfCheck c = checkRtf(readAll(strOut));
     ASSERT_TRUE(c.bOk) << c.errors.join("\n").toStdString();
@@ -95,7 +82,7 @@ TEST_F(ExportCliTest, ErrorsAreOneFrenchLineAndLeaveNoFile) {
         {"lignage", m_dir.filePath("absent.vare")},
     };
     for (const QStringList& args : bad) {
-        const SRun r = cli(args);
+        const SCliRun r = cli(args);
         EXPECT_EQ(r.nExit, 1) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
@@ -118,7 +105,7 @@ TEST_F(ExportCliTest, SubtitlesAndLignage) {
               "et toi ? Oui (il rit) et toi ?\r\n"
               " 00:00:44:00  00:00:46:00\r\nAu revoir\r\n");
 
-    const SRun r = cli({"lignage", m_strVare});
+    const SCliRun r = cli({"lignage", m_strVare});
     ASSERT_EQ(r.nExit, 0) << r.err.toStdString();
     QJsonParseError error;
     const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();

@@ -1,6 +1,7 @@
 // tavorin-cli render-band run as a user runs it, on the demo script.
+#include "CliRun.h"
+
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -9,27 +10,23 @@ struct CRun {
     int nExit;
     QString strErr;
 };
-CRun runCli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"),
-                  QStringList{QStringLiteral("render-band")} + args);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardError())};
+CRun renderBand(const QStringList& args) {
+    const SCliRun r = runCli(QStringList{QStringLiteral("render-band")} + args);
+    return {r.nExit, QString::fromUtf8(r.err)};
 }
 const QString s_strDemo = QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare");
 
 TEST(RenderBandCommand, DrawsTheBandOfAScriptAtAPosition) {
     QTemporaryDir dir;
     const QString strOut = dir.filePath(QStringLiteral("band.png"));
-    CRun r = runCli(
+    CRun r = renderBand(
         {s_strDemo, QStringLiteral("--at"), QStringLiteral("10:00:09:00"), QStringLiteral("--out"), strOut});
     ASSERT_EQ(r.nExit, 0) << r.strErr.toStdString();
     QImage image(strOut);
     ASSERT_EQ(image.size(), QSize(1600, 300));
     EXPECT_GT(qRed(image.pixel(800, 150)), 0x90); // the reading bar
 
-    r = runCli({s_strDemo, QStringLiteral("--at"), QStringLiteral("10:00:09:00"), QStringLiteral("--width"),
+    r = renderBand({s_strDemo, QStringLiteral("--at"), QStringLiteral("10:00:09:00"), QStringLiteral("--width"),
                 QStringLiteral("640"), QStringLiteral("--height"), QStringLiteral("200"),
                 QStringLiteral("--zoom"), QStringLiteral("6"), QStringLiteral("--theme"), QStringLiteral("0"),
                 QStringLiteral("--track"), QStringLiteral("4"), QStringLiteral("--grid"),
@@ -48,7 +45,7 @@ TEST(RenderBandCommand, RefusesBadArgumentsWithAFrenchMessage) {
     QTemporaryDir dir;
     const QString strOut = dir.filePath(QStringLiteral("band.png"));
     auto refused = [&](const QStringList& args, const char* pszMessage) {
-        const CRun r = runCli(args);
+        const CRun r = renderBand(args);
         EXPECT_EQ(r.nExit, 1) << pszMessage;
         EXPECT_TRUE(r.strErr.contains(QString::fromUtf8(pszMessage))) << r.strErr.toStdString();
         EXPECT_FALSE(QFile::exists(strOut));

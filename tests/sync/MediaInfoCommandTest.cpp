@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "MediaFiles.h"
 
 #include <QJsonDocument>
@@ -7,21 +8,11 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct CResult {
-    int nExit = -1;
-    QByteArray out, err;
-};
-
-CResult mediaInfo(const QString& strPath) {
-    QProcess p;
-    p.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), {"media-info", strPath});
-    p.waitForFinished(30000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-}
+SCliRun mediaInfo(const QString& strPath) { return runCli({"media-info", strPath}, 30000); }
 } // namespace
 
 TEST(MediaInfoCommandTest, DescribesMoviesAndSounds) {
-    CResult r = mediaInfo(testMedia("frames.mov"));
+    SCliRun r = mediaInfo(testMedia("frames.mov"));
     ASSERT_EQ(r.nExit, 0) << r.err.constData();
     QJsonObject o = QJsonDocument::fromJson(r.out).object();
     EXPECT_EQ(o["timestamp"].toString(), "10:00:00:00");
@@ -51,7 +42,7 @@ TEST(MediaInfoCommandTest, UnreadableFilesGiveOneFrenchLine) {
     QTemporaryDir dir;
     for (const QString& strPath :
          {dir.filePath("absent.mov"), QStringLiteral(TAVORIN_SOURCE_DIR "/CMakeLists.txt")}) {
-        const CResult r = mediaInfo(strPath);
+        const SCliRun r = mediaInfo(strPath);
         EXPECT_EQ(r.nExit, 1);
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_EQ(QString::fromUtf8(r.err),

@@ -428,9 +428,9 @@ TEST(DetCorpus, ReplaysEveryKeptInput) {
 }
 
 // Writes the fuzzing seeds when TAVORIN_DET_SEEDS names a folder (run by hand to refresh them).
-TEST(DetCorpus, WritesSeedsOnRequest) {
-    const QString strDir = qEnvironmentVariable("TAVORIN_DET_SEEDS");
-    if (strDir.isEmpty()) GTEST_SKIP() << "TAVORIN_DET_SEEDS not set";
+// The kept seeds are the writer's own files: they must not drift from it. With TAVORIN_DET_SEEDS set to a
+// folder, the test writes them there instead (to make them again after a change of the writer).
+TEST(DetCorpus, KeptSeedsAreTheWritersFiles) {
     SDetFile longTexts = sampleFile();
     longTexts.bLongLengths = true;
     SDetFile small;
@@ -442,10 +442,18 @@ TEST(DetCorpus, WritesSeedsOnRequest) {
         {"seed_long_texts.det", longTexts.build()},
         {"seed_small.det", small.build()},
     };
+    const QString strOut = qEnvironmentVariable("TAVORIN_DET_SEEDS");
+    const QDir corpus(QStringLiteral(TAVORIN_SOURCE_DIR "/fuzz/corpus/det"));
     for (const auto& [pszName, data] : seeds) {
-        QFile file(QDir(strDir).filePath(QString::fromLatin1(pszName)));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(data);
+        if (!strOut.isEmpty()) {
+            QFile file(QDir(strOut).filePath(QString::fromLatin1(pszName)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(data);
+            continue;
+        }
+        QFile file(corpus.filePath(QString::fromLatin1(pszName)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << pszName;
+        EXPECT_EQ(file.readAll(), data) << pszName;
     }
 }
 

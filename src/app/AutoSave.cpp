@@ -1,0 +1,95 @@
+#include "app/AutoSave.h"
+
+#include "base/TraceLog.h"
+#include "vare/VarE.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <algorithm>
+
+CAutoSave::CAutoSave(CTraceLog& log, QObject* pParent) : QObject(pParent), m_log(log) {}
+
+CAutoSave::~CAutoSave() {
+    waitForAll();
+    // Their finished handlers will not run once this object is gone.
+    for (QThread* p : m_threads)
+        delete p;
+}
+
+QString CAutoSave::baseName(const QString& strTitle) {
+    return strTitle.endsWith(QLatin1String(".vare")) ? strTitle.left(strTitle.size() - 5) : strTitle;
+}
+
+QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString& strTitle) {
+    return strAutoSaveFolder + QLatin1Char('/') + baseName(strTitle);
+}
+
+QString CAutoSave::backupFile(const QString& strAutoSaveFolder, const QString& strTitle,
+                              const QDateTime& when) {
+    return backupFolder(strAutoSaveFolder, strTitle) + QLatin1Char('/') + baseName(strTitle) +
+           when.toString(QStringLiteral(" yyyy-MM-dd HH'h'mm")) + QStringLiteral(".vare.bak");
+}
+
+QStringList CAutoSave::backups(const QString& strFolder) {
+    QFileInfoList list = QDir(strFolder).entryInfoList({QStringLiteral("*.bak")}, QDir::Files, QDir::NoSort);
+    std::stable_sort(list.begin(), list.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        return a.lastModified() < b.lastModified();
+    });
+    QStringList paths;
+    for (const QFileInfo& fi : list)
+        paths << fi.absoluteFilePath();
+    return paths;
+}
+
+int CAutoSave::prune(const QString& strFolder) {
+    const QStringList list = backups(strFolder);
+    int nDeleted = 0;
+    for (int i = 0; i + (KEPT - 1) < list.size(); ++i)
+        if (QFile::remove(list[i])) ++nDeleted;
+    return nDeleted;
+}
+
+QDateTime CAutoSave::newestBackupTime(const QString& strAutoSaveFolder, const QString& strScriptPath,
+                                      QString* pstrBackup) {
+    const QString strName = QFileInfo(strScriptPath).fileName();
+    const QStringList list = backups(backupFolder(strAutoSaveFolder, strName));
+    if (list.isEmpty()) return {};
+    if (pstrBackup) *pstrBackup = list.last();
+    return QFileInfo(list.last()).lastModified();
+}
+
+QString CAutoSave::save(const CVarE& script, const CTimeCode& tcLastPosition,
+                        const QString& strAutoSaveFolder, const QString& strTitle, const QDateTime& when) {
+    auto pSnapshot = std::make_unique<CVarE>();
+    pSnapshot->copyFrom(script);
+    pSnapshot->setLastPosition(tcLastPosition);
+    const QString strFolder = backupFolder(strAutoSaveFolder, strTitle);
+    const QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
+    QDir().mkpath(strFolder);
+    if (backups(strFolder).size() >= KEPT) prune(strFolder);
+
+    CVarE* pRaw = pSnapshot.release();
+    CTraceLog* pLog = &m_log;
+    QThread* pThread = QThread::create([this, pRaw, pLog, strFile] {
+        std::unique_ptr<CVarE> pOwned(pRaw);
+        pLog->Log("AutoSaveThread(%p)\n", static_cast<void*>(pRaw));
+        const bool bOk = pOwned->store(strFile);
+        if (!bOk) pLog->Log("AutoSaveThread() => Echec lors de l'enregistrement automatique!!!\n");
+        pLog->Log("AutoSaveThread() => %s complete \n", qUtf8Printable(strFile));
+        emit saved(strFile, bOk);
+    });
+    m_threads.push_back(pThread);
+    connect(pThread, &QThread::finished, this, [this, pThread] {
+        m_threads.erase(std::remove(m_threads.begin(), m_threads.end(), pThread), m_threads.end());
+        pThread->deleteLater();
+    });
+    pThread->start(QThread::LowestPriority);
+    return strFile;
+}
+
+void CAutoSave::waitForAll() {
+    const std::vector<QThread*> threads = m_threads;
+    for (QThread* p : threads)
+        p->wait();
+}

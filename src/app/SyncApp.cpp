@@ -1,0 +1,125 @@
+#include "app/SyncApp.h"
+
+#include "app/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <cstdio>
+
+CSyncApp::CSyncApp(SAppOptions options, QObject* pParent)
+    : QObject(pParent), m_options(std::move(options)),
+      m_pPrompts(m_options.pPrompts ? m_options.pPrompts : &m_defaultPrompts) {}
+
+CSyncApp::~CSyncApp() = default;
+
+int CSyncApp::GetProfileInt(const QString& section, const QString& key, int nDefault) const {
+    return m_pSettings->GetProfileInt(section, key, nDefault);
+}
+bool CSyncApp::WriteProfileInt(const QString& section, const QString& key, int nValue) {
+    return m_pSettings->WriteProfileInt(section, key, nValue);
+}
+QString CSyncApp::GetProfileString(const QString& section, const QString& key,
+                                   const QString& strDefault) const {
+    return m_pSettings->GetProfileString(section, key, strDefault);
+}
+bool CSyncApp::WriteProfileString(const QString& section, const QString& key, const QString& strValue) {
+    return m_pSettings->WriteProfileString(section, key, strValue);
+}
+
+bool CSyncApp::InitInstance(const QString& strFile) {
+    m_bControlScreenEnabled = false;
+
+    m_strProgramFolder = m_options.strProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                              : m_options.strProgramFolder;
+    m_pSettings = std::make_unique<CSettingsStore>(m_strProgramFolder);
+
+    QString strDocuments = m_options.strDocumentsFolder;
+    if (strDocuments.isEmpty())
+        strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    m_strDataFolder = strDocuments + QStringLiteral("/Tavorin");
+    m_strAutoSaveFolder = m_strDataFolder + QStringLiteral("/Autosave");
+    m_strLogFolder = m_strDataFolder + QStringLiteral("/Log");
+    QDir().mkpath(m_strAutoSaveFolder);
+    QDir().mkpath(m_strLogFolder);
+
+    // The console is the terminal the program was started from; nothing to create.
+    const int nLevel = m_pSettings->get(Settings::AppLogLevel);
+    if (nLevel != 0)
+        Open(m_pSettings->get(Settings::AppLogType), nLevel, m_strLogFolder, QStringLiteral("app"));
+    Log("Log initialised\n");
+    CLogIndent indent(*this);
+
+    const QString strInstance =
+        m_options.strInstanceName.isEmpty() ? CSingleInstance::defaultName() : m_options.strInstanceName;
+    m_pInstance = new CSingleInstance(strInstance, this);
+    if (!m_pInstance->start(strFile)) {
+        m_bSecondCopy = true;
+        return false;
+    }
+
+    Log("Application path : %s\n", qUtf8Printable(m_strProgramFolder));
+    Log("Data path : %s\n", qUtf8Printable(m_strDataFolder));
+    Log("Log path : %s\n", qUtf8Printable(m_strLogFolder));
+
+    m_sync.init(&m_qt, m_pSettings->get(Settings::SyncManagerLogLevel),
+                m_pSettings->get(Settings::SyncManagerLogType), m_strLogFolder);
+
+    m_qt.openLog(m_pSettings->get(Settings::QTLogLevel), m_pSettings->get(Settings::QTLogType),
+                 m_strLogFolder);
+    if (!m_qt.initialize(m_options.bHeadless ? CQuickTime::OUTPUT_NONE : CQuickTime::OUTPUT_RENDER)) {
+        m_pPrompts->message(
+            QStringLiteral("Tavorin nécessite que la bibliothèque libmpv soit installée pour fonctionner."),
+            IPrompts::ICON_EXCLAMATION);
+        return false;
+    }
+
+    m_bCheckForUpdates = m_pSettings->get(Settings::CheckForUpdatesAtStartup) != 0;
+    m_bPrefixCopies = m_pSettings->get(Settings::PrefixSaveCopyAs) != 0;
+    m_nTheme = m_pSettings->get(Settings::Theme);
+    m_bAutoCloseReacs = m_pSettings->get(Settings::EnableAutoCloseReacs) != 0;
+
+    // The control screen is not offered: its settings read 0 after every start.
+    m_bShowControlScreenAtStartup = false;
+    m_nMainScreenDelay = 0;
+    m_nControlScreenDelay = 0;
+    m_pSettings->set(Settings::ShowControlScreenAtStartup, 0);
+    m_pSettings->set(Settings::MainScreenDelay, 0);
+    m_pSettings->set(Settings::ControlScreenDelay, 0);
+
+    indent.release();
+    Log("CSyncApp::InitInstance() => Ok\n");
+    return true;
+}
+
+int CSyncApp::ExitInstance() {
+    Log("CSyncApp::ExitInstance()\n");
+    if (m_pSettings) m_pSettings->sync();
+    return 0;
+}
+
+bool CSyncApp::openMedia(const QString& strPath) {
+    // No control screen: the main player's result is the answer.
+    return m_qt.open(strPath);
+}
+
+CTimeCode CSyncApp::getTimeCode(int nLookAhead) {
+    return m_sync.getTimeCode(nLookAhead);
+}
+
+bool CSyncApp::gotoTime(const CTimeCode& tc) {
+    const bool bOk = m_sync.gotoTime(tc);
+    emit transportChanged();
+    return bOk;
+}
+
+void CSyncApp::setRate(int nRate, bool bShuttle) {
+    if (nRate != 0) m_bShuttle = bShuttle;
+    m_sync.setRate(nRate);
+    emit transportChanged();
+}
+
+void CSyncApp::setTimeStamp(const CTimeCode& tc) {
+    m_qt.setTimeStamp(tc); // traced by the player in its own log
+}

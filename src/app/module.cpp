@@ -1,2 +1,0 @@
-// Module anchor: keeps the library non-empty while its first classes are written.
-namespace tavorin { inline namespace app_module {} }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+
+// Runs the built tavorin-cli with arguments and collects what it said.
+struct SCliRun {
+    int nExit = -1; // -1 when it crashed or did not finish
+    QByteArray out, err;
+};
+
+inline SCliRun runCli(const QStringList& args, int nTimeoutMs = 60000) {
+    QProcess p;
+    p.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), args);
+    SCliRun r;
+    if (!p.waitForFinished(nTimeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.nExit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}

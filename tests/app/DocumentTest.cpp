@@ -1,0 +1,391 @@
+#include "TestApp.h"
+
+#include "app/AutoSave.h"
+#include "app/Commands.h"
+#include "vare/DetWriter.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+// A script with something in it: one role and two loops.
+void fill(CVarE& s, int nLoops = 2) {
+    s.set(CVarE::H_TITLE, QStringLiteral("Le Phare"));
+    s.addRole(CRole(QStringLiteral("Maëlle")));
+    for (int i = 0; i < nLoops; ++i)
+        s.addLoop(CLoop(CTimeCode::fromFrames(250 * (i + 1)), i + 1));
+}
+
+void setTime(const QString& strPath, const QDateTime& when) {
+    QFile f(strPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+QString backupName(const QString& strBase, int nMinute) {
+    return QStringLiteral("%1 2026-01-01 10h%2.vare.bak").arg(strBase).arg(nMinute, 2, 10, QLatin1Char('0'));
+}
+} // namespace
+
+TEST(Document, NewSaveOpenAndCopyRoundTrip) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarEDoc& doc = t.doc();
+    EXPECT_EQ(doc.GetTitle(), QStringLiteral("Sans titre"));
+    EXPECT_FALSE(doc.IsModified());
+
+    fill(doc.script());
+    doc.SetModifiedFlag(true);
+    // "Enregistrer" on an untitled document asks for a name.
+    const QString strPath = t.path("film.vare");
+    t.prompts.m_files = {strPath};
+    ASSERT_TRUE(t.app().commands().trigger(Cmd::FILE_SAVE));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), strPath);
+    EXPECT_EQ(doc.GetTitle(), QStringLiteral("film.vare"));
+    EXPECT_EQ(t.app().mainFrame().windowTitle(), QStringLiteral("film.vare - Tavorin"));
+    EXPECT_EQ(t.app().recentFiles().files().value(0), strPath);
+    EXPECT_EQ(t.app().settings().get(Settings::VarEPath), t.dir.path());
+
+    // A copy leaves the document's name and flag alone and is proposed with "Copie de ".
+    doc.SetModifiedFlag(true);
+    const QString strCopy = t.path("copy.vare");
+    t.prompts.m_files = {strCopy};
+    ASSERT_TRUE(doc.OnFileSaveCopy());
+    EXPECT_TRUE(t.prompts.m_strProposedFile.endsWith(QStringLiteral("Copie de film.vare")));
+    EXPECT_EQ(doc.GetPathName(), strPath);
+    EXPECT_TRUE(doc.IsModified());
+
+    // "Nouveau" on a modified document asks first; Cancel keeps everything.
+    t.prompts.m_answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(doc.newDocument());
+    EXPECT_EQ(doc.script().getLoops().size(), 2u);
+    t.prompts.m_answers = {QMessageBox::No};
+    EXPECT_TRUE(doc.newDocument());
+    EXPECT_EQ(doc.script().getLoops().size(), 0u);
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+
+    // The copy reads back as what was saved.
+    ASSERT_TRUE(doc.openDocumentFile(strCopy));
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.script().getLoops().size(), 2u);
+    EXPECT_EQ(doc.script().getRoles().size(), 1u);
+    EXPECT_EQ(doc.script().get(CVarE::H_TITLE), QStringLiteral("Le Phare"));
+}
+
+TEST(Document, UpdateHintsReachTheViews) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    std::vector<int> hints;
+    QObject::connect(&t.doc(), &CVarEDoc::updated, [&](int nHint, const void*) { hints.push_back(nHint); });
+    CVarE s;
+    fill(s);
+    ASSERT_TRUE(s.store(t.path("a.vare")));
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("a.vare")));
+    // Emptied, loaded, media attached.
+    EXPECT_EQ(hints, (std::vector<int>{NEW_DOC, NEW_DOC, NEW_DOC}));
+}
+
+TEST(Document, AFailedOpenLeavesAFreshDocument) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarEDoc& doc = t.doc();
+    fill(doc.script());
+    ASSERT_TRUE(doc.DoSave(t.path("good.vare")));
+
+    // Not a script; a name in capitals; a file that is not there.
+    QFile bad(t.path("broken.vare"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<vare><header>");
+    bad.close();
+    QFile::copy(t.path("good.vare"), t.path("FILM.VARE"));
+    for (const QString& strPath : {t.path("broken.vare"), t.path("FILM.VARE"), t.path("missing.vare")}) {
+        ASSERT_TRUE(doc.openDocumentFile(t.path("good.vare")));
+        t.prompts.m_messages.clear();
+        EXPECT_FALSE(doc.openDocumentFile(strPath)) << qPrintable(strPath);
+        EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'ouvrir le fichier %1").arg(strPath)));
+        EXPECT_EQ(doc.script().getLoops().size(), 0u);
+        EXPECT_EQ(doc.script().getRoles().size(), 0u);
+        EXPECT_TRUE(doc.GetPathName().isEmpty());
+        EXPECT_EQ(doc.GetTitle(), QStringLiteral("Sans titre"));
+        EXPECT_FALSE(doc.IsModified());
+    }
+    // The good file was never touched.
+    CVarE check;
+    EXPECT_TRUE(check.load(t.path("good.vare")));
+    EXPECT_EQ(check.getLoops().size(), 2u);
+}
+
+TEST(Document, ALegacyDetectionOpensUntitled) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    SDetFile det;
+    det.strTitle = QStringLiteral("Vieux film");
+    SDetRole role;
+    role.strName = QStringLiteral("Yann");
+    det.roles.push_back(role);
+    QFile f(t.path("old.det"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(det.build());
+    f.close();
+
+    CVarEDoc& doc = t.doc();
+    ASSERT_TRUE(doc.openDocumentFile(t.path("old.det")));
+    EXPECT_TRUE(doc.GetPathName().isEmpty());
+    EXPECT_EQ(doc.GetTitle(), QStringLiteral("old"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.script().getRoles().size(), 1u);
+
+    // Saving asks for a VarE name, proposed from the title.
+    t.prompts.m_files = {t.path("old.vare")};
+    EXPECT_TRUE(doc.DoFileSave());
+    EXPECT_TRUE(t.prompts.m_strProposedFile.endsWith(QStringLiteral("old.vare")));
+    EXPECT_EQ(doc.GetPathName(), t.path("old.vare"));
+    EXPECT_TRUE(QFileInfo::exists(t.path("old.det")));
+}
+
+TEST(Document, ChangingTheTimestamp) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    // A picture without timecode in a script without timestamp: the timestamp is asked for; the
+    // minimum itself is refused.
+    t.prompts.m_timeCodes = {TC_ZERO, CTimeCode("09:59:00:00")};
+    ASSERT_TRUE(t.doc().openVideoFile(testMedia("plain.mov")));
+    EXPECT_TRUE(
+        t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:00:00).")));
+    EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("09:59:00:00"));
+    EXPECT_EQ(t.app().player().getTimeStamp(), CTimeCode("09:59:00:00"));
+    EXPECT_TRUE(t.doc().IsModified());
+    EXPECT_EQ(t.doc().script().get(CVarE::H_VIDEO_FILE), testMedia("plain.mov"));
+
+    // Later, at 2 s into the picture: the minimum is that offset; cancelling changes nothing.
+    t.app().gotoTime(CTimeCode("09:59:02:00"));
+    t.prompts.m_messages.clear();
+    t.prompts.m_timeCodes = {CTimeCode("00:00:02:00"), CTimeCode("01:00:02:00")};
+    t.doc().OnEditTimestamp();
+    EXPECT_TRUE(
+        t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:02:00).")));
+    EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("01:00:00:00"));
+    t.doc().OnEditTimestamp();
+    EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("01:00:00:00"));
+}
+
+TEST(Document, ReadOnlyFiles) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s);
+    const QString strPath = t.path("ro.vare");
+    ASSERT_TRUE(s.store(strPath));
+    QFile::setPermissions(strPath, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    if (QFileInfo(strPath).isWritable()) GTEST_SKIP() << "running with rights that ignore permissions";
+
+    // Cancel: nothing opened.
+    EXPECT_FALSE(t.doc().openDocumentFile(strPath));
+    EXPECT_TRUE(t.prompts.told(
+        QString::fromUtf8("Le fichier est protégé en écriture. Voulez-vous tout de même l'ouvrir ?")));
+    EXPECT_TRUE(t.doc().GetPathName().isEmpty());
+    // OK: opened, but it cannot be saved over.
+    t.prompts.m_answers = {QMessageBox::Ok};
+    ASSERT_TRUE(t.doc().openDocumentFile(strPath));
+    EXPECT_FALSE(t.doc().OnSaveDocument(strPath));
+    EXPECT_TRUE(t.prompts.told(
+        QString::fromUtf8("Le fichier est en lecture seule. Il ne peut pas être sauvegardé.")));
+}
+
+TEST(Document, AFailedSaveIsReportedAndKeepsTheFlag) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    fill(t.doc().script());
+    t.doc().SetModifiedFlag(true);
+    const QString strPath = t.path("no/such/folder/film.vare");
+    EXPECT_FALSE(t.doc().DoSave(strPath));
+    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath)));
+    EXPECT_TRUE(t.doc().IsModified());
+    EXPECT_TRUE(t.doc().GetPathName().isEmpty());
+}
+
+TEST(AutoSave, KeepsFiveBackups) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarEDoc& doc = t.doc();
+    fill(doc.script());
+
+    // Never saved: no backup, however modified.
+    doc.SetModifiedFlag(true);
+    EXPECT_TRUE(doc.autoSave().isEmpty());
+
+    ASSERT_TRUE(doc.DoSave(t.path("film.vare")));
+    // Saved and unmodified: nothing either.
+    EXPECT_TRUE(doc.autoSave().isEmpty());
+
+    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    QDir().mkpath(strFolder);
+    const QDateTime base = QDateTime::currentDateTime().addDays(-1);
+    auto makeBackups = [&](int n) {
+        for (const QString& str : QDir(strFolder).entryList(QDir::Files))
+            QFile::remove(strFolder + "/" + str);
+        for (int i = 0; i < n; ++i) {
+            const QString str = strFolder + "/" + backupName("film", i);
+            QFile f(str);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.close();
+            setTime(str, base.addSecs(60 * i));
+        }
+    };
+
+    doc.SetModifiedFlag(true);
+    makeBackups(4);
+    QString strWritten = doc.autoSave();
+    doc.autoSaver().waitForAll();
+    EXPECT_EQ(QDir(strFolder).entryList({"*.bak"}, QDir::Files).size(), 5);
+    ASSERT_TRUE(QFileInfo::exists(strWritten));
+    EXPECT_TRUE(QFileInfo(strWritten).fileName().startsWith(QStringLiteral("film ")));
+    EXPECT_TRUE(strWritten.endsWith(QStringLiteral(".vare.bak")));
+    // The backup is a whole script; the document keeps its flag and name.
+    CVarE back;
+    EXPECT_TRUE(back.load(strWritten));
+    EXPECT_EQ(back.getLoops().size(), 2u);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.GetPathName(), t.path("film.vare"));
+
+    makeBackups(7);
+    strWritten = doc.autoSave();
+    doc.autoSaver().waitForAll();
+    const QStringList left = QDir(strFolder).entryList({"*.bak"}, QDir::Files, QDir::Name);
+    EXPECT_EQ(left.size(), 5);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(left.contains(backupName("film", i))) << i;
+    for (int i = 3; i < 7; ++i)
+        EXPECT_TRUE(left.contains(backupName("film", i))) << i;
+}
+
+TEST(AutoSave, ANewerBackupIsOffered) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s, 1);
+    const QString strPath = t.path("film.vare");
+    ASSERT_TRUE(s.store(strPath));
+    setTime(strPath, QDateTime::currentDateTime().addSecs(-3600));
+
+    // The backup holds more work than the file.
+    CVarE later;
+    fill(later, 3);
+    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    QDir().mkpath(strFolder);
+    ASSERT_TRUE(later.store(strFolder + "/" + backupName("film", 5)));
+
+    const QString strQuestion =
+        QString::fromUtf8("Un fichier plus récent a été enregistré automatiquement lors d'une "
+                          "précédente session.\nVoulez-vous l'ouvrir ?");
+    t.prompts.m_answers = {QMessageBox::No};
+    ASSERT_TRUE(t.doc().openDocumentFile(strPath));
+    EXPECT_TRUE(t.prompts.told(strQuestion));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 1u);
+    EXPECT_FALSE(t.doc().IsModified());
+
+    t.prompts.m_answers = {QMessageBox::Yes};
+    ASSERT_TRUE(t.doc().openDocumentFile(strPath));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 3u);
+    EXPECT_EQ(t.doc().GetPathName(), strPath);
+    EXPECT_TRUE(t.doc().IsModified());
+
+    // Once the file is newer than every backup, nothing is asked.
+    t.prompts.m_messages.clear();
+    t.prompts.m_answers = {QMessageBox::No};
+    ASSERT_TRUE(t.doc().DoFileSave());
+    setTime(strFolder + "/" + backupName("film", 5), QDateTime::currentDateTime().addSecs(-7200));
+    ASSERT_TRUE(t.doc().openDocumentFile(strPath));
+    EXPECT_FALSE(t.prompts.told(strQuestion));
+}
+
+TEST(AutoSave, OpeningABackupByHand) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s, 2);
+    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    QDir().mkpath(strFolder);
+    const QString strBackup = strFolder + "/" + backupName("film", 7);
+    ASSERT_TRUE(s.store(strBackup));
+
+    const QString strTarget = t.path("restored.vare");
+    t.prompts.m_files = {strBackup, strTarget};
+    t.app().OnFileOpenBackup();
+    // The save dialog proposed the script's own name in the data folder.
+    EXPECT_EQ(t.prompts.m_strProposedFile, t.app().dataFolder() + "/film.vare");
+    EXPECT_EQ(t.doc().GetPathName(), strTarget);
+    EXPECT_EQ(t.doc().script().getLoops().size(), 2u);
+    EXPECT_TRUE(QFileInfo::exists(strBackup));
+}
+
+TEST(Document, FilesDroppedOnTheWindowAndQuittingAskAboutChanges) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s, 3);
+    const QString strPath = t.path("dropped.vare");
+    ASSERT_TRUE(s.store(strPath));
+
+    t.doc().script().addLoop(CLoop(CTimeCode("00:01:00:00"), 1));
+    t.doc().SetModifiedFlag(true);
+    auto drop = [&] { t.app().mainFrame().openDroppedFiles({QUrl::fromLocalFile(strPath)}); };
+    // Cancel at the question: the work stays.
+    t.prompts.m_answers = {QMessageBox::Cancel};
+    drop();
+    EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Enregistrer les modifications apportées à Sans titre ?")));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 1u);
+    t.prompts.m_answers = {QMessageBox::No};
+    drop();
+    EXPECT_EQ(t.doc().GetPathName(), strPath);
+    EXPECT_EQ(t.doc().script().getLoops().size(), 3u);
+
+    // Quitting a modified document: Cancel keeps the window, Yes saves then closes.
+    t.doc().script().addLoop(CLoop(CTimeCode("00:02:00:00"), 4));
+    t.doc().SetModifiedFlag(true);
+    t.prompts.m_answers = {QMessageBox::Cancel};
+    EXPECT_FALSE(t.app().mainFrame().close());
+    t.prompts.m_answers = {QMessageBox::Yes};
+    EXPECT_TRUE(t.app().mainFrame().close());
+    EXPECT_FALSE(t.doc().IsModified());
+    CVarE saved;
+    ASSERT_TRUE(saved.load(strPath));
+    EXPECT_EQ(saved.getLoops().size(), 4u);
+}
+
+TEST(Document, APictureBesideTheScriptIsOpenedWithIt) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    ASSERT_TRUE(QFile::copy(testMedia("frames.mov"), t.path("frames.mov")));
+    CVarE s;
+    fill(s);
+    s.setVideoFile(QStringLiteral("frames.mov")); // relative to the script
+    s.setTimeStamp(CTimeCode("10:00:00:00"));
+    s.setLastPosition(CTimeCode("10:00:07:05"));
+    ASSERT_TRUE(s.store(t.path("film.vare")));
+
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    EXPECT_TRUE(t.app().player().hasMovie());
+    EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_PLAYER));
+    EXPECT_EQ(t.app().getTimeCode(), CTimeCode("10:00:07:05"));
+    EXPECT_TRUE(t.app().stillImage().isEmpty());
+    EXPECT_FALSE(t.doc().IsModified());
+    EXPECT_TRUE(t.prompts.m_messages.empty());
+
+    // Saving keeps the position and the relative picture path.
+    t.app().gotoTime(CTimeCode("10:00:09:00"));
+    ASSERT_TRUE(t.doc().DoFileSave());
+    CVarE back;
+    ASSERT_TRUE(back.load(t.path("film.vare")));
+    EXPECT_EQ(back.getLastPosition(), CTimeCode("10:00:09:00"));
+    EXPECT_EQ(back.get(CVarE::H_VIDEO_FILE), QStringLiteral("frames.mov"));
+
+    // "Nouveau" closes the picture and runs on the internal clock at 00:00:00:00.
+    t.doc().newDocument();
+    EXPECT_FALSE(t.app().player().hasMovie());
+    EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_INTERNAL));
+    EXPECT_EQ(t.app().getTimeCode(), TC_ZERO);
+}

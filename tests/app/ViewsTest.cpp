@@ -1,0 +1,54 @@
+// The whole window with its views: the band drawing at the clock's position while the transport runs.
+#include "TestApp.h"
+
+#include "app/Commands.h"
+#include "rythmo/RythmoDXView.h"
+#include "sync/ui/ControlView.h"
+#include "sync/ui/VideoView.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+TEST(Views, TheBandFollowsTheClock) {
+    // Without an X server the band cannot be made (and says so in a box): run under xvfb-run.
+    if (!CRythmoDXView::isOpenGLAvailable())
+        GTEST_SKIP() << "OpenGL 3.3 is needed: run the tests under xvfb-run";
+    STestApp t;
+    t.m_bViews = true;
+    t.m_bBand = true;
+    ASSERT_TRUE(t.start());
+    CTavorinApp& app = t.app();
+    CMainFrame& f = app.mainFrame();
+    ASSERT_NE(app.bandView(), nullptr);
+    EXPECT_EQ(f.paneWidget(EPane::Band), app.bandView());
+    EXPECT_EQ(f.paneWidget(EPane::Control), app.controlView());
+    EXPECT_EQ(f.paneWidget(EPane::Video), app.videoView());
+
+    f.resize(1000, 600);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_TRUE(t.doc().openVideoFile(testMedia("frames.mov")));
+    app.gotoTime(CTimeCode("10:00:02:00"));
+
+    CRythmoDXView& band = *app.bandView();
+    int nFrames = 0;
+    QObject::connect(&band, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
+    app.OnControlPlayPause();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames >= 20; }, 10000));
+    EXPECT_GT(app.getTimeCode(), CTimeCode("10:00:02:00"));
+    // The band drew where the clock is (within a frame or two of the step it read).
+    EXPECT_LE(std::abs(band.renderer().getPosition() - app.sync().getTime(0)), 48);
+
+    app.OnControlPlayPause();
+    QTest::qWait(100);
+    const int nStopped = nFrames;
+    QTest::qWait(300);
+    EXPECT_LE(nFrames - nStopped, 1);
+
+    // The display commands reach the band.
+    const int nZoom = band.getZoomLevel();
+    ASSERT_TRUE(app.commands().trigger(Cmd::VIEW_ZOOM_IN));
+    EXPECT_NE(band.getZoomLevel(), nZoom);
+    ASSERT_TRUE(app.commands().trigger(Cmd::VIEW_GRID));
+    EXPECT_TRUE(app.commands().action(Cmd::VIEW_GRID)->isChecked());
+}

@@ -1,0 +1,85 @@
+// tavorin-cli info and convert, run as a user runs them.
+
+#include "CliRun.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+const QString s_strDemo = QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare");
+const QString s_strDet = QStringLiteral(TAVORIN_SOURCE_DIR "/fuzz/corpus/det/seed_sample.det");
+} // namespace
+
+TEST(InfoCommand, PrintsTheDemoAsJson) {
+    const SCliRun r = runCli({"info", s_strDemo});
+    ASSERT_EQ(r.nExit, 0) << r.err.constData();
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    const QJsonObject h = o["header"].toObject();
+    EXPECT_EQ(h["title"].toString(), "Le Phare");
+    EXPECT_EQ(h["timestamp"].toString(), "10:00:00:00");
+    EXPECT_EQ(h["trackCount"].toInt(), 4);
+    EXPECT_EQ(h["frameRate"].toInt(), 25);
+    EXPECT_EQ(h["notes"].toString(), QStringLiteral("Démo livrée avec Tavorin.\r\nLes boucles font environ trente secondes."));
+
+    const QJsonArray roles = o["roles"].toArray();
+    ASSERT_EQ(roles.size(), 5);
+    EXPECT_EQ(roles[0].toObject()["name"].toString(), "Capitaine Le Goff"); // by name
+    EXPECT_EQ(roles[0].toObject()["color"].toString(), "#7D6608");
+    EXPECT_EQ(roles[0].toObject()["gender"].toString(), "male");
+
+    const QJsonArray phrases = o["phrases"].toArray();
+    ASSERT_GE(phrases.size(), 30);
+    QString strPrevious;
+    int nVoiceOff = 0, nReactions = 0, nMultiLine = 0;
+    for (const QJsonValue& v : phrases) {
+        const QJsonObject p = v.toObject();
+        const QJsonArray signs = p["signs"].toArray();
+        ASSERT_FALSE(signs.isEmpty());
+        const QString strStart = signs[0].toObject()["timecode"].toString() + QString::number(p["track"].toInt());
+        EXPECT_LT(strPrevious, strStart) << "script order";
+        strPrevious = strStart;
+        nVoiceOff += p["voiceOff"].toBool();
+        nReactions += p["reaction"].toBool();
+        nMultiLine += p["text"].toString().contains("\r\n");
+    }
+    EXPECT_GT(nVoiceOff, 0);
+    EXPECT_GT(nReactions, 0);
+    EXPECT_GT(nMultiLine, 0);
+    EXPECT_EQ(o["loops"].toArray().size(), 4);
+    EXPECT_EQ(o["bookmarks"].toArray().size(), 2);
+    EXPECT_FALSE(o["shots"].toArray().isEmpty());
+}
+
+TEST(InfoCommand, ConvertsLegacyFilesAndRefusesBadOnes) {
+    QTemporaryDir dir;
+    const QString strOut = dir.filePath("det.vare");
+    SCliRun r = runCli({"convert", s_strDet, strOut});
+    ASSERT_EQ(r.nExit, 0) << r.err.constData();
+    const SCliRun a = runCli({"info", s_strDet});
+    const SCliRun b = runCli({"info", strOut});
+    ASSERT_EQ(a.nExit, 0);
+    ASSERT_EQ(b.nExit, 0);
+    // The VarE file holds everything but the legacy frame rate, which the format has no place for.
+    QJsonObject ja = QJsonDocument::fromJson(a.out).object(), jb = QJsonDocument::fromJson(b.out).object();
+    EXPECT_EQ(ja["phrases"], jb["phrases"]);
+    EXPECT_EQ(ja["roles"], jb["roles"]);
+    EXPECT_EQ(ja["loops"], jb["loops"]);
+
+    QFile bad(dir.filePath("bad.vare"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("<vare><roles>");
+    bad.close();
+    for (const QStringList& args : {QStringList{"info", bad.fileName()}, QStringList{"info", dir.filePath("none.vare")},
+                                    QStringList{"convert", bad.fileName(), dir.filePath("out.vare")},
+                                    QStringList{"convert", s_strDemo, dir.filePath("no/such/dir/out.vare")}}) {
+        r = runCli(args);
+        EXPECT_EQ(r.nExit, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.vare")));
+}
