@@ -1,5 +1,6 @@
 #include "RythmoDXView.h"
 
+#include "BandWindow.h"
 #include "OffscreenGL.h"
 #include "base/Settings.h"
 #include "base/TraceLog.h"
@@ -9,9 +10,11 @@
 #include <QMessageBox>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QScreen>
 #include <QStyleHints>
 #include <QSurfaceFormat>
+#include <QTimer>
 
 namespace {
 // A silent log for a view that was given none.
@@ -21,13 +24,21 @@ CTraceLog& silentLog() {
 }
 } // namespace
 
-CRythmoDXView::CRythmoDXView(QWidget* pParent) : QOpenGLWidget(pParent), m_pLog(&silentLog()) {
+CRythmoDXView::CRythmoDXView(QWidget* pParent)
+    : QWidget(pParent), m_pLog(&silentLog()), m_pWindow(new CBandWindow(this)),
+      m_pFrameTimer(new QTimer(this)) {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     COffscreenGL::applyBandFormat(format);
     format.setSwapInterval(1); // present on the display's refresh
-    setFormat(format);
-    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    m_pWindow->setFormat(format);
+    m_pContainer = QWidget::createWindowContainer(m_pWindow, this);
+    // The focus stays on this widget: the container would hand it to the native window.
+    m_pContainer->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // The band window covers everything: nothing of this widget's own is ever painted.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
     m_pTime = &m_still;
 
     m_pGridAndSigns = new QAction(QStringLiteral("Grille et Signes"), this);
@@ -47,18 +58,70 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent) : QOpenGLWidget(pParent), m_pLog(
     addActions({m_pGridAndSigns, m_pDetection, m_pZoomIn, m_pZoomOut});
     updateActions();
 
-    connect(this, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
+    connect(m_pWindow, &QOpenGLWindow::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
+    m_pFrameTimer->setSingleShot(true);
+    m_pFrameTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_pFrameTimer, &QTimer::timeout, this, &CRythmoDXView::onFrameDue);
+    m_pace.start();
 }
 
 CRythmoDXView::~CRythmoDXView() {
-    makeCurrent();
-    m_renderer.releaseGL();
-    doneCurrent();
+    if (m_pWindow->isValid()) {
+        m_pWindow->makeCurrent();
+        m_renderer.releaseGL();
+        m_pWindow->doneCurrent();
+    }
+    // The window goes before the renderer it calls into.
+    delete m_pContainer;
+}
+
+QWindow* CRythmoDXView::bandWindow() const {
+    return m_pWindow;
+}
+
+void CRythmoDXView::requestFrame() {
+    m_pWindow->update();
+}
+
+void CRythmoDXView::makeCurrent() {
+    m_pWindow->makeCurrent();
+}
+
+void CRythmoDXView::doneCurrent() {
+    m_pWindow->doneCurrent();
+}
+
+QImage CRythmoDXView::grabFramebuffer() {
+    if (!m_pWindow->isValid() || !m_bDeviceReady || !m_renderer.isReady()) return QImage();
+    m_pWindow->makeCurrent();
+    // The back buffer holds nothing defined after a swap: draw into it again, then read it.
+    if (m_bInitialised) m_renderer.render(m_renderer.getPosition());
+    QImage image = m_pWindow->grabFramebuffer();
+    m_pWindow->doneCurrent();
+    return image;
+}
+
+void CRythmoDXView::resizeEvent(QResizeEvent*) {
+    m_pContainer->setGeometry(rect());
+}
+
+void CRythmoDXView::paintEvent(QPaintEvent*) {
+    requestFrame();
+}
+
+bool CRythmoDXView::event(QEvent* pEvent) {
+    // The native window shows the band: it shows this widget's cursor too.
+    if (pEvent->type() == QEvent::CursorChange) m_pWindow->setCursor(cursor());
+    return QWidget::event(pEvent);
 }
 
 int CRythmoDXView::getRefreshRate() const {
+    return int(refreshRateHz() + 0.5);
+}
+
+double CRythmoDXView::refreshRateHz() const {
     const QScreen* pScreen = screen();
-    return pScreen ? int(pScreen->refreshRate() + 0.5) : 0;
+    return pScreen ? pScreen->refreshRate() : 0;
 }
 
 void CRythmoDXView::setLog(CTraceLog* pLog) {
@@ -114,8 +177,6 @@ void CRythmoDXView::showOpenGLError() {
 }
 
 void CRythmoDXView::initializeGL() {
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CRythmoDXView::onContextAboutToBeDestroyed,
-            Qt::UniqueConnection);
     if (!initD3D()) {
         log().Log("initD3D() failed\n");
         if (!m_bFailed) {
@@ -168,8 +229,11 @@ void CRythmoDXView::resizeGL(int w, int h) {
 void CRythmoDXView::paintGL() {
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::OnDraw()\n");
     if (!m_bDeviceReady || !m_bInitialised || !m_renderer.isReady()) {
-        QOpenGLContext::currentContext()->functions()->glClearColor(0.647f, 0.647f, 0.647f, 1.0f);
-        QOpenGLContext::currentContext()->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        // No context at all when the window's could not be made.
+        if (QOpenGLContext* pContext = QOpenGLContext::currentContext()) {
+            pContext->functions()->glClearColor(0.647f, 0.647f, 0.647f, 1.0f);
+            pContext->functions()->glClear(GL_COLOR_BUFFER_BIT);
+        }
         return;
     }
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render()\n");
@@ -179,16 +243,29 @@ void CRythmoDXView::paintGL() {
 }
 
 void CRythmoDXView::onFrameSwapped() {
-    if (m_pTime->getRate() != 0 && m_bDeviceReady && m_bInitialised) update();
+    emit frameSwapped();
+    if (m_pTime->getRate() == 0 || !m_bDeviceReady || !m_bInitialised) {
+        m_bPacing = false;
+        return;
+    }
+    // A display that waits for its refresh in the swap paces the loop by itself: the next frame is
+    // then due at once. One that does not (a software renderer) would draw as fast as it can and
+    // starve the rest of the program: frames are then due a refresh period apart.
+    const double fRefresh = refreshRateHz();
+    const double fPeriod = 1000.0 / (fRefresh > 1 ? fRefresh : 60.0);
+    const double fNow = double(m_pace.nsecsElapsed()) / 1e6;
+    m_fNextFrameMs = m_bPacing ? m_fNextFrameMs + fPeriod : fNow + fPeriod;
+    if (m_fNextFrameMs < fNow) m_fNextFrameMs = fNow; // late: no burst to catch up
+    if (m_fNextFrameMs > fNow + fPeriod) m_fNextFrameMs = fNow + fPeriod;
+    m_bPacing = true;
+    m_pFrameTimer->start(int(m_fNextFrameMs - fNow));
 }
 
-void CRythmoDXView::onContextAboutToBeDestroyed() {
-    // The context goes (reparenting, a lost device): free what lives in it; initializeGL rebuilds it
-    // in the next context.
-    makeCurrent();
-    m_renderer.releaseGL();
-    doneCurrent();
-    m_bDeviceReady = false;
+void CRythmoDXView::onFrameDue() {
+    if (!m_pWindow->renderNow()) {
+        m_bPacing = false;
+        requestFrame();
+    }
 }
 
 void CRythmoDXView::OnInitialUpdate() {
@@ -222,7 +299,7 @@ void CRythmoDXView::OnUpdate(int nHint) {
     m_renderer.resetFirstVisible();
     log().Log("Rendering the rythmo view\n");
     updateActions();
-    update();
+    requestFrame();
     log().Log("CRythmoDXView::OnUpdate() => Ok\n");
 }
 
@@ -236,7 +313,7 @@ void CRythmoDXView::OnDisplayZoomIn() {
     if (m_nZoomLevel > CBandSpace::MIN_ZOOM) --m_nZoomLevel;
     setup();
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::OnDisplayZoomOut() {
@@ -244,19 +321,19 @@ void CRythmoDXView::OnDisplayZoomOut() {
     if (m_nZoomLevel < CBandSpace::MAX_ZOOM) ++m_nZoomLevel;
     setup();
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::toggleGridAndSigns() {
     m_renderer.state().m_bHideGridAndSigns = !m_renderer.state().m_bHideGridAndSigns;
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::toggleDetection() {
     m_renderer.state().m_bShowDetection = !m_renderer.state().m_bShowDetection;
     updateActions();
-    update();
+    requestFrame();
 }
 
 void CRythmoDXView::updateActions() {

@@ -4,19 +4,26 @@
 #include "BandTimeSource.h"
 #include "base/UpdateHint.h"
 
-#include <QOpenGLWidget>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QWidget>
 
 class CSettingsStore;
 class CTraceLog;
+class CBandWindow;
 class QAction;
+class QTimer;
+class QWindow;
 
 // The window that shows the rythmo band: four tracks scrolling past the fixed reading bar, drawn by
-// CBandRenderer into the widget's framebuffer. While the time source's rate is not 0 the view asks
-// for its next frame as soon as one is presented (one clock step per displayed frame); otherwise it
-// redraws on updates only.
+// CBandRenderer into a native OpenGL window (CBandWindow) that fills this widget. While the time
+// source's rate is not 0 the view draws frame after frame, one a refresh period at most (one clock
+// step per displayed frame); otherwise it redraws on updates only. The widget keeps the focus and
+// receives the keys, clicks and wheel of the band; update() on it asks for a frame too. Tooltips,
+// hover and drops over the band are not passed on from the native window.
 //
 // GUI thread only. The edit view derives from it and sets the selection state.
-class CRythmoDXView : public QOpenGLWidget {
+class CRythmoDXView : public QWidget {
     Q_OBJECT
 public:
     explicit CRythmoDXView(QWidget* pParent = nullptr);
@@ -45,7 +52,7 @@ public:
     void toggleDetection();
 
     // Asks for a frame; the loop keeps going by itself while the rate is not 0.
-    void requestFrame() { update(); }
+    void requestFrame();
     bool isDeviceReady() const { return m_bDeviceReady; }
     bool isInitialised() const { return m_bInitialised; }
 
@@ -56,6 +63,15 @@ public:
     // really presents at that rate.
     int getRefreshRate() const;
 
+    // The native window drawn into (input it receives goes on to this widget).
+    QWindow* bandWindow() const;
+    // Draws the band at the current position, without a clock step, and reads it back; a null image
+    // while OpenGL is not set up.
+    QImage grabFramebuffer();
+    // The band window's context, for a derived view's own GL work.
+    void makeCurrent();
+    void doneCurrent();
+
     QAction* gridAndSignsAction() const { return m_pGridAndSigns; }
     QAction* detectionAction() const { return m_pDetection; }
     QAction* zoomInAction() const { return m_pZoomIn; }
@@ -64,11 +80,18 @@ public:
 signals:
     // OpenGL could not be set up in this window: the message was shown and nothing is drawn.
     void openGLFailed();
+    // A frame was presented.
+    void frameSwapped();
 
 protected:
-    void initializeGL() override;
-    void resizeGL(int w, int h) override;
-    void paintGL() override;
+    // Called by the band window with its context current.
+    virtual void initializeGL();
+    virtual void resizeGL(int w, int h);
+    virtual void paintGL();
+
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    bool event(QEvent* pEvent) override;
 
     // Device set-up and the projection for the client size and zoom level.
     bool initD3D();
@@ -76,8 +99,10 @@ protected:
     CTraceLog& log() { return *m_pLog; }
 
 private:
+    friend class CBandWindow;
+    double refreshRateHz() const;
     void onFrameSwapped();
-    void onContextAboutToBeDestroyed();
+    void onFrameDue();
     void updateActions();
     void showOpenGLError();
 
@@ -86,6 +111,13 @@ private:
     CBandTimeSource* m_pTime = nullptr;
     CFixedTimeSource m_still; // when no source is set
     CTraceLog* m_pLog;
+    CBandWindow* m_pWindow; // owned by the container
+    QWidget* m_pContainer;  // child of this widget, fills it
+    // The running loop's pace: the next frame is due one refresh period after the last one was.
+    QTimer* m_pFrameTimer;
+    QElapsedTimer m_pace;
+    double m_fNextFrameMs = 0;
+    bool m_bPacing = false;
     bool m_bDeviceReady = false;
     bool m_bInitialised = false;
     bool m_bFailed = false;

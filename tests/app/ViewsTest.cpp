@@ -32,7 +32,7 @@ TEST(Views, TheBandFollowsTheClock) {
 
     CRythmoDXView& band = *app.bandView();
     int nFrames = 0;
-    QObject::connect(&band, &QOpenGLWidget::frameSwapped, [&] { ++nFrames; });
+    QObject::connect(&band, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
     app.OnControlPlayPause();
     ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames >= 20; }, 10000));
     EXPECT_GT(app.getTimeCode(), CTimeCode("10:00:02:00"));

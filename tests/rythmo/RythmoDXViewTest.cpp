@@ -4,7 +4,13 @@
 #include "GLTestSupport.h"
 
 #include <QAction>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSurfaceFormat>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,7 +18,8 @@ class RythmoDXViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testApp();
-        ASSERT_TRUE(CRythmoDXView::isOpenGLAvailable()) << "OpenGL 3.3 is needed: run the tests under xvfb-run";
+        ASSERT_TRUE(CRythmoDXView::isOpenGLAvailable())
+            << "OpenGL 3.3 is needed: run the tests under xvfb-run";
         m_script.addLine(makeLine(0, {{QString(), 250, 0}, {QStringLiteral("Bonjour"), 270, 2}}));
         m_script.setLastTrack(2);
         m_pView = std::make_unique<CRythmoDXView>();
@@ -23,6 +30,7 @@ protected:
         m_pView->resize(800, 200);
         m_pView->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView->bandWindow()));
         m_pView->OnInitialUpdate();
     }
     CVarE m_script;
@@ -33,7 +41,7 @@ protected:
 
 TEST_F(RythmoDXViewTest, RendersFrameAfterFrameWhileTheRateRuns) {
     int nFrames = 0;
-    QObject::connect(m_pView.get(), &QOpenGLWidget::frameSwapped, [&] { ++nFrames; });
+    QObject::connect(m_pView.get(), &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
     m_clock.setIncrement(24);
     m_clock.setRate(24);
     m_pView->requestFrame();
@@ -47,6 +55,10 @@ TEST_F(RythmoDXViewTest, RendersFrameAfterFrameWhileTheRateRuns) {
     const int nStopped = nFrames;
     QTest::qWait(300);
     EXPECT_LE(nFrames - nStopped, 1);
+    // A plain widget update, as a host may ask, draws one frame too.
+    const int nBefore = nFrames;
+    m_pView->update();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nFrames > nBefore; }, 5000));
 
     const QImage image = m_pView->grabFramebuffer();
     ASSERT_FALSE(image.isNull());
@@ -94,5 +106,135 @@ TEST_F(RythmoDXViewTest, DisplayTogglesAndNewDocument) {
     EXPECT_FALSE(m_pView->state().m_bHideGridAndSigns);
     EXPECT_TRUE(m_pView->state().m_bShowDetection);
     EXPECT_EQ(m_nTrack, 2);
+}
+
+// Counts the input events a widget receives and keeps the last position clicked.
+class CInputSpy : public QObject {
+public:
+    int nKeys = 0;
+    int nPresses = 0;
+    int nMenus = 0;
+    int nLastKey = 0;
+    QPoint lastPress;
+
+protected:
+    bool eventFilter(QObject*, QEvent* pEvent) override {
+        if (pEvent->type() == QEvent::KeyPress) {
+            ++nKeys;
+            nLastKey = static_cast<QKeyEvent*>(pEvent)->key();
+        } else if (pEvent->type() == QEvent::MouseButtonPress) {
+            ++nPresses;
+            lastPress = static_cast<QMouseEvent*>(pEvent)->position().toPoint();
+        } else if (pEvent->type() == QEvent::ContextMenu) {
+            ++nMenus;
+        }
+        return false;
+    }
+};
+
+// The view in a pane beside another widget, as the main frame hosts it: the keyboard and the mouse
+// reach the view although the band is drawn in a native window of its own.
+TEST_F(RythmoDXViewTest, FocusKeysAndClicksReachTheView) {
+    QWidget host;
+    auto* pLayout = new QHBoxLayout(&host);
+    auto* pEdit = new QLineEdit(&host);
+    pLayout->addWidget(pEdit);
+    pLayout->addWidget(m_pView.get(), 4);
+    // Given back to the fixture whatever happens.
+    const std::unique_ptr<CRythmoDXView, void (*)(CRythmoDXView*)> giveBack(
+        m_pView.get(), [](CRythmoDXView* pView) { pView->setParent(nullptr); });
+    host.resize(1000, 200);
+    m_pView->show(); // reparenting hid it
+    host.show();
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pView->bandWindow()));
+    ASSERT_GT(m_pView->bandWindow()->width(), 120);
+    // Still drawing in its new top-level window.
+    int nFrames = 0;
+    QObject::connect(m_pView.get(), &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
+    m_pView->requestFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nFrames > 0; }, 5000));
+    CInputSpy spy;
+    m_pView->installEventFilter(&spy);
+
+    m_pView->setFocus();
+    EXPECT_TRUE(m_pView->hasFocus());
+    QTest::keyClick(host.windowHandle(), Qt::Key_A);
+    EXPECT_EQ(spy.nKeys, 1);
+    EXPECT_EQ(spy.nLastKey, int(Qt::Key_A));
+    EXPECT_TRUE(pEdit->text().isEmpty());
+    // The view's shortcuts work from the keyboard.
+    QTest::keyClick(host.windowHandle(), Qt::Key_Minus);
+    EXPECT_EQ(m_pView->getZoomLevel(), 3);
+
+    // Keys that land on the band window itself go to the view as well.
+    QTest::keyClick(m_pView->bandWindow(), Qt::Key_B);
+    EXPECT_EQ(spy.nLastKey, int(Qt::Key_B));
+
+    // A click on the band takes the focus from the other widget and arrives where it was made.
+    pEdit->setFocus();
+    ASSERT_FALSE(m_pView->hasFocus());
+    QTest::mouseClick(m_pView->bandWindow(), Qt::LeftButton, {}, QPoint(120, 40));
+    EXPECT_TRUE(m_pView->hasFocus());
+    EXPECT_EQ(spy.nPresses, 1);
+    EXPECT_EQ(spy.lastPress, QPoint(120, 40));
+    QTest::mouseClick(m_pView->bandWindow(), Qt::RightButton, {}, QPoint(60, 20));
+    EXPECT_EQ(spy.nMenus, 1);
+    QTest::keyClick(host.windowHandle(), Qt::Key_C);
+    EXPECT_EQ(spy.nLastKey, int(Qt::Key_C));
+    EXPECT_TRUE(pEdit->text().isEmpty());
+
+    m_pView->removeEventFilter(&spy);
+}
+
+// The band window follows the view's size, and the projection with it.
+TEST_F(RythmoDXViewTest, ResizingTheViewResizesTheBand) {
+    m_pView->resize(640, 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pView->bandWindow()->width() == 640; }, 5000));
+    EXPECT_EQ(m_pView->bandWindow()->height(), 150);
+    m_pView->requestFrame();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return m_pView->renderer().space().nRight - m_pView->renderer().space().nLeft ==
+                   int(640 * m_pView->devicePixelRatioF()) * 2;
+        },
+        5000));
+    const QImage image = m_pView->grabFramebuffer();
+    EXPECT_EQ(image.width(), int(640 * m_pView->devicePixelRatioF()));
+    EXPECT_EQ(image.height(), int(150 * m_pView->devicePixelRatioF()));
+}
+
+// A window whose context is not OpenGL 3.3 core (here an OpenGL ES one) shows the French message,
+// says so, and draws nothing.
+TEST(RythmoDXViewWithoutOpenGL, ShowsTheMessageAndStaysBlank) {
+    testApp();
+    CRythmoDXView view;
+    QSurfaceFormat format = view.bandWindow()->requestedFormat();
+    format.setRenderableType(QSurfaceFormat::OpenGLES);
+    format.setProfile(QSurfaceFormat::NoProfile);
+    format.setVersion(2, 0);
+    view.bandWindow()->setFormat(format);
+    ASSERT_EQ(view.OnCreate(nullptr), 0); // the display itself has OpenGL 3.3
+    bool bFailed = false;
+    QObject::connect(&view, &CRythmoDXView::openGLFailed, [&] { bFailed = true; });
+    QString strMessage;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            strMessage = pBox->text();
+            pBox->done(QMessageBox::Ok);
+        }
+    });
+    closer.start(20);
+    view.resize(400, 100);
+    view.show();
+    view.OnInitialUpdate();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bFailed; }, 10000));
+    EXPECT_EQ(strMessage, QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
+    EXPECT_FALSE(view.isDeviceReady());
+    EXPECT_TRUE(view.grabFramebuffer().isNull());
+    view.requestFrame();
+    QTest::qWait(50);
 }
 } // namespace
