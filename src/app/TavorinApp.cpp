@@ -51,6 +51,12 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_defaultPrompts.setParent(m_pMainFrame);
         registerCommands();
         if (m_options.bViews) createViews();
+        // The synchroniser follows the clock every 10 ms while it is on; it was on when the program
+        // last ended: switch it on again.
+        m_linkTimer.setInterval(10);
+        m_linkTimer.setTimerType(Qt::PreciseTimer);
+        connect(&m_linkTimer, &QTimer::timeout, this, [this] { m_link.updateFromMediaTime(m_sync.getTime(0)); });
+        if (settings().get(Settings::CorvelActive) != 0) OnControlCorvel();
     }
     Log("Creation du document template (%p) => Ok\n", static_cast<void*>(m_pDoc));
 
@@ -96,6 +102,8 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
 }
 
 int CTavorinApp::ExitInstance() {
+    m_linkTimer.stop();
+    m_link.disconnect();
     if (m_pDoc) m_pDoc->OnCloseDocument();
     m_recent.save(settings());
     return CSyncApp::ExitInstance();
@@ -352,6 +360,27 @@ void CTavorinApp::OnFileOpenBackup() {
 
 // ---------------------------------------------------------------------------------------------------
 
+void CTavorinApp::OnControlCorvel() {
+    if (m_link.isEnabled()) {
+        m_link.disconnect();
+        m_linkTimer.stop();
+        settings().set(Settings::CorvelActive, 0);
+    } else if (m_link.configure(settings(), logFolder())) {
+        resetLink();
+        m_linkTimer.start();
+        settings().set(Settings::CorvelActive, 1);
+    } else {
+        prompts().error(QStringLiteral("Impossible d'établir la communication avec la machine Corvel. Vérifiez "
+                                       "qu'elle est bien connectée."));
+        settings().set(Settings::CorvelActive, 0);
+    }
+    if (QAction* p = commands().action(Cmd::CONTROL_CORVEL)) p->setChecked(m_link.isEnabled());
+}
+
+void CTavorinApp::resetLink(bool bNewScript) {
+    if (m_link.isEnabled()) m_link.reset(bNewScript ? 0 : getTimeCode().getFrames());
+}
+
 void CTavorinApp::registerCommands() {
     CCommands& c = *m_pCommands;
     CVarEDoc& d = *m_pDoc;
@@ -397,6 +426,8 @@ void CTavorinApp::registerCommands() {
     c.handle(Cmd::VIEW_DEINTERLACE, [this] { OnViewDeinterlace(); });
     c.handle(Cmd::VIEW_HIGH_QUALITY, [this] { OnViewHighQuality(); });
     c.handle(Cmd::VIEW_FULL_SCREEN, [&f] { f.OnViewFullScreen(); });
+    c.handle(Cmd::CONTROL_CORVEL, [this] { OnControlCorvel(); });
+    if (QAction* pCorvel = c.action(Cmd::CONTROL_CORVEL)) pCorvel->setCheckable(true);
 
     // Check marks and the VI entry follow the movie: refreshed when their menus open.
     for (int nMenu : {4, 5})

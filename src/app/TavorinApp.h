@@ -3,6 +3,9 @@
 #include "app/BookmarkList.h"
 #include "app/RecentFiles.h"
 #include "app/SyncApp.h"
+#include "sync/MachineLink.h"
+
+#include <QTimer>
 
 class CBandTimeSource;
 class CControlView;
@@ -77,6 +80,13 @@ public:
     void OnViewDeinterlace();
     void OnViewHighQuality();
     void OnFileOpenBackup();
+    // "Machine Corvel...": switches the link to the external synchroniser on or off.
+    void OnControlCorvel();
+    // The synchroniser's next message starts from the clock's frame (a new script, an opened script or
+    // picture, a new timestamp): it is not walked through the frames in between.
+    void resetLink(bool bNewScript = false);
+    CMachineLink& link() { return m_link; }
+    bool isLinkTimerRunning() const { return m_linkTimer.isActive(); }
 
     // The speeds of the shuttle entries, slowest reverse first.
     static constexpr int SHUTTLE_SPEEDS[14] = {-240, -72, -24, -18, -12, -6, -3, 3, 6, 12, 18, 24, 72, 240};
@@ -107,4 +117,6 @@ private:
     CVideoView* m_pVideoView = nullptr;
     CRythmoDXView* m_pBandView = nullptr;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
+    CMachineLink m_link;
+    QTimer m_linkTimer; // the main frame's timer 0: every 10 ms while the link is on
 };

@@ -92,6 +92,7 @@ bool CVarEDoc::OnNewDocument() {
     m_app.sync().gotoTime(TC_ZERO);
     m_app.sync().setMaster(CSyncManager::MASTER_INTERNAL);
     m_app.setRate(0, false);
+    m_app.resetLink(true);
 
     // The properties sheet that every later new document opens is not built yet.
     m_app.m_bNewDocCreated = true;
@@ -199,6 +200,7 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
         else
             m_app.gotoTime(m_app.player().getStartTimeCode());
         UpdateAllViews(nullptr, NEW_DOC);
+        m_app.resetLink();
         const QString strAudio = m_script.get(CVarE::H_AUDIO_FILE);
         if (!strAudio.isEmpty() && !openAudioFile(resolveMediaPath(strAudio)))
             prompts.error(QStringLiteral("Impossible d'ouvrir le fichier audio associé."));
@@ -384,6 +386,7 @@ bool CVarEDoc::openVideoFile(const QString& strPath) {
     }
     const CTimeCode tcStart = qt.getStartTimeCode(), tcEnd = qt.getEndTimeCode();
     m_app.gotoTime(tcBefore.isValid() && tcStart <= tcBefore && tcBefore <= tcEnd ? tcBefore : tcStart);
+    m_app.resetLink();
     return true;
 }
 
@@ -439,6 +442,7 @@ void CVarEDoc::OnEditTimestamp() {
             m_app.setTimeStamp(tcStamp);
             m_script.setTimeStamp(tcStamp);
             m_app.sync().gotoTime(m_app.getTimeCode());
+            m_app.resetLink();
             SetModifiedFlag(true);
             return;
         }
