@@ -1,5 +1,6 @@
 // The whole window with its views: the band drawing at the clock's position while the transport runs.
 #include "TestApp.h"
+#include "WaitUntilStill.h"
 
 #include "app/Commands.h"
 #include "rythmo/RythmoDXView.h"
@@ -40,10 +41,9 @@ TEST(Views, TheBandFollowsTheClock) {
     EXPECT_LE(std::abs(band.renderer().getPosition() - app.sync().getTime(0)), 48);
 
     app.OnControlPlayPause();
-    QTest::qWait(100);
-    const int nStopped = nFrames;
-    QTest::qWait(300);
-    EXPECT_LE(nFrames - nStopped, 1);
+    const int nStopped = waitUntilStill(nFrames);
+    QTest::qWait(500);
+    EXPECT_EQ(nFrames, nStopped);
 
     // The display commands reach the band.
     const int nZoom = band.getZoomLevel();

@@ -2,6 +2,7 @@
 #include "rythmo/RythmoDXView.h"
 #include "BandScripts.h"
 #include "GLTestSupport.h"
+#include "WaitUntilStill.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -51,10 +52,9 @@ TEST_F(RythmoDXViewTest, RendersFrameAfterFrameWhileTheRateRuns) {
     EXPECT_EQ(m_pView->renderer().getPosition(), m_clock.getTime());
 
     m_clock.setRate(0); // the loop stops by itself
-    QTest::qWait(100);
-    const int nStopped = nFrames;
-    QTest::qWait(300);
-    EXPECT_LE(nFrames - nStopped, 1);
+    const int nStopped = waitUntilStill(nFrames);
+    QTest::qWait(500);
+    EXPECT_EQ(nFrames, nStopped);
     // A plain widget update, as a host may ask, draws one frame too.
     const int nBefore = nFrames;
     m_pView->update();
