@@ -66,6 +66,8 @@ bool CQuickTime::initialize(EOutput eOutput,
     mpv_set_option_string(m_pMpv, "idle", "yes");
     mpv_set_option_string(m_pMpv, "osc", "no");
     mpv_set_option_string(m_pMpv, "input-default-bindings", "no");
+    // Pictures are decoded in software: no hardware interop to probe (it only prints failures).
+    mpv_set_option_string(m_pMpv, "gpu-hwdec-interop", "no");
     mpv_set_option_string(m_pMpv, "af", TEMPO_FILTER);
     for (const auto& [pszName, pszValue] : extraOptions)
         mpv_set_option_string(m_pMpv, pszName, pszValue);
