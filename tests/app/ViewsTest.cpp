@@ -42,8 +42,9 @@ TEST(Views, TheBandFollowsTheClock) {
 
     app.OnControlPlayPause();
     const int nStopped = waitUntilStill(nFrames);
-    QTest::qWait(500);
-    EXPECT_EQ(nFrames, nStopped);
+    // A running loop would draw about sixty frames in a second; a stray repaint (an expose) may come.
+    QTest::qWait(1000);
+    EXPECT_LE(nFrames - nStopped, 2);
 
     // The display commands reach the band.
     const int nZoom = band.getZoomLevel();

@@ -53,8 +53,9 @@ TEST_F(RythmoDXViewTest, RendersFrameAfterFrameWhileTheRateRuns) {
 
     m_clock.setRate(0); // the loop stops by itself
     const int nStopped = waitUntilStill(nFrames);
-    QTest::qWait(500);
-    EXPECT_EQ(nFrames, nStopped);
+    // A running loop would draw about sixty frames in a second; a stray repaint (an expose) may come.
+    QTest::qWait(1000);
+    EXPECT_LE(nFrames - nStopped, 2);
     // A plain widget update, as a host may ask, draws one frame too.
     const int nBefore = nFrames;
     m_pView->update();
