@@ -26,6 +26,8 @@ namespace cli {
 int fail(const QString& strMessage);
 // Writes bytes to stdout.
 void out(const QByteArray& data);
+// Writes data to a file through a temporary file renamed over the target once complete.
+bool writeFileAtomically(const QString& strPath, const QByteArray& data, QString* pError = nullptr);
 // Value of "--name value" in args (removed from args), or the default.
 QString takeOption(QStringList& args, const QString& strName, const QString& strDefault = {});
 // Presence of a "--flag" (removed from args).

@@ -1,6 +1,7 @@
 #include "CliCommand.h"
 
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
@@ -39,6 +40,16 @@ int cli::fail(const QString& strMessage) {
 }
 
 void cli::out(const QByteArray& data) { std::fwrite(data.constData(), 1, size_t(data.size()), stdout); }
+
+bool cli::writeFileAtomically(const QString& strPath, const QByteArray& data, QString* pError) {
+    QSaveFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        if (pError) *pError = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
 
 QString cli::takeOption(QStringList& args, const QString& strName, const QString& strDefault) {
     const int i = int(args.indexOf(strName));
