@@ -1,5 +1,7 @@
 #include "sync/FrameReader.h"
 
+#include "sync/FrameShrink.h"
+
 #include <QFile>
 #include <algorithm>
 #include <chrono>
@@ -86,7 +88,8 @@ struct CLane {
     bool bFlushed = false; // the demuxer is at its end and the decoder was told
     int nCurrent = -1;     // index (from the stream start) of the frame in pFrame, -1 when none
     std::int64_t nDecoded = 0;
-    CScaler scaler;
+    CFrameShrinker shrinker{SHOT_SIZE};
+    CScaler scaler; // for pictures the shrinker does not take
     // The 60 x 60 picture of frame nLastIndex, the last one scanned; the decoder stands right after it.
     std::vector<std::uint8_t> last = std::vector<std::uint8_t>(SHOT_BYTES);
     int nLastIndex = -1;
@@ -200,7 +203,8 @@ struct CLane {
     }
 
     bool shrink(std::uint8_t* pDest) {
-        return scaler.scale(pFrame, SHOT_SIZE, SHOT_SIZE, SWS_AREA, pDest, SHOT_SIZE * 3);
+        return shrinker.shrink(pFrame, pDest) ||
+               scaler.scale(pFrame, SHOT_SIZE, SHOT_SIZE, SWS_AREA, pDest, SHOT_SIZE * 3);
     }
 
     // Frame differences of a stretch of the movie: state[i] is for frame nFirst + i.
@@ -211,11 +215,23 @@ struct CLane {
         bool bError = false;
     };
 
-    // Scans from frame nFrom (or, with a key-frame time stamp, from the key frame there) on, up to the first
-    // frame at or after the limit, which another lane may set meanwhile. As soon as the first frame scanned
-    // is known, it becomes *pOtherLimit (nFallback instead when there is none or it is not after nAfter).
-    void scan(int nFrom, std::int64_t keyTs, const std::atomic<int>& limit, const std::atomic<bool>* pbStop,
-              CScan& result, std::atomic<int>* pOtherLimit = nullptr, int nAfter = 0, int nFallback = 0);
+    // How a lane scans during one fill of the search's table.
+    struct CScanPlan {
+        int nFrom = 0;                          // the frame whose picture starts the comparisons...
+        std::int64_t keyTs = AV_NOPTS_VALUE;    // ...or, when set, the key frame at this time stamp
+        const std::atomic<int>* pLimit = nullptr; // up to the first frame at or after it (may move)
+        const std::atomic<bool>* pbStop = nullptr;  // the user's stop request
+        // Shared by the two lanes of a fill: set by the first that finishes its stretch, and then the other
+        // stops too, once it has scanned at least one new frame, rather than leave a core idle. It goes
+        // on from there at the next fill.
+        std::atomic<bool>* pbDone = nullptr;
+        // The lane ahead tells the front lane where to stop: its first frame, as soon as known, when that
+        // is after nAfter; nFallback otherwise. Never beyond nCap.
+        std::atomic<int>* pOtherLimit = nullptr;
+        int nAfter = 0, nFallback = 0, nCap = INT_MAX;
+    };
+
+    void scan(const CScanPlan& plan, CScan& result);
 };
 
 // Frame states in the search's table; values from 0 up are differences with the frame before.
@@ -230,29 +246,28 @@ int frameDifference(const std::uint8_t* pA, const std::uint8_t* pB) {
     return nSum;
 }
 
-void CLane::scan(int nFrom, std::int64_t keyTs, const std::atomic<int>& limit,
-                 const std::atomic<bool>* pbStop, CScan& result, std::atomic<int>* pOtherLimit, int nAfter,
-                 int nFallback) {
+void CLane::scan(const CScanPlan& plan, CScan& result) {
     std::vector<std::uint8_t> buffer(2 * SHOT_BYTES);
     std::uint8_t* pPrevious = buffer.data();
     std::uint8_t* pCurrent = pPrevious + SHOT_BYTES;
     const auto publish = [&](int n) {
-        if (pOtherLimit) pOtherLimit->store(n > nAfter && n != INT_MAX ? n : nFallback);
+        if (plan.pOtherLimit)
+            plan.pOtherLimit->store(std::min(n > plan.nAfter && n != INT_MAX ? n : plan.nFallback, plan.nCap));
     };
 
     bool bHave;
-    if (keyTs == AV_NOPTS_VALUE && nLastIndex >= 0 && nLastIndex == nFrom) {
+    if (plan.keyTs == AV_NOPTS_VALUE && nLastIndex >= 0 && nLastIndex == plan.nFrom) {
         std::memcpy(pPrevious, last.data(), SHOT_BYTES);
-        result.nFirst = nFrom;
+        result.nFirst = plan.nFrom;
     } else {
-        if (keyTs != AV_NOPTS_VALUE) {
+        if (plan.keyTs != AV_NOPTS_VALUE) {
             // Pictures before the key frame (an open group's leading frames) cannot be decoded alone.
             // Forward: index time stamps may be decoding times, a little before the key frame's own.
-            bHave = seek(keyTs, true) && decodeNext();
+            bHave = seek(plan.keyTs, true) && decodeNext();
             while (bHave && !pFrame->key_frame)
                 bHave = decodeNext();
         } else {
-            bHave = moveTo(nFrom);
+            bHave = moveTo(plan.nFrom);
         }
         if (!bHave || !shrink(pPrevious)) {
             result.bEnd = !bHave;
@@ -266,8 +281,16 @@ void CLane::scan(int nFrom, std::int64_t keyTs, const std::atomic<int>& limit,
     publish(result.nFirst);
     result.state.push_back(STATE_FIRST);
     int nPrevious = result.nFirst;
-    while (nPrevious < limit.load(std::memory_order_relaxed)) {
-        if (pbStop && pbStop->load(std::memory_order_relaxed)) break;
+    bool bFinished = true; // false when stopped by the user or by the other lane
+    while (nPrevious < plan.pLimit->load(std::memory_order_relaxed)) {
+        if (plan.pbStop && plan.pbStop->load(std::memory_order_relaxed)) {
+            bFinished = false;
+            break;
+        }
+        if (plan.pbDone && result.state.size() > 1 && plan.pbDone->load(std::memory_order_relaxed)) {
+            bFinished = false;
+            break;
+        }
         if (!decodeNext()) {
             result.bEnd = true;
             break;
@@ -283,6 +306,7 @@ void CLane::scan(int nFrom, std::int64_t keyTs, const std::atomic<int>& limit,
     }
     std::memcpy(last.data(), pPrevious, SHOT_BYTES);
     nLastIndex = nPrevious;
+    if (plan.pbDone && bFinished && result.state.size() > 1) plan.pbDone->store(true);
 }
 } // namespace
 
@@ -323,33 +347,71 @@ struct CFrameReader::Impl {
         }
     }
 
+    // The first frame after nFrom already in the table, INT_MAX when none.
+    int firstKnownAfter(int nFrom) const {
+        for (size_t n = size_t(nFrom) + 1; n < states.size(); ++n)
+            if (states[n] != STATE_UNKNOWN) return int(n);
+        return INT_MAX;
+    }
+
     // Scans on from frame nFrom (whose picture starts the comparisons). False on a read error.
+    //
+    // With two lanes, the front lane goes on from nFrom while the lane ahead takes a stretch further on:
+    // where it stands when that is still to be scanned (no seek), else from the first key frame at least
+    // CHUNK frames on whose pictures are not scanned yet. The front lane stops where the lane ahead
+    // started; the lane ahead runs until the front lane is done. Whichever finishes first stops the
+    // other, so that neither core waits; the stretches left half done are taken up by the next fill,
+    // by the lane that stands there.
     bool fill(int nFrom, const std::atomic<bool>* pbStop) {
         CLane* pFront = lanes[1].nLastIndex == nFrom && lanes[1].nLastIndex >= 0 ? &lanes[1] : &lanes[0];
         CLane* pAhead = pFront == &lanes[0] ? &lanes[1] : &lanes[0];
+        const int nFrontKnown = firstKnownAfter(nFrom);
 
-        // The key frame the lane ahead starts from, when it has something to do there.
-        const auto it =
-            std::lower_bound(keyFrames.begin(), keyFrames.end(), std::make_pair(nFrom + CHUNK, INT64_MIN));
-        const bool bAhead = bTwoLanes && it != keyFrames.end() && state(it->first + 1) == STATE_UNKNOWN &&
-                            (pAhead->pCodec || pAhead->open(path, laneThreads()));
-        std::atomic<int> frontLimit{bAhead ? INT_MAX : nFrom + 4 * CHUNK};
+        CLane::CScanPlan frontPlan, aheadPlan;
+        bool bAhead = false;
+        if (bTwoLanes) {
+            const int nStands = pAhead->nLastIndex;
+            if (nStands > nFrom && state(nStands + 1) == STATE_UNKNOWN && (nEnd < 0 || nStands < nEnd)) {
+                aheadPlan.nFrom = nStands;
+                bAhead = true;
+            } else {
+                auto it = std::lower_bound(keyFrames.begin(), keyFrames.end(),
+                                           std::make_pair(nFrom + CHUNK, INT64_MIN));
+                // Past stretches already scanned, and gaps too short to be worth a seek.
+                while (it != keyFrames.end() && (state(it->first + 1) != STATE_UNKNOWN ||
+                                                 firstKnownAfter(it->first + 1) - it->first < CHUNK / 2))
+                    ++it;
+                if (it != keyFrames.end() && (nEnd < 0 || it->first < nEnd)) {
+                    aheadPlan.nFrom = it->first;
+                    aheadPlan.keyTs = it->second;
+                    bAhead = true;
+                }
+            }
+            bAhead = bAhead && (pAhead->pCodec || pAhead->open(path, laneThreads()));
+        }
+
+        std::atomic<int> frontLimit{bAhead ? nFrontKnown : std::min(nFrontKnown, nFrom + 4 * CHUNK)};
+        std::atomic<bool> bDone{false};
+        frontPlan.nFrom = nFrom;
+        frontPlan.pLimit = &frontLimit;
+        frontPlan.pbStop = pbStop;
         CLane::CScan front, ahead;
         pFront->setLoopFilter(false);
         if (bAhead) {
-            const auto next =
-                std::lower_bound(it + 1, keyFrames.end(), std::make_pair(it->first + CHUNK, INT64_MIN));
-            const std::atomic<int> aheadLimit{next == keyFrames.end() ? it->first + 4 * CHUNK : next->first};
+            const std::atomic<int> aheadLimit{firstKnownAfter(aheadPlan.nFrom)};
+            aheadPlan.pLimit = &aheadLimit;
+            aheadPlan.pbStop = pbStop;
+            aheadPlan.pbDone = frontPlan.pbDone = &bDone;
+            aheadPlan.pOtherLimit = &frontLimit;
+            aheadPlan.nAfter = nFrom + 1;
+            aheadPlan.nFallback = nFrom + 4 * CHUNK;
+            aheadPlan.nCap = nFrontKnown;
             pAhead->setLoopFilter(false);
-            // The front lane stops at the first frame the lane ahead scans (at its usual length when none).
-            std::thread worker([&] {
-                pAhead->scan(it->first, it->second, aheadLimit, pbStop, ahead, &frontLimit, nFrom + 1,
-                             nFrom + 4 * CHUNK);
-            });
-            pFront->scan(nFrom, AV_NOPTS_VALUE, frontLimit, pbStop, front);
+            std::thread worker([&] { pAhead->scan(aheadPlan, ahead); });
+            pFront->scan(frontPlan, front);
             worker.join();
         } else {
-            pFront->scan(nFrom, AV_NOPTS_VALUE, frontLimit, pbStop, front);
+            pFront->scan(frontPlan, front);
         }
         merge(front);
         merge(ahead);

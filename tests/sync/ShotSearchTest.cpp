@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 namespace {
@@ -46,6 +47,12 @@ QString h264Movie() {
 QString gopMovie() {
     return movie("cuts-gop50.mp4", {"--codec", "h264-longgop", "--gop", "50", "--size", "160x120", "--frames",
                                     "400", "--cuts", "100,151,199,302,350"});
+}
+
+// 1000 frames with a key frame every 20: many stretches for the two decoders to share out.
+QString shortGopMovie() {
+    return movie("cuts-gop20.mp4", {"--codec", "h264-longgop", "--gop", "20", "--size", "160x120", "--frames",
+                                    "1000", "--cuts", "100,151,199,302,350,420,555,601,777,901"});
 }
 
 std::vector<int> allCuts(CFrameReader& reader, int nThreshold = CFrameReader::DEFAULT_THRESHOLD) {
@@ -142,6 +149,49 @@ TEST(ShotSearchTest, GivesTheSameAnswersWhereverASearchStarts) {
     }
     // Frames decoded: about the movie once over, plus the short runs to the scattered starts.
     EXPECT_LT(reader.getDecodedFrames(), 420);
+}
+
+// Every frame difference a reader traced, by timecode text.
+std::map<QString, int> tracedSums(CFrameReader& reader) {
+    QFile log(reader.m_log.getLogPath());
+    reader.m_log.Open(0, 0, {}, {}); // closes and flushes the file
+    std::map<QString, int> sums;
+    if (!log.open(QIODevice::ReadOnly)) return sums;
+    static const QRegularExpression line("\t([0-9:]{11}) ([0-9]+)\t-?[0-9]+( => shot)?$");
+    for (const QString& strLine : QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = line.match(strLine);
+        if (match.hasMatch()) sums[match.captured(1)] = match.captured(2).toInt();
+    }
+    return sums;
+}
+
+TEST(ShotSearchTest, EveryFrameDifferenceIsTheSameHoweverTheDecodingIsShared) {
+    // One search over the whole movie: every frame but the first is compared with the one before.
+    QTemporaryDir dir;
+    CFrameReader whole;
+    whole.m_log.Open(CTraceLog::TYPE_FILE, CTraceLog::MASK_UPDATES, dir.path(), "whole");
+    ASSERT_TRUE(whole.open(shortGopMovie()));
+    EXPECT_EQ(allCuts(whole), (std::vector<int>{101, 152, 200, 303, 351, 421, 556, 602, 778, 902}));
+    const std::map<QString, int> reference = tracedSums(whole);
+    ASSERT_EQ(reference.size(), 999u);
+    EXPECT_EQ(reference.begin()->first, "00:00:00:01");
+
+    // Searches starting here and there, out of order, so that the two decoders split the movie
+    // differently: the same differences, frame by frame.
+    CFrameReader scattered;
+    scattered.m_log.Open(CTraceLog::TYPE_FILE, CTraceLog::MASK_UPDATES, dir.path(), "scattered");
+    ASSERT_TRUE(scattered.open(shortGopMovie()));
+    for (const int nFrom : {620, 20, 140, 330, 99, 201, 870, 455, 0}) {
+        CTimeCode position = CTimeCode::fromFrames(nFrom);
+        scattered.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD);
+    }
+    const std::map<QString, int> sums = tracedSums(scattered);
+    ASSERT_GT(sums.size(), 500u);
+    for (const auto& [strFrame, nSum] : sums) {
+        const auto it = reference.find(strFrame);
+        ASSERT_NE(it, reference.end()) << strFrame.toStdString();
+        EXPECT_EQ(nSum, it->second) << strFrame.toStdString();
+    }
 }
 
 TEST(ShotSearchTest, TracesEveryFrameDifferenceUnderTheUpdatesMask) {
