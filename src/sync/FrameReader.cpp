@@ -48,9 +48,11 @@ public:
         default:
             break;
         }
-        if (!m_pSws || format != m_format || bFull != m_bFull || pFrame->width != m_nSrcWidth ||
-            pFrame->height != m_nSrcHeight || nWidth != m_nWidth || nHeight != m_nHeight ||
-            nFlags != m_nFlags) {
+        // BT.709 colours when the frame says so, BT.601 otherwise (as the cut search's shrinker).
+        const bool b709 = pFrame->colorspace == AVCOL_SPC_BT709;
+        if (!m_pSws || format != m_format || bFull != m_bFull || b709 != m_b709 ||
+            pFrame->width != m_nSrcWidth || pFrame->height != m_nSrcHeight || nWidth != m_nWidth ||
+            nHeight != m_nHeight || nFlags != m_nFlags) {
             sws_freeContext(m_pSws);
             m_pSws = sws_getContext(pFrame->width, pFrame->height, format, nWidth, nHeight, AV_PIX_FMT_RGB24,
                                     nFlags, nullptr, nullptr, nullptr);
@@ -58,9 +60,9 @@ public:
             int *pInv, *pTable, nSrcRange, nDstRange, nBrightness, nContrast, nSaturation;
             if (sws_getColorspaceDetails(m_pSws, &pInv, &nSrcRange, &pTable, &nDstRange, &nBrightness,
                                          &nContrast, &nSaturation) >= 0)
-                sws_setColorspaceDetails(m_pSws, pInv, bFull ? 1 : 0, pTable, 1, nBrightness, nContrast,
-                                         nSaturation);
-            m_format = format, m_bFull = bFull, m_nFlags = nFlags;
+                sws_setColorspaceDetails(m_pSws, sws_getCoefficients(b709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT),
+                                         bFull ? 1 : 0, pTable, 1, nBrightness, nContrast, nSaturation);
+            m_format = format, m_bFull = bFull, m_b709 = b709, m_nFlags = nFlags;
             m_nSrcWidth = pFrame->width, m_nSrcHeight = pFrame->height, m_nWidth = nWidth,
             m_nHeight = nHeight;
         }
@@ -72,7 +74,7 @@ public:
 private:
     SwsContext* m_pSws = nullptr;
     AVPixelFormat m_format = AV_PIX_FMT_NONE;
-    bool m_bFull = false;
+    bool m_bFull = false, m_b709 = false;
     int m_nFlags = 0, m_nSrcWidth = 0, m_nSrcHeight = 0, m_nWidth = 0, m_nHeight = 0;
 };
 
@@ -217,10 +219,10 @@ struct CLane {
 
     // How a lane scans during one fill of the search's table.
     struct CScanPlan {
-        int nFrom = 0;                          // the frame whose picture starts the comparisons...
-        std::int64_t keyTs = AV_NOPTS_VALUE;    // ...or, when set, the key frame at this time stamp
-        const std::atomic<int>* pLimit = nullptr; // up to the first frame at or after it (may move)
-        const std::atomic<bool>* pbStop = nullptr;  // the user's stop request
+        int nFrom = 0;                             // the frame whose picture starts the comparisons...
+        std::int64_t keyTs = AV_NOPTS_VALUE;       // ...or, when set, the key frame at this time stamp
+        const std::atomic<int>* pLimit = nullptr;  // up to the first frame at or after it (may move)
+        const std::atomic<bool>* pbStop = nullptr; // the user's stop request
         // Shared by the two lanes of a fill: set by the first that finishes its stretch, and then the other
         // stops too, once it has scanned at least one new frame, rather than leave a core idle. It goes
         // on from there at the next fill.
@@ -252,7 +254,8 @@ void CLane::scan(const CScanPlan& plan, CScan& result) {
     std::uint8_t* pCurrent = pPrevious + SHOT_BYTES;
     const auto publish = [&](int n) {
         if (plan.pOtherLimit)
-            plan.pOtherLimit->store(std::min(n > plan.nAfter && n != INT_MAX ? n : plan.nFallback, plan.nCap));
+            plan.pOtherLimit->store(
+                std::min(n > plan.nAfter && n != INT_MAX ? n : plan.nFallback, plan.nCap));
     };
 
     bool bHave;

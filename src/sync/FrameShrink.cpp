@@ -58,7 +58,8 @@ void CFrameShrinker::setSpans(std::vector<CSpan>& spans, int n) const {
         span.nFirstWhole = int((a + side - 1) / side);
         span.nEndWhole = int(b / side);
         span.nFirstPart = a % side ? int(a / side) : -1;
-        span.fFirstPart = span.nFirstPart < 0 ? 0.f : float(std::min(b, (a / side + 1) * side) - a) / float(side);
+        span.fFirstPart =
+            span.nFirstPart < 0 ? 0.f : float(std::min(b, (a / side + 1) * side) - a) / float(side);
         // The last pixel, cut by the area's end, unless it is the first one again.
         span.nLastPart = b % side && b / side != span.nFirstPart ? int(b / side) : -1;
         span.fLastPart = span.nLastPart < 0 ? 0.f : float(b % side) / float(side);
@@ -66,8 +67,7 @@ void CFrameShrinker::setSpans(std::vector<CSpan>& spans, int n) const {
     }
 }
 
-template <typename Value>
-double CFrameShrinker::weightedSum(const Value* pValues, const CSpan& span) {
+template <typename Value> double CFrameShrinker::weightedSum(const Value* pValues, const CSpan& span) {
     std::uint32_t nWhole = 0;
     for (int x = span.nFirstWhole; x < span.nEndWhole; ++x)
         nWhole += pValues[x];
@@ -77,7 +77,8 @@ double CFrameShrinker::weightedSum(const Value* pValues, const CSpan& span) {
     return sum;
 }
 
-void CFrameShrinker::averagePlane(const std::uint8_t* pData, int nLineSize, int nWidth, int nHeight, int nPlane) {
+void CFrameShrinker::averagePlane(const std::uint8_t* pData, int nLineSize, int nWidth, int nHeight,
+                                  int nPlane) {
     setSpans(m_rows, nHeight);
     setSpans(m_cols, nWidth);
     m_columns.resize(size_t(nWidth));
@@ -101,8 +102,8 @@ void CFrameShrinker::averagePlane(const std::uint8_t* pData, int nLineSize, int 
             }
         }
         // The rows the band's edges cut through count for the part inside it.
-        for (const auto& [nRow, fWeight] : {std::pair{rows.nFirstPart, rows.fFirstPart},
-                                             std::pair{rows.nLastPart, rows.fLastPart}}) {
+        for (const auto& [nRow, fWeight] :
+             {std::pair{rows.nFirstPart, rows.fFirstPart}, std::pair{rows.nLastPart, rows.fLastPart}}) {
             if (nRow < 0) continue;
             const std::uint8_t* pRow = pData + std::ptrdiff_t(nRow) * nLineSize;
             for (int c = 0; c < m_nSide; ++c)

@@ -26,7 +26,7 @@ public:
 private:
     // The pixels one area covers along an axis: whole ones, and the two its edges cut through.
     struct CSpan {
-        int nFirstWhole = 0, nEndWhole = 0; // [first, end)
+        int nFirstWhole = 0, nEndWhole = 0;  // [first, end)
         int nFirstPart = -1, nLastPart = -1; // -1 when the edge falls between two pixels
         float fFirstPart = 0, fLastPart = 0; // the parts of those pixels inside the area
         float fSize = 1;                     // the area's length in pixels
@@ -35,8 +35,7 @@ private:
     // Averages of one plane over the side x side areas into m_means[nPlane].
     void averagePlane(const std::uint8_t* pData, int nLineSize, int nWidth, int nHeight, int nPlane);
     void setSpans(std::vector<CSpan>& spans, int n) const;
-    template <typename Value>
-    static double weightedSum(const Value* pValues, const CSpan& span);
+    template <typename Value> static double weightedSum(const Value* pValues, const CSpan& span);
 
     int m_nSide;
     std::vector<std::uint32_t> m_columns; // a band's whole rows summed column by column

@@ -128,8 +128,8 @@ TEST(FrameShrinkTest, AveragesEachAreaOfPlanarYuv) {
     };
     CFrameShrinker shrinker(SIDE);
     for (const CCase& c : cases) {
-        const std::string strCase = std::string(av_get_pix_fmt_name(c.format)) + " " + std::to_string(c.nWidth) +
-                                    "x" + std::to_string(c.nHeight);
+        const std::string strCase = std::string(av_get_pix_fmt_name(c.format)) + " " +
+                                    std::to_string(c.nWidth) + "x" + std::to_string(c.nHeight);
         FramePtr pFrame = makeFrame(c.format, c.nWidth, c.nHeight);
         ASSERT_TRUE(pFrame) << strCase;
         pFrame->color_range = c.range;
@@ -139,7 +139,8 @@ TEST(FrameShrinkTest, AveragesEachAreaOfPlanarYuv) {
         ASSERT_TRUE(shrinker.shrink(pFrame.get(), rgb.data())) << strCase;
 
         const bool bFull = c.range == AVCOL_RANGE_JPEG || c.format == AV_PIX_FMT_YUVJ420P;
-        const std::vector<std::uint8_t> reference = exactAverage(pFrame.get(), bFull, c.space == AVCOL_SPC_BT709);
+        const std::vector<std::uint8_t> reference =
+            exactAverage(pFrame.get(), bFull, c.space == AVCOL_SPC_BT709);
         ASSERT_EQ(reference.size(), rgb.size());
         const CComparison diff = compare(rgb, reference);
         // Rounding apart, the same averages.
@@ -156,12 +157,12 @@ TEST(FrameShrinkTest, ConvertsKnownColoursExactly) {
         int r, g, b;
     };
     const CCase cases[] = {
-        {AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED, 235, 128, 128, 255, 255, 255}, // limited white
-        {AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED, 16, 128, 128, 0, 0, 0},        // limited black
+        {AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED, 235, 128, 128, 255, 255, 255},  // limited white
+        {AV_PIX_FMT_YUV420P, AVCOL_SPC_UNSPECIFIED, 16, 128, 128, 0, 0, 0},         // limited black
         {AV_PIX_FMT_YUVJ420P, AVCOL_SPC_UNSPECIFIED, 128, 128, 128, 128, 128, 128}, // full-range grey
-        {AV_PIX_FMT_YUV444P, AVCOL_SPC_UNSPECIFIED, 81, 90, 240, 255, 0, 0},       // BT.601 red
-        {AV_PIX_FMT_YUV444P, AVCOL_SPC_BT709, 63, 102, 240, 255, 0, 0},            // BT.709 red
-        {AV_PIX_FMT_YUV444P, AVCOL_SPC_BT709, 173, 42, 26, 0, 255, 0},             // BT.709 green
+        {AV_PIX_FMT_YUV444P, AVCOL_SPC_UNSPECIFIED, 81, 90, 240, 255, 0, 0},        // BT.601 red
+        {AV_PIX_FMT_YUV444P, AVCOL_SPC_BT709, 63, 102, 240, 255, 0, 0},             // BT.709 red
+        {AV_PIX_FMT_YUV444P, AVCOL_SPC_BT709, 173, 42, 26, 0, 255, 0},              // BT.709 green
     };
     CFrameShrinker shrinker(SIDE);
     for (const CCase& c : cases) {
@@ -172,7 +173,8 @@ TEST(FrameShrinkTest, ConvertsKnownColoursExactly) {
         const int values[3] = {c.y, c.u, c.v};
         for (int plane = 0; plane < 3; ++plane)
             for (int y = 0; y < 18; ++y)
-                std::fill_n(pFrame->data[plane] + y * pFrame->linesize[plane], 24, std::uint8_t(values[plane]));
+                std::fill_n(pFrame->data[plane] + y * pFrame->linesize[plane], 24,
+                            std::uint8_t(values[plane]));
         std::vector<std::uint8_t> rgb(SIDE * SIDE * 3, 7);
         ASSERT_TRUE(shrinker.shrink(pFrame.get(), rgb.data()));
         for (int i = 0; i < SIDE * SIDE; ++i) {
@@ -186,8 +188,8 @@ TEST(FrameShrinkTest, ConvertsKnownColoursExactly) {
 TEST(FrameShrinkTest, LeavesOtherPixelFormatsToTheScaler) {
     CFrameShrinker shrinker(SIDE);
     std::vector<std::uint8_t> rgb(SIDE * SIDE * 3);
-    for (const AVPixelFormat format : {AV_PIX_FMT_NV12, AV_PIX_FMT_RGB24, AV_PIX_FMT_YUV420P10LE,
-                                       AV_PIX_FMT_YUVA420P, AV_PIX_FMT_GRAY8}) {
+    for (const AVPixelFormat format :
+         {AV_PIX_FMT_NV12, AV_PIX_FMT_RGB24, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_YUVA420P, AV_PIX_FMT_GRAY8}) {
         FramePtr pFrame = makeFrame(format, 64, 48);
         ASSERT_TRUE(pFrame) << av_get_pix_fmt_name(format);
         EXPECT_FALSE(shrinker.shrink(pFrame.get(), rgb.data())) << av_get_pix_fmt_name(format);
