@@ -29,21 +29,21 @@ public:
     ~CScaler() { sws_freeContext(m_pSws); }
 
     bool scale(const AVFrame* pFrame, int nWidth, int nHeight, int nFlags, std::uint8_t* pDest, int nStride) {
-        AVPixelFormat format = AVPixelFormat(pFrame->format);
-        bool bFull = pFrame->color_range == AVCOL_RANGE_JPEG;
+        const bool bFull = CFrameShrinker::isFullRange(pFrame);
         // The deprecated full-range formats (MJPEG) are their limited twins read with the full range.
+        AVPixelFormat format = AVPixelFormat(pFrame->format);
         switch (format) {
         case AV_PIX_FMT_YUVJ420P:
-            format = AV_PIX_FMT_YUV420P, bFull = true;
+            format = AV_PIX_FMT_YUV420P;
             break;
         case AV_PIX_FMT_YUVJ422P:
-            format = AV_PIX_FMT_YUV422P, bFull = true;
+            format = AV_PIX_FMT_YUV422P;
             break;
         case AV_PIX_FMT_YUVJ444P:
-            format = AV_PIX_FMT_YUV444P, bFull = true;
+            format = AV_PIX_FMT_YUV444P;
             break;
         case AV_PIX_FMT_YUVJ440P:
-            format = AV_PIX_FMT_YUV440P, bFull = true;
+            format = AV_PIX_FMT_YUV440P;
             break;
         default:
             break;

@@ -33,6 +33,19 @@ bool CFrameShrinker::canShrink(const AVFrame* pFrame) {
     return true;
 }
 
+bool CFrameShrinker::isFullRange(const AVFrame* pFrame) {
+    switch (AVPixelFormat(pFrame->format)) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ411P:
+        return true;
+    default:
+        return pFrame->color_range == AVCOL_RANGE_JPEG;
+    }
+}
+
 namespace {
 // Adds a row of pixels to the column sums of a band. Kept simple so that the compiler vectorises it.
 template <typename Sum>
@@ -125,11 +138,7 @@ bool CFrameShrinker::shrink(const AVFrame* pFrame, std::uint8_t* pRgb) {
     averagePlane(pFrame->data[1], pFrame->linesize[1], nChromaWidth, nChromaHeight, 1);
     averagePlane(pFrame->data[2], pFrame->linesize[2], nChromaWidth, nChromaHeight, 2);
 
-    // Full-range pictures: MJPEG's "J" formats, or a frame that says so.
-    const AVPixelFormat format = AVPixelFormat(pFrame->format);
-    const bool bFull = pFrame->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
-                       format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
-                       format == AV_PIX_FMT_YUVJ440P || format == AV_PIX_FMT_YUVJ411P;
+    const bool bFull = isFullRange(pFrame);
     // BT.709 when the frame says so, BT.601 otherwise (as a general scaler assumes).
     const bool b709 = pFrame->colorspace == AVCOL_SPC_BT709;
     const float kr = b709 ? 0.2126f : 0.299f, kb = b709 ? 0.0722f : 0.114f, kg = 1.f - kr - kb;

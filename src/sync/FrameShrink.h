@@ -21,6 +21,8 @@ public:
     explicit CFrameShrinker(int nSide);
 
     static bool canShrink(const AVFrame* pFrame);
+    // Full-range levels (0-255): MJPEG's "J" formats, or a frame that says so.
+    static bool isFullRange(const AVFrame* pFrame);
     bool shrink(const AVFrame* pFrame, std::uint8_t* pRgb);
 
 private:

@@ -31,13 +31,18 @@ FramePtr makeFrame(AVPixelFormat format, int nWidth, int nHeight) {
     return pFrame;
 }
 
+// A plane's size: chroma planes are the picture's size divided by the subsampling, rounded up.
+std::pair<int, int> planeSize(const AVFrame* pFrame, int nPlane) {
+    const AVPixFmtDescriptor* pDesc = av_pix_fmt_desc_get(AVPixelFormat(pFrame->format));
+    if (nPlane == 0) return {pFrame->width, pFrame->height};
+    return {-((-pFrame->width) >> pDesc->log2_chroma_w), -((-pFrame->height) >> pDesc->log2_chroma_h)};
+}
+
 // A picture with what makes areas differ: smooth ramps, thin stripes, a hard-edged block and grain.
 void paint(AVFrame* pFrame) {
-    const AVPixFmtDescriptor* pDesc = av_pix_fmt_desc_get(AVPixelFormat(pFrame->format));
     std::uint32_t seed = 12345;
     for (int plane = 0; plane < 3; ++plane) {
-        const int w = plane ? -((-pFrame->width) >> pDesc->log2_chroma_w) : pFrame->width;
-        const int h = plane ? -((-pFrame->height) >> pDesc->log2_chroma_h) : pFrame->height;
+        const auto [w, h] = planeSize(pFrame, plane);
         for (int y = 0; y < h; ++y) {
             std::uint8_t* pRow = pFrame->data[plane] + y * pFrame->linesize[plane];
             for (int x = 0; x < w; ++x) {
@@ -56,11 +61,9 @@ void paint(AVFrame* pFrame) {
 // The exact area average, in floating point: pixels the edge of an area cuts through count for the part
 // inside it. Then the same colour equations, written out.
 std::vector<std::uint8_t> exactAverage(const AVFrame* pFrame, bool bFull, bool b709) {
-    const AVPixFmtDescriptor* pDesc = av_pix_fmt_desc_get(AVPixelFormat(pFrame->format));
     std::vector<double> means[3];
     for (int plane = 0; plane < 3; ++plane) {
-        const int w = plane ? -((-pFrame->width) >> pDesc->log2_chroma_w) : pFrame->width;
-        const int h = plane ? -((-pFrame->height) >> pDesc->log2_chroma_h) : pFrame->height;
+        const auto [w, h] = planeSize(pFrame, plane);
         means[plane].resize(SIDE * SIDE);
         for (int r = 0; r < SIDE; ++r)
             for (int c = 0; c < SIDE; ++c) {
