@@ -25,7 +25,8 @@ QByteArray readAll(const QString& path) {
 
 // The least a program must do to read the file: a DOM parse of its bytes.
 DOMDocument* bareParse(DOMLSParser* parser, const QByteArray& data) {
-    MemBufInputSource src(reinterpret_cast<const XMLByte*>(data.constData()), XMLSize_t(data.size()), "b", false);
+    MemBufInputSource src(reinterpret_cast<const XMLByte*>(data.constData()), XMLSize_t(data.size()), "b",
+                          false);
     Wrapper4InputSource input(&src, false);
     return parser->parse(&input);
 }
@@ -101,13 +102,14 @@ int main() {
             out->release();
         });
         ser->release();
-        std::printf("%-9d %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %7.2f\n", n, data.size() / 1e6, msLoad, msParse,
-                    msLoad / msParse, msStore, msSerial, msStore / msSerial);
+        std::printf("%-9d %8.1f %10.1f %10.1f %7.2f %10.1f %10.1f %7.2f\n", n, data.size() / 1e6, msLoad,
+                    msParse, msLoad / msParse, msStore, msSerial, msStore / msSerial);
 
         if (n == 1000 || n == 50000) {
             const int k = n == 1000 ? 0 : 1;
             for (int sweep = 0; sweep < 2; ++sweep)
-                for (int which = 0; which < 3; ++which) nsAt[sweep][which][k] = lookUpNs(v, 2000000, which, sweep);
+                for (int which = 0; which < 3; ++which)
+                    nsAt[sweep][which][k] = lookUpNs(v, 2000000, which, sweep);
         }
     }
     parser->release();

@@ -18,7 +18,8 @@ public:
     static QList<CCliCommand> all();
 };
 
-#define TAVORIN_CLI_COMMAND(id, ...) static const bool s_bRegistered_##id = CCliRegistry::add(CCliCommand{__VA_ARGS__})
+#define TAVORIN_CLI_COMMAND(id, ...)                                                                         \
+    static const bool s_bRegistered_##id = CCliRegistry::add(CCliCommand{__VA_ARGS__})
 
 // Helpers shared by the commands.
 namespace cli {

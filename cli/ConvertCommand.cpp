@@ -5,7 +5,8 @@
 
 namespace {
 int run(const QStringList& args) {
-    if (args.size() != 2) return cli::fail(QStringLiteral("Utilisation : tavorin-cli convert ENTRÉE SORTIE.vare"));
+    if (args.size() != 2)
+        return cli::fail(QStringLiteral("Utilisation : tavorin-cli convert ENTRÉE SORTIE.vare"));
     CVarE script;
     if (!cli::loadScript(args[0], script)) return 1;
     if (!script.store(args[1]))
@@ -14,4 +15,5 @@ int run(const QStringList& args) {
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(convert, "convert", "ENTRÉE SORTIE.vare   convertit un script (.vare ou .det) en VarE", run);
+TAVORIN_CLI_COMMAND(convert, "convert", "ENTRÉE SORTIE.vare   convertit un script (.vare ou .det) en VarE",
+                    run);

@@ -58,9 +58,11 @@ QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
     for (const CLoop& l : v.getLoops())
         loops.append(QJsonObject{{"timecode", l.getTimeCode().getText()}, {"number", l.getNumber()}});
     QJsonArray shots;
-    for (const CBalise& s : v.getShots()) shots.append(s.getTimeCode().getText());
+    for (const CBalise& s : v.getShots())
+        shots.append(s.getTimeCode().getText());
     QJsonArray marks;
-    for (const auto& [tc, label] : bookmarks.m_list) marks.append(QJsonObject{{"timecode", tc.getText()}, {"label", label}});
+    for (const auto& [tc, label] : bookmarks.m_list)
+        marks.append(QJsonObject{{"timecode", tc.getText()}, {"label", label}});
 
     return QJsonObject{{"header", header}, {"roles", roles}, {"phrases", phrases},
                        {"loops", loops},   {"shots", shots}, {"bookmarks", marks}};

@@ -30,7 +30,8 @@ const CCliCommand* CCliRegistry::find(const QString& name) {
 
 QList<CCliCommand> CCliRegistry::all() {
     QList<CCliCommand> list;
-    for (const auto& [name, cmd] : registry()) list.append(cmd);
+    for (const auto& [name, cmd] : registry())
+        list.append(cmd);
     return list;
 }
 
@@ -39,7 +40,9 @@ int cli::fail(const QString& strMessage) {
     return 1;
 }
 
-void cli::out(const QByteArray& data) { std::fwrite(data.constData(), 1, size_t(data.size()), stdout); }
+void cli::out(const QByteArray& data) {
+    std::fwrite(data.constData(), 1, size_t(data.size()), stdout);
+}
 
 bool cli::writeFileAtomically(const QString& strPath, const QByteArray& data, QString* pError) {
     QSaveFile file(strPath);
@@ -59,11 +62,14 @@ QString cli::takeOption(QStringList& args, const QString& strName, const QString
     return v;
 }
 
-bool cli::takeFlag(QStringList& args, const QString& strName) { return args.removeAll(strName) > 0; }
+bool cli::takeFlag(QStringList& args, const QString& strName) {
+    return args.removeAll(strName) > 0;
+}
 
 static int usage() {
     std::fprintf(stderr, "Utilisation : tavorin-cli COMMANDE [ARGUMENTS]\n");
-    for (const CCliCommand& cmd : CCliRegistry::all()) std::fprintf(stderr, "  tavorin-cli %s %s\n", cmd.name, cmd.usage);
+    for (const CCliCommand& cmd : CCliRegistry::all())
+        std::fprintf(stderr, "  tavorin-cli %s %s\n", cmd.name, cmd.usage);
     return 1;
 }
 

@@ -18,8 +18,9 @@ struct Sink : IBookmarkSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // In memory when the system offers it: saving syncs the file to its disk.
-    static QTemporaryDir s_dir(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/tavorin-fuzz-XXXXXX")
-                                                                     : QDir::tempPath() + QStringLiteral("/tavorin-fuzz-XXXXXX"));
+    static QTemporaryDir s_dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                   ? QStringLiteral("/dev/shm/tavorin-fuzz-XXXXXX")
+                                   : QDir::tempPath() + QStringLiteral("/tavorin-fuzz-XXXXXX"));
     CVarE script;
     Sink sink;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -4,11 +4,13 @@
 #include <random>
 
 namespace {
-const char* const s_aWords[] = {"bonjour", "la", "mer", "est", "mauvaise", "phare", "bateau", "ce", "soir", "vite",
-                                "maman", "écoute", "où", "tu", "vas", "jamais", "encore", "œuvre", "été", "là-bas",
-                                "pourquoi", "non", "oui", "attends", "regarde", "fenêtre", "capitaine", "Noël"};
-const char* const s_aRoles[] = {"Margaux", "Yann", "Capitaine Le Goff", "Lucie", "Narrateur", "Zoé & Co",
-                                "Inès", "Ronan", "Gwenaëlle", "Le Facteur", "Pêcheur 1", "Pêcheur 2"};
+const char* const s_aWords[] = {
+    "bonjour",  "la",     "mer", "est",     "mauvaise", "phare",   "bateau",    "ce",    "soir", "vite",
+    "maman",    "écoute", "où",  "tu",      "vas",      "jamais",  "encore",    "œuvre", "été",  "là-bas",
+    "pourquoi", "non",    "oui", "attends", "regarde",  "fenêtre", "capitaine", "Noël"};
+const char* const s_aRoles[] = {
+    "Margaux", "Yann",  "Capitaine Le Goff", "Lucie",      "Narrateur", "Zoé & Co",
+    "Inès",    "Ronan", "Gwenaëlle",         "Le Facteur", "Pêcheur 1", "Pêcheur 2"};
 } // namespace
 
 void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
@@ -42,7 +44,8 @@ void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
         const int nTrack = i % 4;
         const int nWords = 1 + pick(8);
         QStringList words;
-        for (int w = 0; w < nWords; ++w) words << QString::fromUtf8(s_aWords[pick(int(std::size(s_aWords)))]);
+        for (int w = 0; w < nWords; ++w)
+            words << QString::fromUtf8(s_aWords[pick(int(std::size(s_aWords)))]);
         QString text = words.join(QLatin1Char(' '));
         if (pick(10) == 0) text += QStringLiteral("\r\n") + QString::fromUtf8(s_aWords[pick(5)]);
 
@@ -50,7 +53,8 @@ void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
         const int nLength = std::max(nGap - 4, 6);
         CLine l;
         l.setTrack(nTrack);
-        l.insertSign(CTimeCode::fromFrames(nStartFrame), pick(2) ? CLipSync::IN_OPEN : CLipSync::IN_CLOSE, true, 0);
+        l.insertSign(CTimeCode::fromFrames(nStartFrame), pick(2) ? CLipSync::IN_OPEN : CLipSync::IN_CLOSE,
+                     true, 0);
         l.insertText(text, -1);
         // Lip signs at word starts, in time order.
         const int nSigns = pick(4);
@@ -61,10 +65,11 @@ void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
             const int f = nStartFrame + 1 + (nLength - 2) * (s + 1) / (nSigns + 1);
             l.insertSign(CTimeCode::fromFrames(f), CLipSync::MPB + pick(7), true, nPos);
         }
-        if (pick(8) == 0) l.insertSign(CTimeCode::fromFrames(nStartFrame + nLength - 1), CLipSync::NEUTRAL, false);
+        if (pick(8) == 0)
+            l.insertSign(CTimeCode::fromFrames(nStartFrame + nLength - 1), CLipSync::NEUTRAL, false);
         if (pick(6) != 0)
-            l.insertSign(CTimeCode::fromFrames(nStartFrame + nLength), pick(2) ? CLipSync::OUT_OPEN : CLipSync::OUT_CLOSE,
-                         true, -1);
+            l.insertSign(CTimeCode::fromFrames(nStartFrame + nLength),
+                         pick(2) ? CLipSync::OUT_OPEN : CLipSync::OUT_CLOSE, true, -1);
         l.m_bReaction = pick(12) == 0;
         l.m_bVoiceOff = pick(15) == 0;
         if (pick(20) != 0) l.setRole(roles[size_t(pick(int(roles.size())))]);
@@ -72,6 +77,8 @@ void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
         aNext[nTrack] = nStartFrame + nGap + pick(5);
         nLastFrame = std::max(nLastFrame, nStartFrame + nLength);
     }
-    for (int f = nStart; f <= nLastFrame; f += 30 * 25) v.addLoop(CLoop(CTimeCode::fromFrames(f), 0));
-    for (int f = nStart + 7 * 25; f <= nLastFrame; f += 4 * 25 + pick(100)) v.addShot(CTimeCode::fromFrames(f));
+    for (int f = nStart; f <= nLastFrame; f += 30 * 25)
+        v.addLoop(CLoop(CTimeCode::fromFrames(f), 0));
+    for (int f = nStart + 7 * 25; f <= nLastFrame; f += 4 * 25 + pick(100))
+        v.addShot(CTimeCode::fromFrames(f));
 }

@@ -55,7 +55,8 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         // last ended: switch it on again.
         m_linkTimer.setInterval(10);
         m_linkTimer.setTimerType(Qt::PreciseTimer);
-        connect(&m_linkTimer, &QTimer::timeout, this, [this] { m_link.updateFromMediaTime(m_sync.getTime(0)); });
+        connect(&m_linkTimer, &QTimer::timeout, this,
+                [this] { m_link.updateFromMediaTime(m_sync.getTime(0)); });
         if (settings().get(Settings::CorvelActive) != 0) OnControlCorvel();
     }
     Log("Creation du document template (%p) => Ok\n", static_cast<void*>(m_pDoc));
@@ -166,11 +167,17 @@ void CTavorinApp::toggleRun(int nRate, bool bAnyRate, const char* pszRunLine) {
     }
 }
 
-void CTavorinApp::OnControlPlayPause() { toggleRun(24, true, "Play at %s\n"); }
+void CTavorinApp::OnControlPlayPause() {
+    toggleRun(24, true, "Play at %s\n");
+}
 
-void CTavorinApp::OnControlPlay() { toggleRun(24, false, "Play at %s\n"); }
+void CTavorinApp::OnControlPlay() {
+    toggleRun(24, false, "Play at %s\n");
+}
 
-void CTavorinApp::OnControlReverse() { toggleRun(-24, false, "Reverse at %s\n"); }
+void CTavorinApp::OnControlReverse() {
+    toggleRun(-24, false, "Reverse at %s\n");
+}
 
 void CTavorinApp::OnControlStop() {
     m_bFollowPosition = true;
@@ -370,8 +377,9 @@ void CTavorinApp::OnControlCorvel() {
         m_linkTimer.start();
         settings().set(Settings::CorvelActive, 1);
     } else {
-        prompts().error(QStringLiteral("Impossible d'établir la communication avec la machine Corvel. Vérifiez "
-                                       "qu'elle est bien connectée."));
+        prompts().error(
+            QStringLiteral("Impossible d'établir la communication avec la machine Corvel. Vérifiez "
+                           "qu'elle est bien connectée."));
         settings().set(Settings::CorvelActive, 0);
     }
     if (QAction* p = commands().action(Cmd::CONTROL_CORVEL)) p->setChecked(m_link.isEnabled());

@@ -12,8 +12,8 @@ CSettingsStore::CSettingsStore(const QString& strProgramFolder) {
         m_pSettings = std::make_unique<QSettings>(strIni, QSettings::IniFormat);
         m_bIni = true;
     } else {
-        m_pSettings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Morvath",
-                                                  "Tavorin");
+        m_pSettings =
+            std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "Morvath", "Tavorin");
     }
 }
 
@@ -26,9 +26,13 @@ std::unique_ptr<CSettingsStore> CSettingsStore::fromIniFile(const QString& strPa
 
 CSettingsStore::~CSettingsStore() = default;
 
-QString CSettingsStore::fileName() const { return m_pSettings->fileName(); }
+QString CSettingsStore::fileName() const {
+    return m_pSettings->fileName();
+}
 
-static QString keyOf(const QString& section, const QString& key) { return section + '/' + key; }
+static QString keyOf(const QString& section, const QString& key) {
+    return section + '/' + key;
+}
 
 int CSettingsStore::GetProfileInt(const QString& section, const QString& key, int nDefault) const {
     bool bOk = false;
@@ -57,4 +61,6 @@ bool CSettingsStore::WriteProfileString(const QString& section, const QString& k
     return m_pSettings->status() == QSettings::NoError;
 }
 
-void CSettingsStore::sync() { m_pSettings->sync(); }
+void CSettingsStore::sync() {
+    m_pSettings->sync();
+}

@@ -100,7 +100,8 @@ public:
 
     int GetProfileInt(const QString& section, const QString& key, int nDefault) const;
     bool WriteProfileInt(const QString& section, const QString& key, int nValue);
-    QString GetProfileString(const QString& section, const QString& key, const QString& strDefault = {}) const;
+    QString GetProfileString(const QString& section, const QString& key,
+                             const QString& strDefault = {}) const;
     // A null string deletes the value.
     bool WriteProfileString(const QString& section, const QString& key, const QString& strValue);
 

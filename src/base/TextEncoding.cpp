@@ -33,9 +33,13 @@ const Tables& tables() {
 }
 } // namespace
 
-char Cp1252::encodeChar(char16_t c) { return char(tables().encode[c]); }
+char Cp1252::encodeChar(char16_t c) {
+    return char(tables().encode[c]);
+}
 
-bool Cp1252::canEncode(char16_t c) { return c == 0 || tables().encode[c] != 0; }
+bool Cp1252::canEncode(char16_t c) {
+    return c == 0 || tables().encode[c] != 0;
+}
 
 QByteArray Cp1252::encode(const QString& str, char cReplacement, int* pnLost) {
     const Tables& t = tables();
@@ -49,7 +53,8 @@ QByteArray Cp1252::encode(const QString& str, char cReplacement, int* pnLost) {
             continue;
         }
         // A surrogate pair is one character: one replacement.
-        if (QChar::isHighSurrogate(c) && i + 1 < str.size() && QChar::isLowSurrogate(str.at(i + 1).unicode())) ++i;
+        if (QChar::isHighSurrogate(c) && i + 1 < str.size() && QChar::isLowSurrogate(str.at(i + 1).unicode()))
+            ++i;
         out.append(cReplacement);
         ++nLost;
     }
@@ -57,12 +62,15 @@ QByteArray Cp1252::encode(const QString& str, char cReplacement, int* pnLost) {
     return out;
 }
 
-QChar Cp1252::decodeChar(unsigned char b) { return QChar(tables().decode[b]); }
+QChar Cp1252::decodeChar(unsigned char b) {
+    return QChar(tables().decode[b]);
+}
 
 QString Cp1252::decode(const char* p, qsizetype n) {
     const Tables& t = tables();
     QString out(n, Qt::Uninitialized);
     QChar* pOut = out.data();
-    for (qsizetype i = 0; i < n; ++i) pOut[i] = QChar(t.decode[static_cast<unsigned char>(p[i])]);
+    for (qsizetype i = 0; i < n; ++i)
+        pOut[i] = QChar(t.decode[static_cast<unsigned char>(p[i])]);
     return out;
 }

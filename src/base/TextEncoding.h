@@ -14,5 +14,7 @@ QByteArray encode(const QString& str, char cReplacement = '?', int* pnLost = nul
 // The five bytes Windows-1252 leaves undefined (0x81 0x8D 0x8F 0x90 0x9D) read as U+FFFD.
 QChar decodeChar(unsigned char b);
 QString decode(const char* p, qsizetype n);
-inline QString decode(const QByteArray& data) { return decode(data.constData(), data.size()); }
+inline QString decode(const QByteArray& data) {
+    return decode(data.constData(), data.size());
+}
 } // namespace Cp1252

@@ -51,7 +51,8 @@ void CTraceLog::write(const char* pszFormat, va_list args) {
     char szPrefix[64];
     int n = std::snprintf(szPrefix, sizeof szPrefix, "%.2i:%.2i:%.2i:%.3i\t", tmNow.tm_hour, tmNow.tm_min,
                           tmNow.tm_sec, int(tv.tv_usec / 1000));
-    for (int i = 0; i < m_nIndent && n < int(sizeof szPrefix) - 1; ++i) szPrefix[n++] = '\t';
+    for (int i = 0; i < m_nIndent && n < int(sizeof szPrefix) - 1; ++i)
+        szPrefix[n++] = '\t';
     szPrefix[n] = 0;
 
     const bool bFile = (m_nType & TYPE_FILE) && m_pFile;

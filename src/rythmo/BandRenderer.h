@@ -158,4 +158,3 @@ private:
     int m_nGridCount = 0;
     int m_nGridRate = 0;
 };
-

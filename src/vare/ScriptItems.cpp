@@ -6,9 +6,8 @@
 // ---------------------------------------------------------------- signs
 
 namespace {
-const char* const s_aTypeNames[CLipSync::TYPE_COUNT] = {"in_open", "in_close", "out_open", "out_close",
-                                                        "mpb",     "fvr",      "weuque",   "a",
-                                                        "i",       "o",        "neutral"};
+const char* const s_aTypeNames[CLipSync::TYPE_COUNT] = {
+    "in_open", "in_close", "out_open", "out_close", "mpb", "fvr", "weuque", "a", "i", "o", "neutral"};
 }
 
 const char* CLipSync::typeName(int nType) {
@@ -53,14 +52,42 @@ QString CRole::makeId(const QString& strName, int n) {
             r = char(c);
         else {
             switch (c) {
-            case u'è': case u'é': case u'ê': case u'ë': case u'&': r = 'e'; break;
-            case u'à': case u'â': case u'ä': case u'@': r = 'a'; break;
-            case u'ç': r = 'c'; break;
-            case u'ì': case u'î': case u'ï': r = 'i'; break;
-            case u'ñ': r = 'n'; break;
-            case u'ò': case u'ô': case u'ö': r = 'o'; break;
-            case u'ù': case u'û': case u'ü': r = 'u'; break;
-            default: break;
+            case u'è':
+            case u'é':
+            case u'ê':
+            case u'ë':
+            case u'&':
+                r = 'e';
+                break;
+            case u'à':
+            case u'â':
+            case u'ä':
+            case u'@':
+                r = 'a';
+                break;
+            case u'ç':
+                r = 'c';
+                break;
+            case u'ì':
+            case u'î':
+            case u'ï':
+                r = 'i';
+                break;
+            case u'ñ':
+                r = 'n';
+                break;
+            case u'ò':
+            case u'ô':
+            case u'ö':
+                r = 'o';
+                break;
+            case u'ù':
+            case u'û':
+            case u'ü':
+                r = 'u';
+                break;
+            default:
+                break;
             }
         }
         strId += QLatin1Char(r);
@@ -80,8 +107,12 @@ CTimeCode CLine::getEndTimeCode() const {
     return m_liste.empty() ? TC_INVALID : m_liste.back().getTimeCode();
 }
 
-int CLine::getStartFrame() const { return m_liste.empty() ? -1 : m_liste.front().getFrames(); }
-int CLine::getEndFrame() const { return m_liste.empty() ? -1 : m_liste.back().getFrames(); }
+int CLine::getStartFrame() const {
+    return m_liste.empty() ? -1 : m_liste.front().getFrames();
+}
+int CLine::getEndFrame() const {
+    return m_liste.empty() ? -1 : m_liste.back().getFrames();
+}
 
 const CRole& CLine::getRole() const {
     assert(m_bHasRole && m_pRole && "CLine::m_bHasRole must be set to read the role");
@@ -90,7 +121,8 @@ const CRole& CLine::getRole() const {
 
 int CLine::getLinkedCount() const {
     int n = 0;
-    for (const CLipSync& s : m_liste) n += s.isLinked();
+    for (const CLipSync& s : m_liste)
+        n += s.isLinked();
     return n;
 }
 
@@ -213,7 +245,8 @@ bool CLine::unlinkSign(const CTimeCode& tc) {
 }
 
 void CLine::unlinkAllSigns() {
-    for (CLipSync& s : m_liste) s.setLink(-1);
+    for (CLipSync& s : m_liste)
+        s.setLink(-1);
 }
 
 bool CLine::relinkSign(const CTimeCode& tc, int nPos) {
@@ -222,7 +255,8 @@ bool CLine::relinkSign(const CTimeCode& tc, int nPos) {
     unlinkSign(tc);
     nPos = std::min(nPos, getLength());
     for (int j = i + 1; j < m_liste.size(); ++j)
-        if (m_liste[j].isLinked() && m_liste[j].getLink() >= nPos) m_liste[j].setLink(m_liste[j].getLink() + 1);
+        if (m_liste[j].isLinked() && m_liste[j].getLink() >= nPos)
+            m_liste[j].setLink(m_liste[j].getLink() + 1);
     m_liste[i].setLink(nPos);
     return true;
 }
@@ -253,7 +287,8 @@ int positionOfTextIndex(const CLine& line, int nIndex) {
 int CLine::getNextWordEnd(int nPos) const {
     const int nLen = int(m_strText.size());
     int k = std::clamp(toTextIndex(nPos), 0, nLen);
-    while (k < nLen && m_strText.at(k) != QLatin1Char(' ')) ++k;
+    while (k < nLen && m_strText.at(k) != QLatin1Char(' '))
+        ++k;
     if (k < nLen) ++k;
     return positionOfTextIndex(*this, k);
 }
@@ -262,18 +297,23 @@ int CLine::getPreviousWordStart(int nPos) const {
     const int nLen = int(m_strText.size());
     int k = std::clamp(toTextIndex(nPos), 0, nLen);
     if (k > 0) --k;
-    while (k > 0 && m_strText.at(k - 1) != QLatin1Char(' ')) --k;
+    while (k > 0 && m_strText.at(k - 1) != QLatin1Char(' '))
+        --k;
     return positionOfTextIndex(*this, k);
 }
 
-int CLine::getSignAt(const CTimeCode& tc) const { return m_liste.indexAt(tc.getFrames()); }
+int CLine::getSignAt(const CTimeCode& tc) const {
+    return m_liste.indexAt(tc.getFrames());
+}
 
 int CLine::getNextSign(const CTimeCode& tc) const {
     const int i = m_liste.lowerBound(tc.getFrames() + 1);
     return i < m_liste.size() ? i : -1;
 }
 
-int CLine::getPreviousSign(const CTimeCode& tc) const { return m_liste.lowerBound(tc.getFrames()) - 1; }
+int CLine::getPreviousSign(const CTimeCode& tc) const {
+    return m_liste.lowerBound(tc.getFrames()) - 1;
+}
 
 int CLine::getSignAtPosition(int nPos) const {
     for (int i = 0; i < m_liste.size(); ++i)
@@ -310,7 +350,8 @@ bool CLine::isClosingSignLinked() const {
 }
 
 void CLine::shift(int nFrames) {
-    for (CLipSync& s : m_liste) s.setTimeCode(s.getTimeCode() + nFrames);
+    for (CLipSync& s : m_liste)
+        s.setTimeCode(s.getTimeCode() + nFrames);
 }
 
 bool CLine::operator==(const CLine& o) const {

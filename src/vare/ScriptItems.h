@@ -58,12 +58,23 @@ private:
 class CLipSync : public CBalise {
 public:
     enum EType {
-        IN_OPEN = 0, IN_CLOSE = 1, OUT_OPEN = 2, OUT_CLOSE = 3, MPB = 4, FVR = 5,
-        WEUQUE = 6, VOWEL_A = 7, VOWEL_I = 8, VOWEL_O = 9, NEUTRAL = 10, TYPE_COUNT = 11
+        IN_OPEN = 0,
+        IN_CLOSE = 1,
+        OUT_OPEN = 2,
+        OUT_CLOSE = 3,
+        MPB = 4,
+        FVR = 5,
+        WEUQUE = 6,
+        VOWEL_A = 7,
+        VOWEL_I = 8,
+        VOWEL_O = 9,
+        NEUTRAL = 10,
+        TYPE_COUNT = 11
     };
 
     CLipSync() : CBalise(TC_INVALID, KIND_SIGN) {}
-    CLipSync(int nType, const CTimeCode& tc, int nLink) : CBalise(tc, KIND_SIGN), m_nLink(nLink), m_nType(nType) {}
+    CLipSync(int nType, const CTimeCode& tc, int nLink)
+        : CBalise(tc, KIND_SIGN), m_nLink(nLink), m_nType(nType) {}
 
     int getLink() const { return m_nLink; }
     void setLink(int nLink) { m_nLink = nLink; }
@@ -143,7 +154,9 @@ public:
     QString m_strImage; // JPEG photo as Base64 text, empty when none
     bool m_bSelected = true;
 
-    std::uint32_t getColor() const { return (std::uint32_t(m_red) << 16) | (std::uint32_t(m_green) << 8) | m_blue; }
+    std::uint32_t getColor() const {
+        return (std::uint32_t(m_red) << 16) | (std::uint32_t(m_green) << 8) | m_blue;
+    }
     void setColor(std::uint32_t rgb) {
         m_red = std::uint8_t(rgb >> 16);
         m_green = std::uint8_t(rgb >> 8);

@@ -21,9 +21,13 @@ const CTimeCode TC_TEN_SECONDS("00:00:10:00");
 const CTimeCode TC_MAX("23:59:59:00");
 const CTimeCode TC_INVALID("88:88:88:88");
 
-CTimeCode::CTimeCode() { format(); }
+CTimeCode::CTimeCode() {
+    format();
+}
 
-CTimeCode::CTimeCode(bool bDrop, int nRate) : m_nRate(nRate), m_bDrop(bDrop) { format(); }
+CTimeCode::CTimeCode(bool bDrop, int nRate) : m_nRate(nRate), m_bDrop(bDrop) {
+    format();
+}
 
 CTimeCode::CTimeCode(const char* pszText) {
     format();
@@ -62,7 +66,8 @@ bool CTimeCode::parse(const QString& strText) {
 bool CTimeCode::parse(const char* pszText) {
     if (!pszText || std::strlen(pszText) < 11) return false;
     if (pszText[2] != ':' || pszText[5] != ':' || pszText[8] != ':') return false;
-    return setHMSF(readGroup(pszText), readGroup(pszText + 3), readGroup(pszText + 6), readGroup(pszText + 9));
+    return setHMSF(readGroup(pszText), readGroup(pszText + 3), readGroup(pszText + 6),
+                   readGroup(pszText + 9));
 }
 
 bool CTimeCode::setHMSF(int h, int m, int s, int f) {
@@ -90,7 +95,9 @@ void CTimeCode::setFrames(int nFrames) {
     format();
 }
 
-const char* CTimeCode::getText() const { return m_nFrames < 0 ? INVALID_TEXT : m_szText; }
+const char* CTimeCode::getText() const {
+    return m_nFrames < 0 ? INVALID_TEXT : m_szText;
+}
 
 void CTimeCode::decompose(int nFrames, int r, bool bDrop, int& h, int& m, int& s, int& f) {
     if (r <= 0) r = DEFAULT_RATE;
@@ -179,7 +186,9 @@ CTimeCode CTimeCode::operator-(int n) const {
     return tc;
 }
 
-CTimeCode CTimeCode::operator+(const CTimeCode& o) const { return *this + o.m_nFrames; }
+CTimeCode CTimeCode::operator+(const CTimeCode& o) const {
+    return *this + o.m_nFrames;
+}
 
 CTimeCode CTimeCode::operator-(const CTimeCode& o) const {
     CTimeCode tc(*this);

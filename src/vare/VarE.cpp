@@ -4,27 +4,51 @@
 #include <climits>
 
 namespace {
-const char* const s_aHeaderKeys[CVarE::H_COUNT] = {
-    "title",          "title2",         "episodeNumber",      "season",
-    "episodeTitle",   "episodeTitle2",  "detectorName",       "detectorFirstName",
-    "firstAuthorName", "firstAuthorFirstName", "secondAuthorName", "secondAuthorFirstName",
-    "producer",       "year",           "distributor",        "director",
-    "actors",         "diffuser",       "country",            "notes",
-    "summary",        "videoFile",      "audioFile",          "firstLoopNumber"};
+const char* const s_aHeaderKeys[CVarE::H_COUNT] = {"title",
+                                                   "title2",
+                                                   "episodeNumber",
+                                                   "season",
+                                                   "episodeTitle",
+                                                   "episodeTitle2",
+                                                   "detectorName",
+                                                   "detectorFirstName",
+                                                   "firstAuthorName",
+                                                   "firstAuthorFirstName",
+                                                   "secondAuthorName",
+                                                   "secondAuthorFirstName",
+                                                   "producer",
+                                                   "year",
+                                                   "distributor",
+                                                   "director",
+                                                   "actors",
+                                                   "diffuser",
+                                                   "country",
+                                                   "notes",
+                                                   "summary",
+                                                   "videoFile",
+                                                   "audioFile",
+                                                   "firstLoopNumber"};
 } // namespace
 
-const char* CVarE::headerKey(EHeader e) { return e >= 0 && e < H_COUNT ? s_aHeaderKeys[e] : ""; }
+const char* CVarE::headerKey(EHeader e) {
+    return e >= 0 && e < H_COUNT ? s_aHeaderKeys[e] : "";
+}
 
-CVarE::CVarE() { m_aHeader[H_FIRST_LOOP_NUMBER] = QStringLiteral("1"); }
+CVarE::CVarE() {
+    m_aHeader[H_FIRST_LOOP_NUMBER] = QStringLiteral("1");
+}
 
-CVarE::~CVarE() { clear(); }
+CVarE::~CVarE() {
+    clear();
+}
 
 void CVarE::clear() {
     m_log.Log("CVarE::clear()\n");
     {
         CLogIndent indent(m_log);
         m_log.Log("Clearing string...\n");
-        for (QString& str : m_aHeader) str.clear();
+        for (QString& str : m_aHeader)
+            str.clear();
         m_aHeader[H_FIRST_LOOP_NUMBER] = QStringLiteral("1");
         m_log.Log("Clearing TC...\n");
         m_tcTimeStamp = TC_INVALID;
@@ -58,7 +82,8 @@ void CVarE::copyFrom(const CVarE& o) {
     m_tcLastPosition = o.m_tcLastPosition;
     m_nLastTrack = o.m_nLastTrack;
     m_nTrackCount = o.m_nTrackCount;
-    for (const CRole& role : o.m_roles) mergeRole(role);
+    for (const CRole& role : o.m_roles)
+        mergeRole(role);
     m_loops = o.m_loops;
     indexChanged();
     m_shots = o.m_shots;
@@ -79,7 +104,8 @@ QString CVarE::getEpisodeLabel() const {
     const QString& strSeason = m_aHeader[H_SEASON];
     const QString& strNumber = m_aHeader[H_EPISODE_NUMBER];
     if (!strSeason.isEmpty())
-        return QLatin1Char('#') + strSeason + (strNumber.size() == 1 ? QStringLiteral("0") : QString()) + strNumber;
+        return QLatin1Char('#') + strSeason + (strNumber.size() == 1 ? QStringLiteral("0") : QString()) +
+               strNumber;
     return QLatin1Char('#') + strNumber;
 }
 
@@ -120,9 +146,12 @@ bool CVarE::shift(int n) {
         return false;
 
     // Every item moves by the same amount, so no set changes order.
-    for (const CLine& line : m_lines) const_cast<CLine&>(line).shift(n);
-    for (const CLoop& loop : m_loops) const_cast<CLoop&>(loop).setTimeCode(loop.getTimeCode() + n);
-    for (const CBalise& shot : m_shots) const_cast<CBalise&>(shot).setTimeCode(shot.getTimeCode() + n);
+    for (const CLine& line : m_lines)
+        const_cast<CLine&>(line).shift(n);
+    for (const CLoop& loop : m_loops)
+        const_cast<CLoop&>(loop).setTimeCode(loop.getTimeCode() + n);
+    for (const CBalise& shot : m_shots)
+        const_cast<CBalise&>(shot).setTimeCode(shot.getTimeCode() + n);
     indexChanged();
     return true;
 }
@@ -143,7 +172,8 @@ void CVarE::rebuildIndex() const {
     for (auto t = m_tracks.begin(); t != m_tracks.end();)
         t = t->second.starts.empty() ? m_tracks.erase(t) : std::next(t);
     m_loopFrames.clear();
-    for (const CLoop& loop : m_loops) m_loopFrames.push_back(loop.getFrames());
+    for (const CLoop& loop : m_loops)
+        m_loopFrames.push_back(loop.getFrames());
     m_bIndexDirty = false;
 }
 
@@ -165,7 +195,8 @@ int CVarE::lastStartingBefore(const TrackIndex& index, int nFrame, bool bStrict)
     const int h = std::min(index.nHint, n - 1);
     if (fits(h)) return h;
     if (h + 1 < n && fits(h + 1)) return index.nHint = h + 1;
-    auto it = bStrict ? std::lower_bound(v.begin(), v.end(), nFrame) : std::upper_bound(v.begin(), v.end(), nFrame);
+    auto it =
+        bStrict ? std::lower_bound(v.begin(), v.end(), nFrame) : std::upper_bound(v.begin(), v.end(), nFrame);
     const int i = int(it - v.begin()) - 1;
     index.nHint = std::max(i, 0);
     return i;
@@ -181,7 +212,9 @@ int CVarE::loopFrameAfter(int nFrame) const {
     return it == m_loopFrames.end() ? INT_MAX : *it;
 }
 
-std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) { return addLine(CLine(line)); }
+std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) {
+    return addLine(CLine(line));
+}
 
 std::pair<CVarE::LineIterator, bool> CVarE::addLine(CLine&& line) {
     if (line.m_liste.empty()) return {m_lines.end(), false};
@@ -199,7 +232,8 @@ CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
     return m_lines.erase(it);
 }
 
-CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change, bool* pbOk) {
+CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change,
+                                      bool* pbOk) {
     const CLine before(*it);
     indexChanged();
     auto node = m_lines.extract(it);
@@ -273,7 +307,8 @@ std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) cons
         }
     };
     if (m_bIndexDirty) rebuildIndex();
-    for (const auto& [nTrack, index] : m_tracks) consider(getLineAt(nTrack, tc, true));
+    for (const auto& [nTrack, index] : m_tracks)
+        consider(getLineAt(nTrack, tc, true));
     // Then the first phrase that starts after the timecode, on any track (the lowest track at a tie).
     LineIterator first = m_lines.end();
     int nFirstStart = INT_MAX;
@@ -324,17 +359,21 @@ bool CVarE::addLoop(const CLoop& loop) {
 }
 
 void CVarE::renumberLoops(LoopIterator from, int nNumber) {
-    for (auto it = from; it != m_loops.end(); ++it) it->setNumber(nNumber++);
+    for (auto it = from; it != m_loops.end(); ++it)
+        it->setNumber(nNumber++);
 }
 
 CVarE::LoopIterator CVarE::deleteLoop(LoopIterator it) {
     indexChanged();
     auto next = m_loops.erase(it);
-    for (auto j = next; j != m_loops.end(); ++j) j->setNumber(j->getNumber() - 1);
+    for (auto j = next; j != m_loops.end(); ++j)
+        j->setNumber(j->getNumber() - 1);
     return next;
 }
 
-CVarE::LoopIterator CVarE::getLoopAt(const CTimeCode& tc) const { return m_loops.find(CLoop(tc, 0)); }
+CVarE::LoopIterator CVarE::getLoopAt(const CTimeCode& tc) const {
+    return m_loops.find(CLoop(tc, 0));
+}
 
 CVarE::LoopIterator CVarE::getPreviousLoop(const CTimeCode& tc, bool bStrict) const {
     auto it = bStrict ? loopLowerBound(tc) : loopUpperBound(tc);
@@ -344,9 +383,13 @@ CVarE::LoopIterator CVarE::getPreviousLoop(const CTimeCode& tc, bool bStrict) co
 
 // ---------------------------------------------------------------- shot changes
 
-bool CVarE::addShot(const CTimeCode& tc) { return m_shots.insert(CBalise(tc, CElement::KIND_SHOT)).second; }
+bool CVarE::addShot(const CTimeCode& tc) {
+    return m_shots.insert(CBalise(tc, CElement::KIND_SHOT)).second;
+}
 
-CVarE::ShotIterator CVarE::getShotAt(const CTimeCode& tc) const { return m_shots.find(CBalise(tc)); }
+CVarE::ShotIterator CVarE::getShotAt(const CTimeCode& tc) const {
+    return m_shots.find(CBalise(tc));
+}
 
 CVarE::ShotIterator CVarE::getPreviousShot(const CTimeCode& tc) const {
     auto it = shotLowerBound(tc);
@@ -356,13 +399,17 @@ CVarE::ShotIterator CVarE::getPreviousShot(const CTimeCode& tc) const {
 
 // ---------------------------------------------------------------- roles
 
-std::pair<CVarE::RoleIterator, bool> CVarE::addRole(const CRole& role) { return m_roles.insert(role); }
+std::pair<CVarE::RoleIterator, bool> CVarE::addRole(const CRole& role) {
+    return m_roles.insert(role);
+}
 
 CVarE::RoleIterator CVarE::findRole(const QString& strId) const {
     return std::find_if(m_roles.begin(), m_roles.end(), [&](const CRole& r) { return r.m_strId == strId; });
 }
 
-CVarE::RoleIterator CVarE::findRoleByName(const QString& strName) const { return m_roles.find(CRole(strName)); }
+CVarE::RoleIterator CVarE::findRoleByName(const QString& strName) const {
+    return m_roles.find(CRole(strName));
+}
 
 void CVarE::deleteRole(RoleIterator it) {
     const CRole* pRole = &*it;
@@ -374,7 +421,8 @@ void CVarE::deleteRole(RoleIterator it) {
 std::pair<CVarE::RoleIterator, bool> CVarE::mergeRole(const CRole& role) {
     CRole copy(role);
     copy.m_strId = CRole::makeId(copy.m_strName);
-    for (int n = 1; findRole(copy.m_strId) != m_roles.end(); ++n) copy.m_strId = CRole::makeId(copy.m_strName, n);
+    for (int n = 1; findRole(copy.m_strId) != m_roles.end(); ++n)
+        copy.m_strId = CRole::makeId(copy.m_strName, n);
     return addRole(copy);
 }
 

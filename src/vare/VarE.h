@@ -55,11 +55,31 @@ public:
 
     // The header's text fields, in file order. The keys name them in JSON and tools.
     enum EHeader {
-        H_TITLE, H_TITLE2, H_EPISODE_NUMBER, H_SEASON, H_EPISODE_TITLE, H_EPISODE_TITLE2,
-        H_DETECTOR_NAME, H_DETECTOR_FIRST_NAME, H_FIRST_AUTHOR_NAME, H_FIRST_AUTHOR_FIRST_NAME,
-        H_SECOND_AUTHOR_NAME, H_SECOND_AUTHOR_FIRST_NAME,
-        H_PRODUCER, H_YEAR, H_DISTRIBUTOR, H_DIRECTOR, H_ACTORS, H_DIFFUSER, H_COUNTRY,
-        H_NOTES, H_SUMMARY, H_VIDEO_FILE, H_AUDIO_FILE, H_FIRST_LOOP_NUMBER, H_COUNT
+        H_TITLE,
+        H_TITLE2,
+        H_EPISODE_NUMBER,
+        H_SEASON,
+        H_EPISODE_TITLE,
+        H_EPISODE_TITLE2,
+        H_DETECTOR_NAME,
+        H_DETECTOR_FIRST_NAME,
+        H_FIRST_AUTHOR_NAME,
+        H_FIRST_AUTHOR_FIRST_NAME,
+        H_SECOND_AUTHOR_NAME,
+        H_SECOND_AUTHOR_FIRST_NAME,
+        H_PRODUCER,
+        H_YEAR,
+        H_DISTRIBUTOR,
+        H_DIRECTOR,
+        H_ACTORS,
+        H_DIFFUSER,
+        H_COUNTRY,
+        H_NOTES,
+        H_SUMMARY,
+        H_VIDEO_FILE,
+        H_AUDIO_FILE,
+        H_FIRST_LOOP_NUMBER,
+        H_COUNT
     };
     static const char* headerKey(EHeader e);
 

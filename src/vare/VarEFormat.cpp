@@ -29,11 +29,15 @@ constexpr qint64 MAX_FILE_SIZE = 512LL * 1024 * 1024;
 // Internal entities may be used, but never to blow a small file up.
 constexpr XMLSize_t MAX_ENTITY_EXPANSIONS = 10000;
 
-QByteArray utf8(const QString& str) { return str.toUtf8(); }
+QByteArray utf8(const QString& str) {
+    return str.toUtf8();
+}
 
 // --------------------------------------------------------------------------- reading helpers
 
-bool isElement(const DOMNode* p) { return p && p->getNodeType() == DOMNode::ELEMENT_NODE; }
+bool isElement(const DOMNode* p) {
+    return p && p->getNodeType() == DOMNode::ELEMENT_NODE;
+}
 
 bool hasName(const DOMElement* e, const char16_t* name) {
     return XMLString::equals(e->getTagName(), reinterpret_cast<const XMLCh*>(name));
@@ -43,7 +47,9 @@ const XMLCh* attr(const DOMElement* e, const char16_t* name) {
     return e->getAttribute(reinterpret_cast<const XMLCh*>(name));
 }
 
-QString attrString(const DOMElement* e, const char16_t* name) { return toQString(attr(e, name)); }
+QString attrString(const DOMElement* e, const char16_t* name) {
+    return toQString(attr(e, name));
+}
 
 bool attrIs(const DOMElement* e, const char16_t* name, const char16_t* value) {
     return XMLString::equals(attr(e, name), reinterpret_cast<const XMLCh*>(value));
@@ -52,7 +58,8 @@ bool attrIs(const DOMElement* e, const char16_t* name, const char16_t* value) {
 // The text of an element: its text and CDATA children (usually one).
 QString textOf(const DOMElement* e) {
     const DOMNode* p = e->getFirstChild();
-    if (p && !p->getNextSibling() && p->getNodeType() == DOMNode::TEXT_NODE) return toQString(p->getNodeValue());
+    if (p && !p->getNextSibling() && p->getNodeType() == DOMNode::TEXT_NODE)
+        return toQString(p->getNodeValue());
     QString str;
     for (; p; p = p->getNextSibling()) {
         const auto t = p->getNodeType();
@@ -67,7 +74,8 @@ QString textOf(const DOMElement* e) {
 // The first characters of an attribute as narrow text (anything outside ASCII reads as '?').
 template <size_t N> const char* asciiPrefix(const XMLCh* p, char (&sz)[N]) {
     size_t n = 0;
-    for (; p && p[n] && n < N - 1; ++n) sz[n] = p[n] < 128 ? char(p[n]) : '?';
+    for (; p && p[n] && n < N - 1; ++n)
+        sz[n] = p[n] < 128 ? char(p[n]) : '?';
     sz[n] = 0;
     return sz;
 }
@@ -100,10 +108,14 @@ std::uint32_t parseColor(const XMLCh* p) {
     for (const XMLCh* q = p + 1; *q && n < 8; ++q, ++n) {
         const XMLCh c = *q;
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else break;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            break;
         rgb = rgb << 4 | std::uint32_t(d);
     }
     return rgb & 0xFFFFFF;
@@ -150,17 +162,19 @@ public:
 
 private:
     static constexpr const char16_t* s_aHeaderNames[] = {
-        u"roles",     u"title",         u"title2",        u"episode", u"detector",  u"author",
-        u"first-author", u"second-author", u"production", u"notes",   u"summary",   u"videofile",
-        u"audiofile", u"last_position"};
+        u"roles",         u"title",      u"title2", u"episode", u"detector",  u"author",    u"first-author",
+        u"second-author", u"production", u"notes",  u"summary", u"videofile", u"audiofile", u"last_position"};
 
     void classify(DOMElement* e, bool& bInBody) {
         const std::u16string_view tag(reinterpret_cast<const char16_t*>(e->getTagName()));
         if (tag.empty()) return;
         if (bInBody) {
-            if (tag == u"line") m_lines.push_back(e);
-            else if (tag == u"shot") m_shots.push_back(e);
-            else if (tag == u"loop") m_loops.push_back(e);
+            if (tag == u"line")
+                m_lines.push_back(e);
+            else if (tag == u"shot")
+                m_shots.push_back(e);
+            else if (tag == u"loop")
+                m_loops.push_back(e);
         }
         if (tag == u"role") {
             m_roles.push_back(e);
@@ -202,7 +216,8 @@ public:
 // No external resource is ever fetched: every external entity or DTD reads as empty.
 class CNoExternalResources : public DOMLSResourceResolver {
 public:
-    DOMLSInput* resolveResource(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*) override {
+    DOMLSInput* resolveResource(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*,
+                                const XMLCh*) override {
         static const XMLByte s_empty[1] = {0};
         auto* pSource = new MemBufInputSource(s_empty, 0, "empty", false);
         return new Wrapper4InputSource(pSource, true);
@@ -215,13 +230,16 @@ public:
 // so that a failed write leaves the previous file as it was.
 class MyFormatTarget : public XMLFormatTarget {
 public:
-    explicit MyFormatTarget(const QString& strPath) : m_file(strPath) { m_bOk = m_file.open(QIODevice::WriteOnly); }
+    explicit MyFormatTarget(const QString& strPath) : m_file(strPath) {
+        m_bOk = m_file.open(QIODevice::WriteOnly);
+    }
     ~MyFormatTarget() override {
         if (!m_bCommitted) m_file.cancelWriting();
     }
     void writeChars(const XMLByte* const toWrite, const XMLSize_t count, XMLFormatter* const) override {
         if (!m_bOk) return;
-        if (m_file.write(reinterpret_cast<const char*>(toWrite), qint64(count)) != qint64(count)) m_bOk = false;
+        if (m_file.write(reinterpret_cast<const char*>(toWrite), qint64(count)) != qint64(count))
+            m_bOk = false;
     }
     void flush() override {
         if (m_bOk && !m_file.flush()) m_bOk = false;
@@ -271,7 +289,8 @@ public:
     void setRaw(DOMElement* e, const char16_t* name, const char* value) {
         char16_t sz[32];
         int i = 0;
-        for (; value[i] && i < 31; ++i) sz[i] = char16_t(value[i]);
+        for (; value[i] && i < 31; ++i)
+            sz[i] = char16_t(value[i]);
         sz[i] = 0;
         setRaw(e, name, sz);
     }
@@ -307,7 +326,8 @@ private:
             if (c < 0x20) {
                 if (c != '\t' && c != '\n' && c != '\r') c = 0xFFFD;
             } else if (c >= 0xD800 && c <= 0xDFFF) {
-                const bool bPair = QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(p[i + 1].unicode());
+                const bool bPair =
+                    QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(p[i + 1].unicode());
                 if (bPair) {
                     m_buffer[size_t(i)] = c;
                     ++i;
@@ -328,11 +348,13 @@ private:
     std::vector<char16_t> m_buffer;
 };
 
-const char16_t* const s_aTypeNames[CLipSync::TYPE_COUNT] = {u"in_open", u"in_close", u"out_open", u"out_close",
-                                                           u"mpb",     u"fvr",      u"weuque",   u"a",
-                                                           u"i",       u"o",        u"neutral"};
+const char16_t* const s_aTypeNames[CLipSync::TYPE_COUNT] = {
+    u"in_open", u"in_close", u"out_open", u"out_close", u"mpb",    u"fvr",
+    u"weuque",  u"a",        u"i",        u"o",         u"neutral"};
 
-void setTimeCode(CWriter& w, DOMElement* e, const CTimeCode& tc) { w.setRaw(e, u"timecode", tc.getText()); }
+void setTimeCode(CWriter& w, DOMElement* e, const CTimeCode& tc) {
+    w.setRaw(e, u"timecode", tc.getText());
+}
 
 void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
     DOMElement* e = w.element(body, u"line");
@@ -356,7 +378,8 @@ void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
         DOMElement* s = w.element(e, u"lipsync");
         setTimeCode(w, s, sign.getTimeCode());
         const int nType = sign.getType();
-        w.setRaw(s, u"type", s_aTypeNames[nType >= 0 && nType < CLipSync::TYPE_COUNT ? nType : CLipSync::NEUTRAL]);
+        w.setRaw(s, u"type",
+                 s_aTypeNames[nType >= 0 && nType < CLipSync::TYPE_COUNT ? nType : CLipSync::NEUTRAL]);
         if (!sign.isLinked()) w.setRaw(s, u"link", u"off");
     }
     w.writeRun(e, pText + nCursor, nText - nCursor);
@@ -386,7 +409,8 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
 
     DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"LS");
     std::unique_ptr<DOMLSParser, void (*)(DOMLSParser*)> parser(
-        static_cast<DOMImplementationLS*>(impl)->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr),
+        static_cast<DOMImplementationLS*>(impl)->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS,
+                                                                nullptr),
         [](DOMLSParser* p) { p->release(); });
     CErrorHandler errors;
     CNoExternalResources resolver;
@@ -429,15 +453,18 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
 
     // Bookmarks, anywhere in the document.
     {
-        m_log.Log("CVarE::load(%s) => Reading %i bookmarks...\n", path.constData(), int(scan.m_bookmarks.size()));
+        m_log.Log("CVarE::load(%s) => Reading %i bookmarks...\n", path.constData(),
+                  int(scan.m_bookmarks.size()));
         for (DOMElement* b : scan.m_bookmarks) {
             CTimeCode tc = TC_INVALID;
             QString strLabel;
             for (DOMNode* c = b->getFirstChild(); c; c = c->getNextSibling()) {
                 if (!isElement(c)) continue;
                 auto* ce = static_cast<DOMElement*>(c);
-                if (hasName(ce, u"tc")) tc.parse(textOf(ce));
-                else if (hasName(ce, u"label")) strLabel = textOf(ce);
+                if (hasName(ce, u"tc"))
+                    tc.parse(textOf(ce));
+                else if (hasName(ce, u"label"))
+                    strLabel = textOf(ce);
             }
             if (tc.isValid() && pBookmarks) pBookmarks->addBookmark(tc, strLabel);
         }
@@ -453,8 +480,10 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
             for (DOMNode* c = r->getFirstChild(); c; c = c->getNextSibling())
                 if (isElement(c) && hasName(static_cast<DOMElement*>(c), u"image"))
                     role.m_strImage = textOf(static_cast<DOMElement*>(c));
-            if (attrIs(r, u"gender", u"male")) role.m_nGender = CRole::GENDER_MALE;
-            else if (attrIs(r, u"gender", u"female")) role.m_nGender = CRole::GENDER_FEMALE;
+            if (attrIs(r, u"gender", u"male"))
+                role.m_nGender = CRole::GENDER_MALE;
+            else if (attrIs(r, u"gender", u"female"))
+                role.m_nGender = CRole::GENDER_FEMALE;
             role.m_strDescription = attrString(r, u"description");
             role.setColor(parseColor(attr(r, u"color")));
             if (m_log.isLogOn()) m_log.Log("%s\n", utf8(role.m_strName).constData());
@@ -468,7 +497,8 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
         for (const CRole& role : m_roles)
             if (!byId.contains(role.m_strId)) byId.insert(role.m_strId, &role);
 
-        m_log.Log("CVarE::load(%s) => Chargement de %i lignes:\n", path.constData(), int(scan.m_lines.size()));
+        m_log.Log("CVarE::load(%s) => Chargement de %i lignes:\n", path.constData(),
+                  int(scan.m_lines.size()));
         for (DOMElement* l : scan.m_lines) {
             CLine line;
             int nTrack = leadingInt(attr(l, u"track"));
@@ -507,7 +537,8 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
                     m_log.Log("id inconnu : %s\n", utf8(strRole).constData());
             } else if (m_log.isLogOn()) {
                 m_log.Log("phrase non attribuée (%s) : %s\n",
-                          line.m_liste.empty() ? TC_INVALID.getText() : line.m_liste.front().getTimeCode().getText(),
+                          line.m_liste.empty() ? TC_INVALID.getText()
+                                               : line.m_liste.front().getTimeCode().getText(),
                           utf8(line.m_strText).constData());
             }
             if (line.m_liste.empty()) {
@@ -532,7 +563,8 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
 
     // Loops.
     {
-        m_log.Log("CVarE::load(%s) => Chargement de %i boucles:\n", path.constData(), int(scan.m_loops.size()));
+        m_log.Log("CVarE::load(%s) => Chargement de %i boucles:\n", path.constData(),
+                  int(scan.m_loops.size()));
         for (DOMElement* e : scan.m_loops) {
             const CTimeCode tc = markerTime(e);
             if (!tc.isValid()) continue;
@@ -644,7 +676,8 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
         w.set(e, u"name", get(person.eName));
         w.set(e, u"firstname", get(person.eFirstName));
     }
-    if (!get(H_NOTES).isEmpty()) w.textElement(header, u"notes", QString(get(H_NOTES)).remove(QLatin1Char('\r')));
+    if (!get(H_NOTES).isEmpty())
+        w.textElement(header, u"notes", QString(get(H_NOTES)).remove(QLatin1Char('\r')));
     if (!get(H_SUMMARY).isEmpty())
         w.textElement(header, u"summary", QString(get(H_SUMMARY)).remove(QLatin1Char('\r')));
     if (!get(H_VIDEO_FILE).isEmpty()) {
@@ -663,14 +696,17 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
     for (auto it = m_roles.begin(); it != m_roles.end(); ++it) {
         if (!it->m_strId.isEmpty()) continue;
         QString strId = CRole::makeId(it->m_strName);
-        for (int n = 1; findRole(strId) != m_roles.end(); ++n) strId = CRole::makeId(it->m_strName, n);
+        for (int n = 1; findRole(strId) != m_roles.end(); ++n)
+            strId = CRole::makeId(it->m_strName, n);
         editRole(it).m_strId = strId;
     }
     DOMElement* roles = w.element(root, u"roles");
     for (const CRole& role : m_roles) {
         DOMElement* e = w.element(roles, u"role");
-        if (role.m_nGender == CRole::GENDER_MALE) w.setRaw(e, u"gender", u"male");
-        else if (role.m_nGender == CRole::GENDER_FEMALE) w.setRaw(e, u"gender", u"female");
+        if (role.m_nGender == CRole::GENDER_MALE)
+            w.setRaw(e, u"gender", u"male");
+        else if (role.m_nGender == CRole::GENDER_FEMALE)
+            w.setRaw(e, u"gender", u"female");
         w.set(e, u"description", role.m_strDescription);
         char szColor[8];
         std::snprintf(szColor, sizeof szColor, "#%.2X%.2X%.2X", role.m_red, role.m_green, role.m_blue);
@@ -710,7 +746,8 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
     {
         MyFormatTarget target(strPath);
         std::unique_ptr<DOMLSSerializer, void (*)(DOMLSSerializer*)> serializer(
-            static_cast<DOMImplementationLS*>(impl)->createLSSerializer(), [](DOMLSSerializer* s) { s->release(); });
+            static_cast<DOMImplementationLS*>(impl)->createLSSerializer(),
+            [](DOMLSSerializer* s) { s->release(); });
         serializer->getDomConfig()->setParameter(XMLUni::fgDOMWRTFormatPrettyPrint, true);
         std::unique_ptr<DOMLSOutput, void (*)(DOMLSOutput*)> output(
             static_cast<DOMImplementationLS*>(impl)->createLSOutput(), [](DOMLSOutput* o) { o->release(); });
@@ -722,7 +759,9 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
         }
         // The serialiser's flag alone can report success on a full disk: the file must be complete too.
         bOk = target.commit() && bOk;
-        if (!bOk) m_log.Log("CVarE::store(%s) => Échec : %s\n", path.constData(), utf8(target.errorString()).constData());
+        if (!bOk)
+            m_log.Log("CVarE::store(%s) => Échec : %s\n", path.constData(),
+                      utf8(target.errorString()).constData());
     }
     if (bOk) m_log.Log("CVarE::store(%s) => Succès!\n", path.constData());
     return bOk;

@@ -11,4 +11,6 @@ void ensureXmlPlatform();
 inline QString toQString(const XMLCh* p) {
     return p ? QString::fromUtf16(reinterpret_cast<const char16_t*>(p)) : QString();
 }
-inline const XMLCh* toXml(const QString& str) { return reinterpret_cast<const XMLCh*>(str.utf16()); }
+inline const XMLCh* toXml(const QString& str) {
+    return reinterpret_cast<const XMLCh*>(str.utf16());
+}

@@ -152,12 +152,14 @@ TEST(Document, LoopsNumberedFromZeroAreNumberedFromOne) {
     QFile f(t.path("zero.vare"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("<vare><roles/><body><loop timecode=\"00:00:01:00\" number=\"0\"/>"
-            "<loop timecode=\"00:00:02:00\" number=\"1\"/><loop timecode=\"00:00:03:00\" number=\"2\"/></body></vare>");
+            "<loop timecode=\"00:00:02:00\" number=\"1\"/><loop timecode=\"00:00:03:00\" "
+            "number=\"2\"/></body></vare>");
     f.close();
     CVarEDoc& doc = t.doc();
     ASSERT_TRUE(doc.openDocumentFile(t.path("zero.vare")));
     std::vector<int> numbers;
-    for (const CLoop& l : doc.script().getLoops()) numbers.push_back(l.getNumber());
+    for (const CLoop& l : doc.script().getLoops())
+        numbers.push_back(l.getNumber());
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3}));
     EXPECT_TRUE(doc.IsModified());
 

@@ -25,7 +25,8 @@ TEST(Synchroniser, TheCommandSwitchesTheLinkAndTheMachineFollowsTheClock) {
     t.app().gotoTime(CTimeCode("10:00:04:05"));
     std::vector<CPtyMachine::Message> got;
     ASSERT_TRUE(waitUntil([&] {
-        for (const auto& m : machine.readMessages(20)) got.push_back(m);
+        for (const auto& m : machine.readMessages(20))
+            got.push_back(m);
         return !got.empty() && got.back().nPosition == 900105;
     })) << (got.empty() ? -1 : got.back().nPosition);
     EXPECT_EQ(got.front().nPosition, 900100);
@@ -39,11 +40,12 @@ TEST(Synchroniser, TheCommandSwitchesTheLinkAndTheMachineFollowsTheClock) {
 }
 
 TEST(Synchroniser, AMissingMachineIsReportedAndNotRemembered) {
-    STestApp t(QStringLiteral("[Misc]\nFirstRun=0\n[Settings]\nCorvelActive=1\nCorvelReference=/dev/absent-corvel\n"));
+    STestApp t(QStringLiteral(
+        "[Misc]\nFirstRun=0\n[Settings]\nCorvelActive=1\nCorvelReference=/dev/absent-corvel\n"));
     // It was on when the program ended: start-up tries it again, and tells the user it is missing.
     ASSERT_TRUE(t.start());
-    EXPECT_TRUE(t.prompts.told(QStringLiteral(
-        "Impossible d'établir la communication avec la machine Corvel. Vérifiez qu'elle est bien connectée.")));
+    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'établir la communication avec la machine Corvel. "
+                                              "Vérifiez qu'elle est bien connectée.")));
     EXPECT_FALSE(t.app().link().isEnabled());
     EXPECT_FALSE(t.app().isLinkTimerRunning());
     EXPECT_EQ(t.app().settings().get(Settings::CorvelActive), 0);

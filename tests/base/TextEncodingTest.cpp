@@ -8,7 +8,7 @@ TEST(Cp1252, RoundTripAndGaps) {
     const QByteArray bytes = Cp1252::encode(str, '?', &nLost);
     EXPECT_EQ(nLost, 0);
     EXPECT_EQ(bytes.size(), str.size());
-    EXPECT_EQ(uchar(bytes[0]), 0x8C);              // Œ
+    EXPECT_EQ(uchar(bytes[0]), 0x8C);                         // Œ
     EXPECT_EQ(uchar(bytes.at(bytes.indexOf('5') + 2)), 0x80); // €
     EXPECT_EQ(Cp1252::decode(bytes), str);
 

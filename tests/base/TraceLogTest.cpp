@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-QStringList logFiles(const QString& dir) { return QDir(dir).entryList({"*.log"}, QDir::Files); }
+QStringList logFiles(const QString& dir) {
+    return QDir(dir).entryList({"*.log"}, QDir::Files);
+}
 
 QString readAll(const QString& path) {
     QFile f(path);
@@ -38,7 +40,9 @@ TEST(TraceLog, FileNameLevelsMasksAndIndent) {
     log.Open(1, 6, dir.path(), "vare");
     const QStringList files = logFiles(dir.path());
     ASSERT_EQ(files.size(), 1);
-    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\dh\\d\\dm\\d\\d vare\\.log$").match(files[0]).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\dh\\d\\dm\\d\\d vare\\.log$")
+                    .match(files[0])
+                    .hasMatch())
         << files[0].toStdString();
 
     log.Log("plain\n");
@@ -53,12 +57,14 @@ TEST(TraceLog, FileNameLevelsMasksAndIndent) {
     const QStringList lines = readAll(log.getLogPath()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6) << readAll(log.getLogPath()).toStdString();
     EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d:\\d{3}\\tFichier log : .*vare\\.log => [0-9A-F]+$")
-                    .match(lines[0]).hasMatch())
+                    .match(lines[0])
+                    .hasMatch())
         << lines[0].toStdString();
     EXPECT_TRUE(lines[1].endsWith("\tplain"));
     EXPECT_TRUE(lines[2].endsWith("\tmask2"));
     EXPECT_TRUE(lines[3].endsWith("\tmask4"));
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d:\\d{3}\\t\\t\\tindented$").match(lines[4]).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d:\\d{3}\\t\\t\\tindented$").match(lines[4]).hasMatch());
     EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d:\\d{3}\\tnegative$").match(lines[5]).hasMatch());
 }
 
@@ -88,7 +94,8 @@ TEST(TraceLog, ConsoleOnlyCreatesNoFile) {
     ASSERT_EQ(lines.size(), 2);
     // The path shown stops after the date, and no file handle.
     EXPECT_TRUE(QRegularExpression("Fichier log : .*/\\d{4}-\\d\\d-\\d\\d \\d\\dh\\d\\dm\\d\\d  => 0$")
-                    .match(lines[0]).hasMatch())
+                    .match(lines[0])
+                    .hasMatch())
         << lines[0].toStdString();
     EXPECT_TRUE(lines[1].endsWith("\t\tto console x"));
 }
@@ -100,6 +107,7 @@ TEST(TraceLog, UnwritableFolderKeepsLogOnWithoutFile) {
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(log.isLogOn());
     EXPECT_TRUE(log.getLogPath().isEmpty());
-    EXPECT_NE(out.find("Impossible d'écrire le fichier '/nonexistent/folder/for/logs/"), std::string::npos) << out;
+    EXPECT_NE(out.find("Impossible d'écrire le fichier '/nonexistent/folder/for/logs/"), std::string::npos)
+        << out;
     EXPECT_NE(out.find("app.log => 0"), std::string::npos) << out;
 }

@@ -23,7 +23,8 @@ TEST(InfoCommand, PrintsTheDemoAsJson) {
     EXPECT_EQ(h["timestamp"].toString(), "10:00:00:00");
     EXPECT_EQ(h["trackCount"].toInt(), 4);
     EXPECT_EQ(h["frameRate"].toInt(), 25);
-    EXPECT_EQ(h["notes"].toString(), QStringLiteral("Démo livrée avec Tavorin.\r\nLes boucles font environ trente secondes."));
+    EXPECT_EQ(h["notes"].toString(),
+              QStringLiteral("Démo livrée avec Tavorin.\r\nLes boucles font environ trente secondes."));
 
     const QJsonArray roles = o["roles"].toArray();
     ASSERT_EQ(roles.size(), 5);
@@ -39,7 +40,8 @@ TEST(InfoCommand, PrintsTheDemoAsJson) {
         const QJsonObject p = v.toObject();
         const QJsonArray signs = p["signs"].toArray();
         ASSERT_FALSE(signs.isEmpty());
-        const QString strStart = signs[0].toObject()["timecode"].toString() + QString::number(p["track"].toInt());
+        const QString strStart =
+            signs[0].toObject()["timecode"].toString() + QString::number(p["track"].toInt());
         EXPECT_LT(strPrevious, strStart) << "script order";
         strPrevious = strStart;
         nVoiceOff += p["voiceOff"].toBool();
@@ -73,9 +75,10 @@ TEST(InfoCommand, ConvertsLegacyFilesAndRefusesBadOnes) {
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("<vare><roles>");
     bad.close();
-    for (const QStringList& args : {QStringList{"info", bad.fileName()}, QStringList{"info", dir.filePath("none.vare")},
-                                    QStringList{"convert", bad.fileName(), dir.filePath("out.vare")},
-                                    QStringList{"convert", s_strDemo, dir.filePath("no/such/dir/out.vare")}}) {
+    for (const QStringList& args :
+         {QStringList{"info", bad.fileName()}, QStringList{"info", dir.filePath("none.vare")},
+          QStringList{"convert", bad.fileName(), dir.filePath("out.vare")},
+          QStringList{"convert", s_strDemo, dir.filePath("no/such/dir/out.vare")}}) {
         r = runCli(args);
         EXPECT_EQ(r.nExit, 1) << args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());

@@ -16,7 +16,9 @@
 using namespace exporttest;
 
 namespace {
-SCliRun cli(const QStringList& args) { return runCli(args); }
+SCliRun cli(const QStringList& args) {
+    return runCli(args);
+}
 
 class ExportCliTest : public ::testing::Test {
 protected:

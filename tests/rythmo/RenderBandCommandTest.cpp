@@ -26,11 +26,12 @@ TEST(RenderBandCommand, DrawsTheBandOfAScriptAtAPosition) {
     ASSERT_EQ(image.size(), QSize(1600, 300));
     EXPECT_GT(qRed(image.pixel(800, 150)), 0x90); // the reading bar
 
-    r = renderBand({s_strDemo, QStringLiteral("--at"), QStringLiteral("10:00:09:00"), QStringLiteral("--width"),
-                QStringLiteral("640"), QStringLiteral("--height"), QStringLiteral("200"),
-                QStringLiteral("--zoom"), QStringLiteral("6"), QStringLiteral("--theme"), QStringLiteral("0"),
-                QStringLiteral("--track"), QStringLiteral("4"), QStringLiteral("--grid"),
-                QStringLiteral("off"), QStringLiteral("--out"), strOut});
+    r = renderBand({s_strDemo, QStringLiteral("--at"), QStringLiteral("10:00:09:00"),
+                    QStringLiteral("--width"), QStringLiteral("640"), QStringLiteral("--height"),
+                    QStringLiteral("200"), QStringLiteral("--zoom"), QStringLiteral("6"),
+                    QStringLiteral("--theme"), QStringLiteral("0"), QStringLiteral("--track"),
+                    QStringLiteral("4"), QStringLiteral("--grid"), QStringLiteral("off"),
+                    QStringLiteral("--out"), strOut});
     ASSERT_EQ(r.nExit, 0) << r.strErr.toStdString();
     image = QImage(strOut);
     ASSERT_EQ(image.size(), QSize(640, 200));

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-SCliRun mediaInfo(const QString& strPath) { return runCli({"media-info", strPath}, 30000); }
+SCliRun mediaInfo(const QString& strPath) {
+    return runCli({"media-info", strPath}, 30000);
+}
 } // namespace
 
 TEST(MediaInfoCommandTest, DescribesMoviesAndSounds) {

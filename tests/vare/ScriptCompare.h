@@ -10,8 +10,9 @@ inline ::testing::AssertionResult sameScript(const CVarE& a, const CVarE& b) {
         const auto e = CVarE::EHeader(i);
         if (e == CVarE::H_FIRST_LOOP_NUMBER) continue; // not stored: it follows the first loop
         if (a.get(e) != b.get(e))
-            return ::testing::AssertionFailure() << "header " << CVarE::headerKey(e) << ": "
-                                                 << a.get(e).toStdString() << " vs " << b.get(e).toStdString();
+            return ::testing::AssertionFailure()
+                   << "header " << CVarE::headerKey(e) << ": " << a.get(e).toStdString() << " vs "
+                   << b.get(e).toStdString();
     }
     if (a.getTimeStamp() != b.getTimeStamp() || a.getLastPosition() != b.getLastPosition() ||
         a.getLastTrack() != b.getLastTrack())
@@ -19,17 +20,19 @@ inline ::testing::AssertionResult sameScript(const CVarE& a, const CVarE& b) {
     if (a.getRoles().size() != b.getRoles().size()) return ::testing::AssertionFailure() << "role count";
     for (auto x = a.getRoles().begin(), y = b.getRoles().begin(); x != a.getRoles().end(); ++x, ++y) {
         if (x->m_strName != y->m_strName || x->m_strId != y->m_strId || x->getColor() != y->getColor() ||
-            x->m_strDescription != y->m_strDescription || x->m_nGender != y->m_nGender || x->m_strImage != y->m_strImage)
+            x->m_strDescription != y->m_strDescription || x->m_nGender != y->m_nGender ||
+            x->m_strImage != y->m_strImage)
             return ::testing::AssertionFailure() << "role " << x->m_strName.toStdString();
     }
     if (a.getLineCount() != b.getLineCount())
-        return ::testing::AssertionFailure() << "phrase count " << a.getLineCount() << " vs " << b.getLineCount();
+        return ::testing::AssertionFailure()
+               << "phrase count " << a.getLineCount() << " vs " << b.getLineCount();
     for (auto x = a.getLines().begin(), y = b.getLines().begin(); x != a.getLines().end(); ++x, ++y) {
         if (*x != *y || x->m_bVoiceOff != y->m_bVoiceOff || x->m_bReaction != y->m_bReaction ||
             (x->hasRole() && x->getRole().m_strId != y->getRole().m_strId))
-            return ::testing::AssertionFailure() << "phrase at " << x->getTimeCode().getText() << " track "
-                                                 << x->getTrack() << ": \"" << x->m_strText.toStdString() << "\" vs \""
-                                                 << y->m_strText.toStdString() << "\"";
+            return ::testing::AssertionFailure()
+                   << "phrase at " << x->getTimeCode().getText() << " track " << x->getTrack() << ": \""
+                   << x->m_strText.toStdString() << "\" vs \"" << y->m_strText.toStdString() << "\"";
     }
     if (a.getLoops().size() != b.getLoops().size()) return ::testing::AssertionFailure() << "loop count";
     for (auto x = a.getLoops().begin(), y = b.getLoops().begin(); x != a.getLoops().end(); ++x, ++y)

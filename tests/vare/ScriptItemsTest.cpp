@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-CTimeCode tc(int f) { return CTimeCode::fromFrames(f); }
+CTimeCode tc(int f) {
+    return CTimeCode::fromFrames(f);
+}
 
 // Opening sign, "Bonjour", closing sign: positions 0, 1..7, 8.
 CLine bonjour() {
@@ -17,7 +19,8 @@ CLine bonjour() {
 
 std::vector<int> links(const CLine& l) {
     std::vector<int> v;
-    for (const CLipSync& s : l.m_liste) v.push_back(s.getLink());
+    for (const CLipSync& s : l.m_liste)
+        v.push_back(s.getLink());
     return v;
 }
 } // namespace

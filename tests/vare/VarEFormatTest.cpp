@@ -9,7 +9,9 @@
 #include <sys/resource.h>
 
 namespace {
-CTimeCode tc(const char* s) { return CTimeCode(s); }
+CTimeCode tc(const char* s) {
+    return CTimeCode(s);
+}
 
 QString writeFile(const QTemporaryDir& dir, const char* name, const QByteArray& data) {
     const QString path = dir.filePath(QString::fromLatin1(name));
@@ -117,12 +119,14 @@ TEST(VarEFormat, TextSignsAndBreaks) {
     EXPECT_TRUE(sameScript(v, back));
     EXPECT_EQ(back.get(CVarE::H_NOTES), "ligne 1\r\nligne 2");
     std::vector<int> numbers;
-    for (const CLoop& l : back.getLoops()) numbers.push_back(l.getNumber());
+    for (const CLoop& l : back.getLoops())
+        numbers.push_back(l.getNumber());
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 5}));
     // Adding a loop later renumbers the loops after it.
     back.addLoop(CLoop(tc("00:00:01:00"), 0));
     numbers.clear();
-    for (const CLoop& l : back.getLoops()) numbers.push_back(l.getNumber());
+    for (const CLoop& l : back.getLoops())
+        numbers.push_back(l.getNumber());
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4}));
 }
 
@@ -155,7 +159,7 @@ TEST(VarEFormat, ReadsWhatOtherWritersWrite) {
     ASSERT_TRUE(l.hasRole());
     EXPECT_EQ(l.getRole().m_strName, "Léa");
     EXPECT_EQ(l.m_strText, "Bonjour");
-    EXPECT_EQ(l.getLength(), 9);                // Bon|jour with two linked signs: the unlinked one takes no place
+    EXPECT_EQ(l.getLength(), 9); // Bon|jour with two linked signs: the unlinked one takes no place
     EXPECT_EQ(l.m_liste[2].getLink(), 8);
     EXPECT_EQ(l.m_liste[2].getType(), CLipSync::NEUTRAL); // unknown type name
     EXPECT_FALSE(v.getLineAt(0, tc("00:00:03:00"))->hasRole());
@@ -196,8 +200,10 @@ TEST(VarEFormat, BrokenFilesFailCleanly) {
 
     // External entities and DTDs are never fetched: the file's own content is all that is read.
     const QString secret = writeFile(dir, "secret.txt", "SECRET");
-    const QByteArray xxe = "<?xml version=\"1.0\"?><!DOCTYPE vare SYSTEM \"http://127.0.0.1:1/x.dtd\" [<!ENTITY s SYSTEM \"file://" +
-                           secret.toUtf8() + "\">]><vare><header><title>&s;</title></header><roles/><body/></vare>";
+    const QByteArray xxe = "<?xml version=\"1.0\"?><!DOCTYPE vare SYSTEM \"http://127.0.0.1:1/x.dtd\" "
+                           "[<!ENTITY s SYSTEM \"file://" +
+                           secret.toUtf8() +
+                           "\">]><vare><header><title>&s;</title></header><roles/><body/></vare>";
     if (v.load(writeFile(dir, "xxe.vare", xxe))) {
         EXPECT_FALSE(v.get(CVarE::H_TITLE).contains("SECRET"));
     }
@@ -208,7 +214,10 @@ TEST(VarEFormat, ControlCharactersStayReadable) {
     CLine l;
     l.setTrack(0);
     l.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
-    l.insertText(QStringLiteral("a\x01" "b") + QChar(0xD800) + QStringLiteral("c\U0001F600"), -1);
+    l.insertText(QStringLiteral("a\x01"
+                                "b") +
+                     QChar(0xD800) + QStringLiteral("c\U0001F600"),
+                 -1);
     v.addLine(l);
     QTemporaryDir dir;
     ASSERT_TRUE(v.store(dir.filePath("c.vare")));

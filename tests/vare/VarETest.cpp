@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-CTimeCode tc(int f) { return CTimeCode::fromFrames(f); }
+CTimeCode tc(int f) {
+    return CTimeCode::fromFrames(f);
+}
 
 // A phrase on a track from frame a to frame b (b < 0: open, no closing sign).
 CLine phrase(int nTrack, int a, int b, const QString& text = QStringLiteral("texte")) {
@@ -17,7 +19,8 @@ CLine phrase(int nTrack, int a, int b, const QString& text = QStringLiteral("tex
 
 std::vector<int> loopNumbers(const CVarE& v) {
     std::vector<int> n;
-    for (const CLoop& l : v.getLoops()) n.push_back(l.getNumber());
+    for (const CLoop& l : v.getLoops())
+        n.push_back(l.getNumber());
     return n;
 }
 } // namespace
@@ -27,7 +30,8 @@ TEST(VarE, LoopNumbering) {
     v.clear();
     EXPECT_TRUE(v.addLoop(CLoop(tc(100), 0)));
     EXPECT_EQ(loopNumbers(v), (std::vector<int>{1}));
-    for (int f : {200, 300, 400}) EXPECT_TRUE(v.addLoop(CLoop(tc(f), 0)));
+    for (int f : {200, 300, 400})
+        EXPECT_TRUE(v.addLoop(CLoop(tc(f), 0)));
     EXPECT_EQ(loopNumbers(v), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_FALSE(v.addLoop(CLoop(tc(200), 0))); // frame taken
     // Between 3 and 4: becomes 4, the former 4 becomes 5.
@@ -83,8 +87,8 @@ TEST(VarE, LineLookUps) {
     };
     EXPECT_EQ(at(0, 99), -1);
     EXPECT_EQ(at(0, 100), 100);
-    EXPECT_EQ(at(0, 150), 100); // at the closing sign's frame
-    EXPECT_EQ(at(0, 151), -1);  // one frame later
+    EXPECT_EQ(at(0, 150), 100);  // at the closing sign's frame
+    EXPECT_EQ(at(0, 151), -1);   // one frame later
     EXPECT_EQ(at(0, 5000), 200); // open phrase covers every later time
     EXPECT_EQ(at(1, 130), 120);
     EXPECT_EQ(at(2, 130), -1);
@@ -125,7 +129,8 @@ TEST(VarE, SignLookUps) {
 
     auto next = [&](int f) {
         auto [it, i] = v.getNextSign(tc(f));
-        return it == v.getLines().end() ? std::pair{-1, -1} : std::pair{it->getTrack(), it->m_liste[i].getFrames()};
+        return it == v.getLines().end() ? std::pair{-1, -1}
+                                        : std::pair{it->getTrack(), it->m_liste[i].getFrames()};
     };
     EXPECT_EQ(next(0), (std::pair{0, 100}));
     EXPECT_EQ(next(100), (std::pair{2, 110}));
@@ -137,7 +142,8 @@ TEST(VarE, SignLookUps) {
 
     auto prev = [&](int f) {
         auto [it, i] = v.getPreviousSign(tc(f));
-        return it == v.getLines().end() ? std::pair{-1, -1} : std::pair{it->getTrack(), it->m_liste[i].getFrames()};
+        return it == v.getLines().end() ? std::pair{-1, -1}
+                                        : std::pair{it->getTrack(), it->m_liste[i].getFrames()};
     };
     EXPECT_EQ(prev(100), (std::pair{-1, -1}));
     EXPECT_EQ(prev(111), (std::pair{2, 110}));
@@ -182,20 +188,23 @@ TEST(VarE, UpdateLineKeepsOrderAndIndex) {
     auto it = v.addLine(phrase(0, 100, 150)).first;
     v.addLine(phrase(0, 300, 350));
     bool bOk = false;
-    it = v.updateLine(it, [](CLine& l) { l.shift(100); }, &bOk); // now 200..250
+    it = v.updateLine(
+        it, [](CLine& l) { l.shift(100); }, &bOk); // now 200..250
     ASSERT_TRUE(bOk);
     EXPECT_EQ(it->getStartFrame(), 200);
     EXPECT_EQ(v.getLineAt(0, tc(220))->getStartFrame(), 200);
     EXPECT_EQ(v.getLineAt(0, tc(120)), v.getLines().end());
     // A change that would collide is undone.
-    auto res = v.updateLine(it, [](CLine& l) { l.shift(100); }, &bOk);
+    auto res = v.updateLine(
+        it, [](CLine& l) { l.shift(100); }, &bOk);
     EXPECT_FALSE(bOk);
     EXPECT_EQ(res, v.getLines().end());
     EXPECT_EQ(v.getLineCount(), 2);
     EXPECT_EQ(v.getLineAt(0, tc(220))->getStartFrame(), 200);
     // Moving to another track.
     it = v.getLineAt(0, tc(220));
-    it = v.updateLine(it, [](CLine& l) { l.setTrack(3); }, &bOk);
+    it = v.updateLine(
+        it, [](CLine& l) { l.setTrack(3); }, &bOk);
     ASSERT_TRUE(bOk);
     EXPECT_EQ(v.getLineAt(3, tc(220))->getTrack(), 3);
     EXPECT_EQ(v.getLineAt(0, tc(220)), v.getLines().end());
@@ -265,9 +274,10 @@ TEST(VarE, ClearWritesItsTraceLines) {
     v.log().Open(4, 1, QStringLiteral("/tmp"), QStringLiteral("vare"));
     v.clear();
     const std::string out = testing::internal::GetCapturedStdout();
-    const char* lines[] = {"\tCVarE::clear()\n", "\t\tClearing string...\n", "\t\tClearing TC...\n",
-                           "\t\tClearing loop list...\n", "\t\tClearing shot list...\n",
-                           "\t\tClearing line list...\n", "\t\tClearing role list...\n", "\tCVarE::clear() => Ok\n"};
+    const char* lines[] = {"\tCVarE::clear()\n",          "\t\tClearing string...\n",
+                           "\t\tClearing TC...\n",        "\t\tClearing loop list...\n",
+                           "\t\tClearing shot list...\n", "\t\tClearing line list...\n",
+                           "\t\tClearing role list...\n", "\tCVarE::clear() => Ok\n"};
     size_t pos = 0;
     for (const char* l : lines) {
         pos = out.find(l, pos);
