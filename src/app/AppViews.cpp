@@ -1,10 +1,12 @@
-// The views of the main frame's panes and their wiring: the control view and the picture send the
-// transport commands, the band draws the script at the clock's position, and every view follows
-// the document's update hints.
+// The views of the main frame's panes and their wiring: the control view and the picture run the
+// transport commands, the band draws the script at the clock's position, and every view follows the
+// document's update hints.
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/MainFrame.h"
+#include "app/MediaSession.h"
 #include "app/TavorinApp.h"
+#include "app/Transport.h"
 #include "app/VarEDoc.h"
 #include "rythmo/RythmoDXView.h"
 #include "rythmo/SyncTimeSource.h"
@@ -12,87 +14,92 @@
 #include "sync/ui/VideoView.h"
 
 void CTavorinApp::createViews() {
-    CMainFrame& f = *m_pMainFrame;
-    CVarEDoc& d = *m_pDoc;
-    CCommands& c = *m_pCommands;
+    if (m_options.bBand) createBandView();
+    createControlView();
+    createVideoView();
+    if (m_pBandView) m_pBandView->setFocus();
+}
 
+void CTavorinApp::createBandView() {
     // The band: only where OpenGL 3.3 can be had (it says so itself otherwise).
-    auto* pBand = m_options.bBand ? new CRythmoDXView : nullptr;
-    if (pBand && pBand->OnCreate(&settings()) == 0) {
-        m_pBandView = pBand;
-        m_pBandTime = std::make_unique<CSyncTimeSource>(m_sync, m_pFrameLoop->driver());
-        pBand->setLog(this);
-        pBand->setScript(&d.script());
-        pBand->setBookmarks(&m_bookmarks.items());
-        pBand->setActiveTrack(&m_nCurrentTrack);
-        pBand->setTimeSource(m_pBandTime.get());
-        f.setPaneWidget(EPane::Band, pBand);
-        // The band paces the clock from now on: one step per presented frame.
-        m_pFrameLoop->setBandDriven(true);
-        connect(m_pFrameLoop, &CFrameLoop::frameRequested, pBand, &CRythmoDXView::requestFrame);
-        connect(&d, &CVarEDoc::updated, pBand, [pBand](int nHint, const void*) { pBand->OnUpdate(nHint); });
-        connect(&m_bookmarks, &CBookmarkList::changed, pBand, &CRythmoDXView::requestFrame);
-        // The menu's commands run the band's own actions; the band's copies of the keys go, or the
-        // same keys in two places would cancel each other.
-        const std::pair<int, QAction*> bandActions[] = {{Cmd::VIEW_ZOOM_IN, pBand->zoomInAction()},
-                                                        {Cmd::VIEW_ZOOM_OUT, pBand->zoomOutAction()},
-                                                        {Cmd::VIEW_GRID, pBand->gridAndSignsAction()},
-                                                        {Cmd::VIEW_DETECTION, pBand->detectionAction()}};
-        for (const auto& [nId, pAction] : bandActions) {
-            if (!pAction) continue;
-            pBand->removeAction(pAction);
-            c.handle(nId, [pAction] { pAction->trigger(); });
-            QAction* pMine = c.action(nId);
-            pMine->setCheckable(pAction->isCheckable());
-            pMine->setChecked(pAction->isChecked());
-            connect(pAction, &QAction::toggled, pMine, &QAction::setChecked);
-        }
-        pBand->OnInitialUpdate();
-    } else {
+    auto* pBand = new CRythmoDXView;
+    if (pBand->OnCreate(&settings()) != 0) {
         delete pBand;
+        return;
     }
+    m_pBandView = pBand;
+    m_pBandTime = std::make_unique<CSyncTimeSource>(m_sync, m_pFrameLoop->driver());
+    pBand->setLog(this);
+    pBand->setScript(&m_pDoc->script());
+    pBand->setBookmarks(&m_bookmarks.items());
+    pBand->setActiveTrack(&m_nActiveTrack);
+    pBand->setTimeSource(m_pBandTime.get());
+    m_pMainFrame->setPaneWidget(EPane::Band, pBand);
+    // The band paces the clock from now on: one step per presented frame.
+    m_pFrameLoop->setBandDriven(true);
+    connect(m_pFrameLoop, &CFrameLoop::frameRequested, pBand, &CRythmoDXView::requestFrame);
+    connect(m_pDoc, &CVarEDoc::updated, pBand, [pBand](int nHint, const void*) { pBand->OnUpdate(nHint); });
+    connect(&m_bookmarks, &CBookmarkList::changed, pBand, &CRythmoDXView::requestFrame);
 
-    auto* pControl = new CControlView(&m_sync, &d.script(), this);
+    CCommandTable& c = *m_pCommands;
+    c.bind(Cmd::VIEW_ZOOM_IN,
+           {[pBand] { pBand->OnDisplayZoomIn(); }, [pBand] { return pBand->canZoomIn(); }, {}});
+    c.bind(Cmd::VIEW_ZOOM_OUT,
+           {[pBand] { pBand->OnDisplayZoomOut(); }, [pBand] { return pBand->canZoomOut(); }, {}});
+    c.bind(Cmd::VIEW_GRID,
+           {[pBand] { pBand->toggleGridAndSigns(); }, {}, [pBand] { return pBand->isGridAndSignsHidden(); }});
+    c.bind(Cmd::VIEW_DETECTION,
+           {[pBand] { pBand->toggleDetection(); }, {}, [pBand] { return pBand->isDetectionShown(); }});
+    connect(pBand, &CRythmoDXView::displayChanged, &c, &CCommandTable::refresh);
+    pBand->OnInitialUpdate();
+}
+
+void CTavorinApp::createControlView() {
+    auto* pControl = new CControlView(&m_sync, &m_pDoc->script(), this);
     m_pControlView = pControl;
-    pControl->setTheme(m_nTheme);
+    pControl->setTheme(settings().get(Settings::Theme));
     pControl->setFocusTarget(m_pBandView);
-    connect(pControl, &CControlView::playPause, this, &CTavorinApp::OnControlPlayPause, Qt::DirectConnection);
-    connect(pControl, &CControlView::nextFrame, this, &CTavorinApp::OnControlNextFrame, Qt::DirectConnection);
-    connect(pControl, &CControlView::previousFrame, this, &CTavorinApp::OnControlPreviousFrame,
+    // The buttons run the commands as their keys do (a direct call: the focus goes back to the band).
+    CCommandTable& c = *m_pCommands;
+    auto run = [&c](int nId) { return [&c, nId] { c.trigger(nId); }; };
+    connect(pControl, &CControlView::playPause, this, run(Cmd::CONTROL_PLAY_PAUSE), Qt::DirectConnection);
+    connect(pControl, &CControlView::nextFrame, this, run(Cmd::CONTROL_NEXT_FRAME), Qt::DirectConnection);
+    connect(pControl, &CControlView::previousFrame, this, run(Cmd::CONTROL_PREVIOUS_FRAME),
             Qt::DirectConnection);
-    connect(pControl, &CControlView::fastForward, this, &CTavorinApp::OnControlFastForward,
-            Qt::DirectConnection);
-    connect(pControl, &CControlView::rewind, this, &CTavorinApp::OnControlRewind, Qt::DirectConnection);
-    connect(&d, &CVarEDoc::updated, pControl, [this, pControl](int nHint, const void*) {
-        pControl->onUpdate(nHint);
-        updateAudioIndicators();
-    });
-    f.setPaneWidget(EPane::Control, pControl);
+    connect(pControl, &CControlView::fastForward, this, run(Cmd::CONTROL_FAST_FORWARD), Qt::DirectConnection);
+    connect(pControl, &CControlView::rewind, this, run(Cmd::CONTROL_REWIND), Qt::DirectConnection);
+    connect(m_pTransport, &CTransport::runningChanged, pControl, &CControlView::setPlaying);
+    connect(m_pMedia, &CMediaSession::audioVersionChanged, pControl, &CControlView::setAudioVersion);
+    connect(m_pDoc, &CVarEDoc::updated, pControl,
+            [pControl](int nHint, const void*) { pControl->onUpdate(nHint); });
+    m_pMainFrame->setPaneWidget(EPane::Control, pControl);
+}
 
+void CTavorinApp::createVideoView() {
     auto* pVideo = new CVideoView(&m_qt, &m_sync, this);
     m_pVideoView = pVideo;
     pVideo->setFocusTarget(m_pBandView);
     // While a picture is open there is no still to show (and nothing to read).
-    if (!m_strStillImage.isEmpty()) pVideo->setDefaultImage(m_strStillImage);
-    connect(this, &CTavorinApp::stillImageChanged, pVideo, [pVideo](const QString& strPath) {
+    if (!m_pMedia->stillImage().isEmpty()) pVideo->setDefaultImage(m_pMedia->stillImage());
+    connect(m_pMedia, &CMediaSession::stillImageChanged, pVideo, [pVideo](const QString& strPath) {
         if (!strPath.isEmpty()) pVideo->setDefaultImage(strPath);
     });
-    connect(pVideo, &CVideoView::oneSecondBack, this, &CTavorinApp::OnControlPreviousSecond,
+    CCommandTable& c = *m_pCommands;
+    auto run = [&c](int nId) { return [&c, nId] { c.trigger(nId); }; };
+    connect(pVideo, &CVideoView::oneSecondBack, this, run(Cmd::CONTROL_PREVIOUS_SECOND),
             Qt::DirectConnection);
-    connect(pVideo, &CVideoView::oneSecondLater, this, &CTavorinApp::OnControlNextSecond,
+    connect(pVideo, &CVideoView::oneSecondLater, this, run(Cmd::CONTROL_NEXT_SECOND), Qt::DirectConnection);
+    connect(pVideo, &CVideoView::tenSecondsBack, this, run(Cmd::CONTROL_PREVIOUS_10_SECONDS),
             Qt::DirectConnection);
-    connect(pVideo, &CVideoView::tenSecondsBack, this, &CTavorinApp::OnControlPrevious10Seconds,
-            Qt::DirectConnection);
-    connect(pVideo, &CVideoView::tenSecondsLater, this, &CTavorinApp::OnControlNext10Seconds,
+    connect(pVideo, &CVideoView::tenSecondsLater, this, run(Cmd::CONTROL_NEXT_10_SECONDS),
             Qt::DirectConnection);
     connect(
-        pVideo, &CVideoView::gotoTimeCode, this, [this](const CTimeCode& tc) { gotoTime(tc); },
+        pVideo, &CVideoView::gotoTimeCode, this, [this](const CTimeCode& tc) { m_pTransport->gotoTime(tc); },
         Qt::DirectConnection);
     connect(
-        pVideo, &CVideoView::updateAllViews, &d, [&d](int nHint) { d.UpdateAllViews(nullptr, nHint); },
-        Qt::DirectConnection);
-    connect(&d, &CVarEDoc::updated, pVideo, [pVideo](int nHint, const void*) { pVideo->onUpdate(nHint); });
-    f.setPaneWidget(EPane::Video, pVideo);
-
-    if (m_pBandView) m_pBandView->setFocus();
+        pVideo, &CVideoView::updateAllViews, m_pDoc,
+        [this](int nHint) { m_pDoc->UpdateAllViews(nullptr, nHint); }, Qt::DirectConnection);
+    connect(m_pDoc, &CVarEDoc::updated, pVideo,
+            [pVideo](int nHint, const void*) { pVideo->onUpdate(nHint); });
+    m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
 }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
 
@@ -21,6 +22,22 @@ QString CAutoSave::baseName(const QString& strTitle) {
     return strTitle.endsWith(QLatin1String(".vare")) ? strTitle.left(strTitle.size() - 5) : strTitle;
 }
 
+namespace {
+// " yyyy-MM-dd HHhmm" then the extensions, as backupFile() writes them.
+const char* const TIME_FORMAT = " yyyy-MM-dd HH'h'mm";
+const char* const BACKUP_SUFFIX = ".vare.bak";
+} // namespace
+
+QString CAutoSave::scriptNameOf(const QString& strBackupPath) {
+    QString str = QFileInfo(strBackupPath).fileName();
+    if (str.endsWith(QLatin1String(BACKUP_SUFFIX)))
+        str.chop(int(qstrlen(BACKUP_SUFFIX)));
+    else if (str.endsWith(QLatin1String(".bak")))
+        str.chop(4);
+    static const QRegularExpression stamp(QStringLiteral(" \\d{4}-\\d{2}-\\d{2} \\d{2}h\\d{2}$"));
+    return str.remove(stamp);
+}
+
 QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString& strTitle) {
     return strAutoSaveFolder + QLatin1Char('/') + baseName(strTitle);
 }
@@ -28,7 +45,7 @@ QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString&
 QString CAutoSave::backupFile(const QString& strAutoSaveFolder, const QString& strTitle,
                               const QDateTime& when) {
     return backupFolder(strAutoSaveFolder, strTitle) + QLatin1Char('/') + baseName(strTitle) +
-           when.toString(QStringLiteral(" yyyy-MM-dd HH'h'mm")) + QStringLiteral(".vare.bak");
+           when.toString(QLatin1String(TIME_FORMAT)) + QLatin1String(BACKUP_SUFFIX);
 }
 
 QStringList CAutoSave::backups(const QString& strFolder) {

@@ -29,6 +29,8 @@ public:
 
     // Title without a trailing ".vare" (exact case).
     static QString baseName(const QString& strTitle);
+    // The script name a backup file was made for ("film" for ".../film 2008-03-14 09h05.vare.bak").
+    static QString scriptNameOf(const QString& strBackupPath);
     static QString backupFolder(const QString& strAutoSaveFolder, const QString& strTitle);
     static QString backupFile(const QString& strAutoSaveFolder, const QString& strTitle,
                               const QDateTime& when);

@@ -32,8 +32,6 @@ public:
     void stopAutoSave() { m_autoSaveTimer.stop(); }
     bool isAutoSaveOn() const { return m_autoSaveTimer.isActive(); }
 
-    // Removes "Écran de contrôle" and the separator before it (there is no control screen).
-    void removeControlScreenEntry();
     void updateTitle();
     // Shows the window as the "ShowCmd" setting says.
     void showWithCommand(int nShowCmd);
@@ -46,6 +44,7 @@ public:
     }
 
 protected:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;

@@ -2,6 +2,7 @@
 
 #include "base/Settings.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -36,4 +37,17 @@ void CRecentFiles::add(const QString& strPath) {
 
 void CRecentFiles::remove(const QString& strPath) {
     if (m_files.removeAll(strPath)) emit changed();
+}
+
+QStringList CRecentFiles::displayNames(const QStringList& files) {
+    QStringList names;
+    for (const QString& str : files)
+        names << QFileInfo(str).fileName();
+    QStringList shown;
+    for (int i = 0; i < files.size(); ++i)
+        shown << (names.count(names[i]) > 1
+                      ? names[i] + QStringLiteral(" (") +
+                            QDir::toNativeSeparators(QFileInfo(files[i]).absolutePath()) + QLatin1Char(')')
+                      : names[i]);
+    return shown;
 }

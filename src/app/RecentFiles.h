@@ -17,6 +17,8 @@ public:
     void add(const QString& strPath);
     void remove(const QString& strPath);
     const QStringList& files() const { return m_files; }
+    // The menu's names: the file name, followed by its folder when another entry has the same name.
+    static QStringList displayNames(const QStringList& files);
 
 signals:
     void changed();

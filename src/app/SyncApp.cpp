@@ -4,9 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QStandardPaths>
-#include <cstdio>
 
 CSyncApp::CSyncApp(SAppOptions options, QObject* pParent)
     : QObject(pParent), m_options(std::move(options)),
@@ -14,23 +12,7 @@ CSyncApp::CSyncApp(SAppOptions options, QObject* pParent)
 
 CSyncApp::~CSyncApp() = default;
 
-int CSyncApp::GetProfileInt(const QString& section, const QString& key, int nDefault) const {
-    return m_pSettings->GetProfileInt(section, key, nDefault);
-}
-bool CSyncApp::WriteProfileInt(const QString& section, const QString& key, int nValue) {
-    return m_pSettings->WriteProfileInt(section, key, nValue);
-}
-QString CSyncApp::GetProfileString(const QString& section, const QString& key,
-                                   const QString& strDefault) const {
-    return m_pSettings->GetProfileString(section, key, strDefault);
-}
-bool CSyncApp::WriteProfileString(const QString& section, const QString& key, const QString& strValue) {
-    return m_pSettings->WriteProfileString(section, key, strValue);
-}
-
 bool CSyncApp::InitInstance(const QString& strFile) {
-    m_bControlScreenEnabled = false;
-
     m_strProgramFolder = m_options.strProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath()
                                                               : m_options.strProgramFolder;
     m_pSettings = std::make_unique<CSettingsStore>(m_strProgramFolder);
@@ -75,15 +57,7 @@ bool CSyncApp::InitInstance(const QString& strFile) {
         return false;
     }
 
-    m_bCheckForUpdates = m_pSettings->get(Settings::CheckForUpdatesAtStartup) != 0;
-    m_bPrefixCopies = m_pSettings->get(Settings::PrefixSaveCopyAs) != 0;
-    m_nTheme = m_pSettings->get(Settings::Theme);
-    m_bAutoCloseReacs = m_pSettings->get(Settings::EnableAutoCloseReacs) != 0;
-
     // The control screen is not offered: its settings read 0 after every start.
-    m_bShowControlScreenAtStartup = false;
-    m_nMainScreenDelay = 0;
-    m_nControlScreenDelay = 0;
     m_pSettings->set(Settings::ShowControlScreenAtStartup, 0);
     m_pSettings->set(Settings::MainScreenDelay, 0);
     m_pSettings->set(Settings::ControlScreenDelay, 0);
@@ -97,29 +71,4 @@ int CSyncApp::ExitInstance() {
     Log("CSyncApp::ExitInstance()\n");
     if (m_pSettings) m_pSettings->sync();
     return 0;
-}
-
-bool CSyncApp::openMedia(const QString& strPath) {
-    // No control screen: the main player's result is the answer.
-    return m_qt.open(strPath);
-}
-
-CTimeCode CSyncApp::getTimeCode(int nLookAhead) {
-    return m_sync.getTimeCode(nLookAhead);
-}
-
-bool CSyncApp::gotoTime(const CTimeCode& tc) {
-    const bool bOk = m_sync.gotoTime(tc);
-    emit transportChanged();
-    return bOk;
-}
-
-void CSyncApp::setRate(int nRate, bool bShuttle) {
-    if (nRate != 0) m_bShuttle = bShuttle;
-    m_sync.setRate(nRate);
-    emit transportChanged();
-}
-
-void CSyncApp::setTimeStamp(const CTimeCode& tc) {
-    m_qt.setTimeStamp(tc); // traced by the player in its own log
 }

@@ -17,7 +17,7 @@ class CSingleInstance;
 struct SAppOptions {
     QString strProgramFolder;   // default: the executable's folder
     QString strDocumentsFolder; // default: the user's documents folder
-    QString strInstanceName;    // default: one name per user
+    QString strInstanceName;    // default: one name per user and graphical session
     bool bHeadless = false;     // a player without picture or sound devices
     bool bShowWindow = true;
     bool bViews = true;           // the control view and the picture in their panes
@@ -25,9 +25,23 @@ struct SAppOptions {
     IPrompts* pPrompts = nullptr; // default: real message boxes and file dialogs
 };
 
-// The generic half of the application: folders, settings store, logs, single copy, the clock and
-// the main player, and the transport operations every view calls.
-class CSyncApp : public QObject, public CTraceLog {
+// What the program's parts need of the application around them: its trace log, its settings, its
+// questions to the user and its folders (no trailing separator).
+class IAppServices {
+public:
+    virtual ~IAppServices() = default;
+    virtual CTraceLog& log() = 0;
+    virtual CSettingsStore& settings() = 0;
+    virtual IPrompts& prompts() = 0;
+    virtual const QString& programFolder() const = 0;
+    virtual const QString& dataFolder() const = 0;
+    virtual const QString& autoSaveFolder() const = 0;
+    virtual const QString& logFolder() const = 0;
+};
+
+// The generic half of the application: folders, settings store, the application's trace log, the
+// single running copy, the clock and the main player.
+class CSyncApp : public QObject, public CTraceLog, public IAppServices {
     Q_OBJECT
 public:
     explicit CSyncApp(SAppOptions options, QObject* pParent = nullptr);
@@ -40,55 +54,19 @@ public:
     // This start found another running copy (which got the command line).
     bool isSecondCopy() const { return m_bSecondCopy; }
 
-    // --- settings
-    CSettingsStore& settings() { return *m_pSettings; }
-    int GetProfileInt(const QString& section, const QString& key, int nDefault) const;
-    bool WriteProfileInt(const QString& section, const QString& key, int nValue);
-    QString GetProfileString(const QString& section, const QString& key,
-                             const QString& strDefault = {}) const;
-    bool WriteProfileString(const QString& section, const QString& key, const QString& strValue);
-
-    // --- folders (no trailing separator)
-    const QString& programFolder() const { return m_strProgramFolder; }
-    const QString& dataFolder() const { return m_strDataFolder; }
-    const QString& autoSaveFolder() const { return m_strAutoSaveFolder; }
-    const QString& logFolder() const { return m_strLogFolder; }
+    // IAppServices
+    CTraceLog& log() override { return *this; }
+    CSettingsStore& settings() override { return *m_pSettings; }
+    IPrompts& prompts() override { return *m_pPrompts; }
+    const QString& programFolder() const override { return m_strProgramFolder; }
+    const QString& dataFolder() const override { return m_strDataFolder; }
+    const QString& autoSaveFolder() const override { return m_strAutoSaveFolder; }
+    const QString& logFolder() const override { return m_strLogFolder; }
 
     CSyncManager& sync() { return m_sync; }
     CQuickTime& player() { return m_qt; }
-    IPrompts& prompts() { return *m_pPrompts; }
     const SAppOptions& options() const { return m_options; }
     CSingleInstance* singleInstance() const { return m_pInstance; }
-
-    // --- transport operations
-    virtual bool openMedia(const QString& strPath);
-    virtual CTimeCode getTimeCode(int nLookAhead = 0);
-    virtual bool gotoTime(const CTimeCode& tc);
-    virtual int getRate() const { return m_sync.getRate(); }
-    virtual void setRate(int nRate, bool bShuttle);
-    virtual void setTimeStamp(const CTimeCode& tc);
-
-    // --- general settings read at start-up
-    bool m_bCheckForUpdates = false;
-    bool m_bPrefixCopies = true;
-    int m_nTheme = 1;
-    bool m_bAutoCloseReacs = false;
-    bool m_bControlScreenEnabled = false;
-    bool m_bShowControlScreenAtStartup = false;
-    int m_nMainScreenDelay = 0;
-    int m_nControlScreenDelay = 0;
-
-    // --- transport flags
-    bool m_bFollowPosition = true;
-    bool m_bShuttle = false;
-    bool m_bVI = false;
-    bool m_bDeinterlace = false;
-    bool m_bHighQuality = false;
-    bool m_bControlScreenShown = false;
-
-signals:
-    // The transport moved or changed speed (views refresh, the frame loop wakes).
-    void transportChanged();
 
 protected:
     SAppOptions m_options;
@@ -97,6 +75,8 @@ protected:
     IPrompts* m_pPrompts;
     CSyncManager m_sync;
     CQuickTime m_qt;
+
+private:
     CSingleInstance* m_pInstance = nullptr;
     bool m_bSecondCopy = false;
     QString m_strProgramFolder;

@@ -5,24 +5,33 @@
 #include "vare/VarE.h"
 
 #include <QObject>
-#include <QSemaphore>
 #include <QString>
+#include <functional>
 
-class CTavorinApp;
+class CBookmarkList;
+class CCommandTable;
+class CRecentFiles;
+class IAppServices;
 
-// The one document: the script being edited, its file, its modified flag, its media, its backups.
-// New and open empty and refill the same object. Views connect to updated() and re-read the script
-// after every hint (EUpdateHint).
+// The one document: the script being edited, its file, its modified flag and its backups. New and
+// open refill the same object. Every change of the script is announced to the views by updated()
+// with a hint (EUpdateHint); views re-read the script after each one. The document never drives the
+// clock or the player: it says created() or opened() and the application attaches the media.
+//
+// GUI thread only (the auto-save thread works on its own copy of the script).
 class CVarEDoc : public QObject {
     Q_OBJECT
 public:
-    explicit CVarEDoc(CTavorinApp& app, QObject* pParent = nullptr);
+    CVarEDoc(IAppServices& app, CBookmarkList& bookmarks, CRecentFiles& recent, QObject* pParent = nullptr);
     ~CVarEDoc() override;
+
+    // What a save records beside the script: the position of the clock and the active track.
+    void setViewState(std::function<CTimeCode()> position, std::function<int()> track);
+    void bindCommands(CCommandTable& commands);
 
     CVarE& script() { return m_script; }
     const CVarE& script() const { return m_script; }
 
-    // --- the framework part: name, title, modified flag
     const QString& GetPathName() const { return m_strPathName; }
     const QString& GetTitle() const { return m_strTitle; }
     void SetPathName(const QString& strPath);
@@ -30,15 +39,15 @@ public:
     bool IsModified() const { return m_bModified; }
     void SetModifiedFlag(bool bModified = true);
 
-    // --- operations
     bool OnNewDocument();
+    // Reads the file into a new script; on failure the script that was open stays, untouched.
     bool OnOpenDocument(const QString& strPath);
     bool OnSaveDocument(const QString& strPath);
     void OnCloseDocument();
     void UpdateAllViews(void* pSender, int nHint, const void* pObject = nullptr);
 
-    // What the "&Nouveau", "&Ouvrir...", "&Enregistrer" and "Enregistrer &sous..." commands do around
-    // the operations above: ask about unsaved changes, show the file dialogs, keep the recent list.
+    // What the file commands do around the operations above: ask about unsaved changes, show the file
+    // dialogs, keep the recent list.
     bool newDocument();
     bool openDocumentFile(const QString& strPath); // no dialog
     bool OnFileOpen();
@@ -46,41 +55,49 @@ public:
     bool DoSave(const QString& strPath, bool bReplace = true);
     bool OnFileSaveAs() { return DoSave({}, true); }
     bool OnFileSaveCopy();
+    void OnFileOpenBackup();
     // Asks whether to save a modified document; false when the user cancels (or the save fails).
     bool SaveModified();
 
-    bool openVideoFile(const QString& strPath);
-    bool openAudioFile(const QString& strPath);
-    void OnFileVideo();
-    void OnEditTimestamp();
+    // The media that the application opened for the script: their paths and timestamp are kept in the
+    // script (the document is marked modified when they change).
+    void adoptVideoFile(const QString& strPath);
+    void adoptAudioFile(const QString& strPath);
+    void adoptTimeStamp(const CTimeCode& tc);
+    void changeTimeStamp(const CTimeCode& tc);
+    // Where a media path named by the script is found (relative paths are beside the script).
+    QString resolveMediaPath(const QString& strPath) const;
 
     // Auto-save tick: a never-saved or unmodified document is left alone. Returns the backup file
     // being written, empty when none.
     QString autoSave();
     CAutoSave& autoSaver() { return m_autoSave; }
 
-    // Where a media path named by the script is found (relative paths are beside the script).
-    QString resolveMediaPath(const QString& strPath) const;
-
 signals:
     void updated(int nHint, const void* pObject);
     void titleChanged();
     void modifiedChanged(bool bModified);
+    // A new empty script, or a script read from a file, is now the document's.
+    void created();
+    void opened();
 
 private:
+    void openScriptLog(CVarE& script);
     // Stores the script with the wait cursor; a failure gets its message.
     bool storeScript(const QString& strPath);
-    bool readScript(const QString& strPath);
-    void showDefaultImage();
-    void removeBookmarks();
-    void storeFolder(const char* pszSection, const char* pszKey, const QString& strFile);
-    bool searchSoundBeside(const QString& strVideo);
+    void recordViewState();
+    void onBookmarksChanged();
 
-    CTavorinApp& m_app;
+    IAppServices& m_app;
+    CBookmarkList& m_bookmarks;
+    CRecentFiles& m_recent;
+    std::function<CTimeCode()> m_position;
+    std::function<int()> m_track;
     CVarE m_script;
-    QSemaphore m_lock{1};
     QString m_strPathName;
     QString m_strTitle;
     bool m_bModified = false;
+    // The document itself fills or empties the bookmark list (not a change by the user).
+    bool m_bOwnBookmarkChange = false;
     CAutoSave m_autoSave;
 };

@@ -5,7 +5,6 @@
 #include "base/Settings.h"
 #include "base/TraceLog.h"
 
-#include <QAction>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QOffscreenSurface>
@@ -40,23 +39,6 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     m_pTime = &m_still;
-
-    m_pGridAndSigns = new QAction(QStringLiteral("Grille et Signes"), this);
-    m_pGridAndSigns->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F10));
-    m_pGridAndSigns->setCheckable(true);
-    connect(m_pGridAndSigns, &QAction::triggered, this, [this] { toggleGridAndSigns(); });
-    m_pDetection = new QAction(QStringLiteral("Détection"), this);
-    m_pDetection->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F9));
-    m_pDetection->setCheckable(true);
-    connect(m_pDetection, &QAction::triggered, this, [this] { toggleDetection(); });
-    m_pZoomIn = new QAction(QStringLiteral("&Zoom avant"), this);
-    m_pZoomIn->setShortcut(QKeySequence(Qt::Key_Plus));
-    connect(m_pZoomIn, &QAction::triggered, this, [this] { OnDisplayZoomIn(); });
-    m_pZoomOut = new QAction(QStringLiteral("Zoom &arrière"), this);
-    m_pZoomOut->setShortcut(QKeySequence(Qt::Key_Minus));
-    connect(m_pZoomOut, &QAction::triggered, this, [this] { OnDisplayZoomOut(); });
-    addActions({m_pGridAndSigns, m_pDetection, m_pZoomIn, m_pZoomOut});
-    updateActions();
 
     connect(m_pWindow, &QOpenGLWindow::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
     m_pFrameTimer->setSingleShot(true);
@@ -337,8 +319,5 @@ void CRythmoDXView::toggleDetection() {
 }
 
 void CRythmoDXView::updateActions() {
-    m_pZoomIn->setEnabled(m_nZoomLevel >= 2);
-    m_pZoomOut->setEnabled(m_nZoomLevel <= 5);
-    m_pGridAndSigns->setChecked(m_renderer.state().m_bHideGridAndSigns);
-    m_pDetection->setChecked(m_renderer.state().m_bShowDetection);
+    emit displayChanged();
 }

@@ -11,7 +11,6 @@
 class CSettingsStore;
 class CTraceLog;
 class CBandWindow;
-class QAction;
 class QTimer;
 class QWindow;
 
@@ -72,16 +71,19 @@ public:
     void makeCurrent();
     void doneCurrent();
 
-    QAction* gridAndSignsAction() const { return m_pGridAndSigns; }
-    QAction* detectionAction() const { return m_pDetection; }
-    QAction* zoomInAction() const { return m_pZoomIn; }
-    QAction* zoomOutAction() const { return m_pZoomOut; }
+    // What the display commands may do and show.
+    bool canZoomIn() const { return m_nZoomLevel > CBandSpace::MIN_ZOOM; }
+    bool canZoomOut() const { return m_nZoomLevel < CBandSpace::MAX_ZOOM; }
+    bool isGridAndSignsHidden() const { return m_renderer.state().m_bHideGridAndSigns; }
+    bool isDetectionShown() const { return m_renderer.state().m_bShowDetection; }
 
 signals:
     // OpenGL could not be set up in this window: the message was shown and nothing is drawn.
     void openGLFailed();
     // A frame was presented.
     void frameSwapped();
+    // Zoom, grid or detection changed (menus follow).
+    void displayChanged();
 
 protected:
     // Called by the band window with its context current.
@@ -122,8 +124,4 @@ private:
     bool m_bInitialised = false;
     bool m_bFailed = false;
     int m_nZoomLevel = CBandSpace::DEFAULT_ZOOM;
-    QAction* m_pGridAndSigns = nullptr;
-    QAction* m_pDetection = nullptr;
-    QAction* m_pZoomIn = nullptr;
-    QAction* m_pZoomOut = nullptr;
 };

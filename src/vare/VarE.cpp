@@ -98,6 +98,24 @@ void CVarE::copyFrom(const CVarE& o) {
     m_nTrackCount = o.m_nTrackCount;
 }
 
+void CVarE::swap(CVarE& o) {
+    std::swap(m_aHeader, o.m_aHeader);
+    std::swap(m_tcTimeStamp, o.m_tcTimeStamp);
+    std::swap(m_tcLastPosition, o.m_tcLastPosition);
+    std::swap(m_nLastTrack, o.m_nLastTrack);
+    std::swap(m_nTrackCount, o.m_nTrackCount);
+    m_lines.swap(o.m_lines);
+    m_tracks.swap(o.m_tracks);
+    m_loopFrames.swap(o.m_loopFrames);
+    std::swap(m_bIndexDirty, o.m_bIndexDirty);
+    m_roles.swap(o.m_roles);
+    m_loops.swap(o.m_loops);
+    m_shots.swap(o.m_shots);
+    std::swap(m_nFrameRate, o.m_nFrameRate);
+    std::swap(m_bDropFrame, o.m_bDropFrame);
+    std::swap(m_bLoopsFromZero, o.m_bLoopsFromZero);
+}
+
 // ---------------------------------------------------------------- header
 
 QString CVarE::getEpisodeLabel() const {

@@ -92,6 +92,9 @@ public:
     void clear();
     // Deep copy of another script into this (cleared) one.
     void copyFrom(const CVarE& other);
+    // Exchanges the contents (not the logs) of two scripts in constant time; phrases keep pointing at
+    // their roles, which move with them.
+    void swap(CVarE& other);
 
     // --- files (VarE XML and the legacy detection format)
     bool load(const QString& strPath, IBookmarkSink* pBookmarks = nullptr);

@@ -84,34 +84,51 @@ TEST(Document, UpdateHintsReachTheViews) {
     fill(s);
     ASSERT_TRUE(s.store(t.path("a.vare")));
     ASSERT_TRUE(t.doc().openDocumentFile(t.path("a.vare")));
-    // Emptied, loaded, media attached.
-    EXPECT_EQ(hints, (std::vector<int>{NEW_DOC, NEW_DOC, NEW_DOC}));
+    // One rebuild, once the script is whole.
+    EXPECT_EQ(hints, (std::vector<int>{NEW_DOC}));
 }
 
-TEST(Document, AFailedOpenLeavesAFreshDocument) {
+TEST(Document, AFailedOpenKeepsTheOpenScriptAndSaysWhy) {
     STestApp t;
     ASSERT_TRUE(t.start());
     CVarEDoc& doc = t.doc();
     fill(doc.script());
     ASSERT_TRUE(doc.DoSave(t.path("good.vare")));
 
-    // Not a script; a name in capitals; a file that is not there.
-    QFile bad(t.path("broken.vare"));
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("<vare><header>");
-    bad.close();
+    // Cut short; random bytes; a name in capitals; a file that is not there; a legacy file of nonsense.
+    auto write = [&](const char* pszName, const QByteArray& bytes) {
+        QFile f(t.path(pszName));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write("broken.vare", "<vare><header>");
+    write("noise.vare", QByteArray("\x89\x01\xfe\x00garbage\xff", 13).repeated(40));
+    write("noise.det", QByteArray("\x02\x00\x00\x00\xff\xff\xff\x7f", 8).repeated(30));
     QFile::copy(t.path("good.vare"), t.path("FILM.VARE"));
-    for (const QString& strPath : {t.path("broken.vare"), t.path("FILM.VARE"), t.path("missing.vare")}) {
-        ASSERT_TRUE(doc.openDocumentFile(t.path("good.vare")));
+    const std::pair<QString, const char*> cases[] = {
+        {t.path("broken.vare"), "ce n'est pas un script VarE valide"},
+        {t.path("noise.vare"), "ce n'est pas un script VarE valide"},
+        {t.path("noise.det"), "ce n'est pas un script de détection (.det) valide"},
+        {t.path("FILM.VARE"), "l'extension du fichier n'est ni .vare ni .det"},
+        {t.path("missing.vare"), "le fichier est introuvable"}};
+    ASSERT_TRUE(doc.openDocumentFile(t.path("good.vare")));
+    doc.script().addLoop(CLoop(CTimeCode::fromFrames(2000), 3)); // unsaved work
+    doc.SetModifiedFlag(true);
+    std::vector<int> hints;
+    QObject::connect(&doc, &CVarEDoc::updated, [&](int nHint, const void*) { hints.push_back(nHint); });
+    for (const auto& [strPath, pszWhy] : cases) {
         t.prompts.m_messages.clear();
         EXPECT_FALSE(doc.openDocumentFile(strPath)) << qPrintable(strPath);
-        EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'ouvrir le fichier %1").arg(strPath)));
-        EXPECT_EQ(doc.script().getLoops().size(), 0u);
-        EXPECT_EQ(doc.script().getRoles().size(), 0u);
-        EXPECT_TRUE(doc.GetPathName().isEmpty());
-        EXPECT_EQ(doc.GetTitle(), QStringLiteral("Sans titre"));
-        EXPECT_FALSE(doc.IsModified());
+        EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Impossible d'ouvrir le fichier %1 : %2.")
+                                       .arg(strPath, QString::fromUtf8(pszWhy))))
+            << qPrintable(strPath);
+        // The open script is still there, with its name and its unsaved change.
+        EXPECT_EQ(doc.script().getLoops().size(), 3u);
+        EXPECT_EQ(doc.script().getRoles().size(), 1u);
+        EXPECT_EQ(doc.GetPathName(), t.path("good.vare"));
+        EXPECT_TRUE(doc.IsModified());
     }
+    EXPECT_TRUE(hints.empty());
     // The good file was never touched.
     CVarE check;
     EXPECT_TRUE(check.load(t.path("good.vare")));
@@ -175,7 +192,7 @@ TEST(Document, ChangingTheTimestamp) {
     // A picture without timecode in a script without timestamp: the timestamp is asked for; the
     // minimum itself is refused.
     t.prompts.m_timeCodes = {TC_ZERO, CTimeCode("09:59:00:00")};
-    ASSERT_TRUE(t.doc().openVideoFile(testMedia("plain.mov")));
+    ASSERT_TRUE(t.app().media().openVideoFile(testMedia("plain.mov")));
     EXPECT_TRUE(
         t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:00:00).")));
     EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("09:59:00:00"));
@@ -184,14 +201,14 @@ TEST(Document, ChangingTheTimestamp) {
     EXPECT_EQ(t.doc().script().get(CVarE::H_VIDEO_FILE), testMedia("plain.mov"));
 
     // Later, at 2 s into the picture: the minimum is that offset; cancelling changes nothing.
-    t.app().gotoTime(CTimeCode("09:59:02:00"));
+    t.app().transport().gotoTime(CTimeCode("09:59:02:00"));
     t.prompts.m_messages.clear();
     t.prompts.m_timeCodes = {CTimeCode("00:00:02:00"), CTimeCode("01:00:02:00")};
-    t.doc().OnEditTimestamp();
+    t.app().media().OnEditTimestamp();
     EXPECT_TRUE(
         t.prompts.told(QStringLiteral("La valeur de timecode est trop faible (minimum 00:00:02:00).")));
     EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("01:00:00:00"));
-    t.doc().OnEditTimestamp();
+    t.app().media().OnEditTimestamp();
     EXPECT_EQ(t.doc().script().getTimeStamp(), CTimeCode("01:00:00:00"));
 }
 
@@ -337,7 +354,7 @@ TEST(AutoSave, OpeningABackupByHand) {
 
     const QString strTarget = t.path("restored.vare");
     t.prompts.m_files = {strBackup, strTarget};
-    t.app().OnFileOpenBackup();
+    t.doc().OnFileOpenBackup();
     // The save dialog proposed the script's own name in the data folder.
     EXPECT_EQ(t.prompts.m_strProposedFile, t.app().dataFolder() + "/film.vare");
     EXPECT_EQ(t.doc().GetPathName(), strTarget);
@@ -393,13 +410,13 @@ TEST(Document, APictureBesideTheScriptIsOpenedWithIt) {
     ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
     EXPECT_TRUE(t.app().player().hasMovie());
     EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_PLAYER));
-    EXPECT_EQ(t.app().getTimeCode(), CTimeCode("10:00:07:05"));
-    EXPECT_TRUE(t.app().stillImage().isEmpty());
+    EXPECT_EQ(t.app().transport().getTimeCode(), CTimeCode("10:00:07:05"));
+    EXPECT_TRUE(t.app().media().stillImage().isEmpty());
     EXPECT_FALSE(t.doc().IsModified());
     EXPECT_TRUE(t.prompts.m_messages.empty());
 
     // Saving keeps the position and the relative picture path.
-    t.app().gotoTime(CTimeCode("10:00:09:00"));
+    t.app().transport().gotoTime(CTimeCode("10:00:09:00"));
     ASSERT_TRUE(t.doc().DoFileSave());
     CVarE back;
     ASSERT_TRUE(back.load(t.path("film.vare")));
@@ -410,5 +427,5 @@ TEST(Document, APictureBesideTheScriptIsOpenedWithIt) {
     t.doc().newDocument();
     EXPECT_FALSE(t.app().player().hasMovie());
     EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_INTERNAL));
-    EXPECT_EQ(t.app().getTimeCode(), TC_ZERO);
+    EXPECT_EQ(t.app().transport().getTimeCode(), TC_ZERO);
 }

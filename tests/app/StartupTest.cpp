@@ -2,6 +2,7 @@
 
 #include "app/Commands.h"
 #include "app/MainFrame.h"
+#include "app/MediaSession.h"
 
 #include <QMenu>
 #include <QSettings>
@@ -16,9 +17,9 @@ TEST(Startup, DefaultsFromAnEmptySettingsFile) {
     EXPECT_TRUE(app.settings().isIniMode());
     EXPECT_EQ(app.settings().fileName(), t.iniPath());
     EXPECT_TRUE(app.mainFrame().isAutoSaveOn());
-    EXPECT_EQ(app.m_nTheme, 1);
-    EXPECT_FALSE(app.m_bCheckForUpdates);
-    EXPECT_TRUE(app.m_bPrefixCopies);
+    EXPECT_EQ(app.settings().get(Settings::Theme), 1);
+    EXPECT_EQ(app.settings().get(Settings::CheckForUpdatesAtStartup), 0);
+    EXPECT_EQ(app.settings().get(Settings::PrefixSaveCopyAs), 1);
     EXPECT_FALSE(app.isLogOn());
     EXPECT_EQ(app.dataFolder(), t.documentsFolder() + "/Tavorin");
     EXPECT_TRUE(QDir(app.autoSaveFolder()).exists());
@@ -47,17 +48,18 @@ TEST(Startup, ControlScreenSettingsReadZeroAfterEveryStart) {
                        "ControlScreenDelay=40\nEnableAutoSave=0\nTheme=0\n"));
     ASSERT_TRUE(t.start());
     EXPECT_FALSE(t.app().mainFrame().isAutoSaveOn());
-    EXPECT_EQ(t.app().m_nTheme, 0);
+    EXPECT_EQ(t.app().settings().get(Settings::Theme), 0);
     t.app().settings().sync();
     QSettings ini(t.iniPath(), QSettings::IniFormat);
     EXPECT_EQ(ini.value("Settings/ShowControlScreenAtStartup").toInt(), 0);
     EXPECT_EQ(ini.value("Settings/MainScreenDelay").toInt(), 0);
     EXPECT_EQ(ini.value("Settings/ControlScreenDelay").toInt(), 0);
-    // There is no control screen, and its menu entry is gone with the separator before it.
+    // There is no control screen, and no entry for it (nor a separator left before it).
     QMenu* pView = t.app().mainFrame().menu(4);
     ASSERT_NE(pView, nullptr);
     EXPECT_EQ(pView->title(), QStringLiteral("&Affichage"));
-    EXPECT_FALSE(pView->actions().contains(t.app().commands().action(Cmd::VIEW_CONTROL_SCREEN)));
+    for (const QAction* p : pView->actions())
+        EXPECT_NE(p->text(), QString::fromUtf8("Écran de contrôle"));
     EXPECT_FALSE(pView->actions().last()->isSeparator());
 }
 
@@ -102,7 +104,7 @@ TEST(Startup, TheApplicationLogTracesStartUpAndOpening) {
         t.prompts.told(QString::fromUtf8("Impossible d'ouvrir la séquence « %1 » associée à ce fichier. "
                                          "Voulez-vous la chercher vous-même ?")
                            .arg(t.path("absent.mov"))));
-    EXPECT_EQ(t.app().stillImage(), t.programFolder() + "/mire.jpg");
+    EXPECT_EQ(t.app().media().stillImage(), t.programFolder() + "/mire.jpg");
     const QString strLog = t.app().getLogPath();
     t.pApp->ExitInstance();
     t.pApp.reset();

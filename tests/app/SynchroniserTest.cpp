@@ -13,16 +13,16 @@ TEST(Synchroniser, TheCommandSwitchesTheLinkAndTheMachineFollowsTheClock) {
     t.app().settings().set(Settings::CorvelReference, t.path("corvel"));
 
     // On: the machine gets the clock's position every 10 ms; the setting remembers it.
-    ASSERT_TRUE(t.doc().openVideoFile(testMedia("frames.mov"))); // timecode 10:00:00:00
-    t.app().gotoTime(CTimeCode("10:00:04:00"));
+    ASSERT_TRUE(t.app().media().openVideoFile(testMedia("frames.mov"))); // timecode 10:00:00:00
+    t.app().transport().gotoTime(CTimeCode("10:00:04:00"));
     ASSERT_TRUE(t.app().commands().trigger(Cmd::CONTROL_CORVEL));
-    EXPECT_TRUE(t.app().link().isEnabled());
-    EXPECT_TRUE(t.app().isLinkTimerRunning());
+    EXPECT_TRUE(t.app().linkControl().link().isEnabled());
+    EXPECT_TRUE(t.app().linkControl().isTimerRunning());
     EXPECT_TRUE(t.app().commands().action(Cmd::CONTROL_CORVEL)->isChecked());
     EXPECT_EQ(t.app().settings().get(Settings::CorvelActive), 1);
 
     // A jump is walked to in half-frames; the machine ends on the clock's frame.
-    t.app().gotoTime(CTimeCode("10:00:04:05"));
+    t.app().transport().gotoTime(CTimeCode("10:00:04:05"));
     std::vector<CPtyMachine::Message> got;
     ASSERT_TRUE(waitUntil([&] {
         for (const auto& m : machine.readMessages(20))
@@ -33,8 +33,8 @@ TEST(Synchroniser, TheCommandSwitchesTheLinkAndTheMachineFollowsTheClock) {
 
     // Off: the timer stops and the setting is cleared.
     ASSERT_TRUE(t.app().commands().trigger(Cmd::CONTROL_CORVEL));
-    EXPECT_FALSE(t.app().link().isEnabled());
-    EXPECT_FALSE(t.app().isLinkTimerRunning());
+    EXPECT_FALSE(t.app().linkControl().link().isEnabled());
+    EXPECT_FALSE(t.app().linkControl().isTimerRunning());
     EXPECT_FALSE(t.app().commands().action(Cmd::CONTROL_CORVEL)->isChecked());
     EXPECT_EQ(t.app().settings().get(Settings::CorvelActive), 0);
 }
@@ -46,7 +46,7 @@ TEST(Synchroniser, AMissingMachineIsReportedAndNotRemembered) {
     ASSERT_TRUE(t.start());
     EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'établir la communication avec la machine Corvel. "
                                               "Vérifiez qu'elle est bien connectée.")));
-    EXPECT_FALSE(t.app().link().isEnabled());
-    EXPECT_FALSE(t.app().isLinkTimerRunning());
+    EXPECT_FALSE(t.app().linkControl().link().isEnabled());
+    EXPECT_FALSE(t.app().linkControl().isTimerRunning());
     EXPECT_EQ(t.app().settings().get(Settings::CorvelActive), 0);
 }

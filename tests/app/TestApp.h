@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/BookmarkList.h"
+#include "app/LinkControl.h"
 #include "app/MainFrame.h"
+#include "app/MediaSession.h"
 #include "app/Prompts.h"
 #include "app/TavorinApp.h"
+#include "app/Transport.h"
 #include "app/VarEDoc.h"
 
 #include <QCoreApplication>

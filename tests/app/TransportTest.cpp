@@ -18,10 +18,10 @@ struct STransport : ::testing::Test {
     void SetUp() override { ASSERT_TRUE(t.start()); }
     CTavorinApp& app() { return t.app(); }
     bool run(int nId) { return app().commands().trigger(nId); }
-    int rate() { return app().getRate(); }
+    int rate() { return app().transport().getRate(); }
     // Opens the test movie (10:00:00:00, 750 frames, stereo) as the script's picture.
     void openMovie() {
-        ASSERT_TRUE(t.doc().openVideoFile(testMedia("frames.mov")));
+        ASSERT_TRUE(t.app().media().openVideoFile(testMedia("frames.mov")));
         ASSERT_TRUE(app().player().hasMovie());
     }
 };
@@ -32,7 +32,7 @@ TEST(Transport, PlayPauseForwardAndReverse) {
     t.m_bViews = true; // the control view shows play or pause
     ASSERT_TRUE(t.start());
     auto run = [&](int nId) { return t.app().commands().trigger(nId); };
-    auto rate = [&] { return t.app().getRate(); };
+    auto rate = [&] { return t.app().transport().getRate(); };
     ASSERT_NE(t.app().controlView(), nullptr);
     QAbstractButton* pButton = t.app().controlView()->getPlayPauseButton();
 
@@ -75,14 +75,16 @@ TEST(Transport, PlayPauseForwardAndReverse) {
 TEST_F(STransport, ShuttleSpeedsAndTheShuttleFlag) {
     const int expected[14] = {-240, -72, -24, -18, -12, -6, -3, 3, 6, 12, 18, 24, 72, 240};
     for (int i = 0; i < 14; ++i) {
-        app().m_bShuttle = false;
+        app().transport().setShuttling(false);
         ASSERT_TRUE(run(Cmd::CONTROL_SHUTTLE_FIRST + i));
         EXPECT_EQ(rate(), expected[i]) << i;
-        EXPECT_TRUE(app().m_bShuttle);
+        EXPECT_TRUE(app().transport().isShuttling());
     }
-    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST)->text(), QString::fromUtf8("Arrière x10"));
-    // The caption shows no key; the keys are there all the same.
-    EXPECT_TRUE(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST)->shortcuts().isEmpty());
+    // The entries show their keys.
+    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST)->text(),
+              QString::fromUtf8("Arrière x10\tAlt+F13"));
+    EXPECT_EQ(app().commands().action(Cmd::CONTROL_SHUTTLE_FIRST + 13)->text(),
+              QString::fromUtf8("Avant x10\tShift+F19"));
     EXPECT_EQ(app().commands().keys(Cmd::CONTROL_SHUTTLE_FIRST).value(0).toString(),
               QStringLiteral("Alt+F13"));
     EXPECT_EQ(app().commands().keys(Cmd::CONTROL_SHUTTLE_FIRST + 13).value(0).toString(),
@@ -92,9 +94,9 @@ TEST_F(STransport, ShuttleSpeedsAndTheShuttleFlag) {
     run(Cmd::CONTROL_SHUTTLE_FIRST + 13);
     run(Cmd::CONTROL_STOP);
     EXPECT_EQ(rate(), 0);
-    EXPECT_TRUE(app().m_bShuttle);
+    EXPECT_TRUE(app().transport().isShuttling());
     run(Cmd::CONTROL_PLAY_PAUSE);
-    EXPECT_FALSE(app().m_bShuttle);
+    EXPECT_FALSE(app().transport().isShuttling());
 }
 
 TEST_F(STransport, EveryTransportCommandSetsTheFollowFlag) {
@@ -103,46 +105,46 @@ TEST_F(STransport, EveryTransportCommandSetsTheFollowFlag) {
              Cmd::CONTROL_FAST_FORWARD, Cmd::CONTROL_REWIND, Cmd::CONTROL_NEXT_FRAME,
              Cmd::CONTROL_PREVIOUS_FRAME, Cmd::CONTROL_NEXT_SECOND, Cmd::CONTROL_PREVIOUS_10_SECONDS,
              Cmd::CONTROL_JOG_FORWARD, Cmd::CONTROL_SHUTTLE_FIRST + 3}) {
-        app().m_bFollowPosition = false;
+        app().transport().setFollowing(false);
         ASSERT_TRUE(run(nId)) << nId;
-        EXPECT_TRUE(app().m_bFollowPosition) << nId;
+        EXPECT_TRUE(app().transport().isFollowing()) << nId;
     }
 }
 
 TEST_F(STransport, StepsAndJumpsStayInsideTheMedia) {
     // Without media every position is 00:00:00:00.
     run(Cmd::CONTROL_PREVIOUS_FRAME);
-    EXPECT_EQ(app().getTimeCode(), TC_ZERO);
+    EXPECT_EQ(app().transport().getTimeCode(), TC_ZERO);
     run(Cmd::CONTROL_NEXT_FRAME);
-    EXPECT_EQ(app().getTimeCode(), TC_ZERO);
+    EXPECT_EQ(app().transport().getTimeCode(), TC_ZERO);
 
     openMovie();
     const CTimeCode tcStart("10:00:00:00");
     EXPECT_EQ(app().player().getStartTimeCode(), tcStart);
-    app().gotoTime(tcStart);
+    app().transport().gotoTime(tcStart);
     run(Cmd::CONTROL_NEXT_FRAME);
-    EXPECT_EQ(app().getTimeCode(), CTimeCode("10:00:00:01"));
+    EXPECT_EQ(app().transport().getTimeCode(), CTimeCode("10:00:00:01"));
     run(Cmd::CONTROL_NEXT_SECOND);
-    EXPECT_EQ(app().getTimeCode(), CTimeCode("10:00:01:01"));
+    EXPECT_EQ(app().transport().getTimeCode(), CTimeCode("10:00:01:01"));
     run(Cmd::CONTROL_PREVIOUS_10_SECONDS);
-    EXPECT_EQ(app().getTimeCode(), tcStart);
+    EXPECT_EQ(app().transport().getTimeCode(), tcStart);
     run(Cmd::CONTROL_PREVIOUS_FRAME);
-    EXPECT_EQ(app().getTimeCode(), tcStart);
+    EXPECT_EQ(app().transport().getTimeCode(), tcStart);
 
     // "Aller à": a typed timecode, clamped into the movie.
     t.prompts.m_timeCodes = {CTimeCode("10:00:12:10")};
     run(Cmd::CONTROL_GOTO);
-    EXPECT_EQ(app().getTimeCode(), CTimeCode("10:00:12:10"));
+    EXPECT_EQ(app().transport().getTimeCode(), CTimeCode("10:00:12:10"));
     t.prompts.m_timeCodes = {CTimeCode("11:00:00:00")};
     run(Cmd::CONTROL_GOTO);
-    EXPECT_LE(app().getTimeCode(), app().sync().getEndTimeCode());
-    EXPECT_GT(app().getTimeCode(), CTimeCode("10:00:29:00"));
+    EXPECT_LE(app().transport().getTimeCode(), app().sync().getEndTimeCode());
+    EXPECT_GT(app().transport().getTimeCode(), CTimeCode("10:00:29:00"));
     t.prompts.m_timeCodes = {CTimeCode("09:00:00:00")};
     run(Cmd::CONTROL_GOTO);
-    EXPECT_EQ(app().getTimeCode(), tcStart);
+    EXPECT_EQ(app().transport().getTimeCode(), tcStart);
     // Cancelled: no move.
     run(Cmd::CONTROL_GOTO);
-    EXPECT_EQ(app().getTimeCode(), tcStart);
+    EXPECT_EQ(app().transport().getTimeCode(), tcStart);
 }
 
 TEST_F(STransport, VolumeStepsAndTheClickAtTheLimits) {
@@ -182,7 +184,7 @@ TEST_F(STransport, VolumeStepsAndTheClickAtTheLimits) {
 
 TEST_F(STransport, Bookmarks) {
     openMovie();
-    app().gotoTime(CTimeCode("10:00:04:00"));
+    app().transport().gotoTime(CTimeCode("10:00:04:00"));
     t.prompts.m_labels = {QStringLiteral("Tempête")};
     run(Cmd::POSITION_MARK);
     EXPECT_EQ(t.prompts.m_strProposedLabel, QStringLiteral("Position 1"));
@@ -196,7 +198,7 @@ TEST_F(STransport, Bookmarks) {
     EXPECT_TRUE(t.prompts.m_strProposedLabel.isEmpty());
 
     // Menu entries after a separator, in time order.
-    app().gotoTime(CTimeCode("10:00:01:00"));
+    app().transport().gotoTime(CTimeCode("10:00:01:00"));
     t.prompts.m_labels = {QStringLiteral("Début")};
     run(Cmd::POSITION_MARK);
     QList<QAction*> entries = app().mainFrame().menu(3)->actions();
@@ -207,7 +209,7 @@ TEST_F(STransport, Bookmarks) {
 
     // Choosing an entry goes there.
     entries.last()->trigger();
-    EXPECT_EQ(app().getTimeCode(), CTimeCode("10:00:04:00"));
+    EXPECT_EQ(app().transport().getTimeCode(), CTimeCode("10:00:04:00"));
 
     // Removing them all takes the separator too.
     t.prompts.m_deleteBookmarks = [](CBookmarkList& b) {
@@ -234,12 +236,13 @@ TEST_F(STransport, TheFrameLoopRunsWhileTheClockRuns) {
     CFrameLoop& loop = app().frameLoop();
     int nRequests = 0;
     QObject::connect(&loop, &CFrameLoop::frameRequested, [&] { ++nRequests; });
-    const CTimeCode tcStart = app().getTimeCode();
+    const CTimeCode tcStart = app().transport().getTimeCode();
     EXPECT_FALSE(loop.isRunning());
 
     run(Cmd::CONTROL_PLAY_PAUSE);
     EXPECT_TRUE(loop.isRunning());
-    EXPECT_TRUE(waitUntil([&] { return app().getTimeCode().getFrames() > tcStart.getFrames() + 5; }));
+    EXPECT_TRUE(
+        waitUntil([&] { return app().transport().getTimeCode().getFrames() > tcStart.getFrames() + 5; }));
     EXPECT_GT(nRequests, 5);
 
     run(Cmd::CONTROL_PLAY_PAUSE);

@@ -28,19 +28,19 @@ TEST(Views, TheBandFollowsTheClock) {
     f.resize(1000, 600);
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    ASSERT_TRUE(t.doc().openVideoFile(testMedia("frames.mov")));
-    app.gotoTime(CTimeCode("10:00:02:00"));
+    ASSERT_TRUE(t.app().media().openVideoFile(testMedia("frames.mov")));
+    app.transport().gotoTime(CTimeCode("10:00:02:00"));
 
     CRythmoDXView& band = *app.bandView();
     int nFrames = 0;
     QObject::connect(&band, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
-    app.OnControlPlayPause();
+    app.transport().OnControlPlayPause();
     ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames >= 20; }, 10000));
-    EXPECT_GT(app.getTimeCode(), CTimeCode("10:00:02:00"));
+    EXPECT_GT(app.transport().getTimeCode(), CTimeCode("10:00:02:00"));
     // The band drew where the clock is (within a frame or two of the step it read).
     EXPECT_LE(std::abs(band.renderer().getPosition() - app.sync().getTime(0)), 48);
 
-    app.OnControlPlayPause();
+    app.transport().OnControlPlayPause();
     const int nStopped = waitUntilStill(nFrames);
     // A running loop would draw about sixty frames in a second; a stray repaint (an expose) may come.
     QTest::qWait(1000);

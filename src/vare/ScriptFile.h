@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+class CVarE;
+class IBookmarkSink;
+
+// Reads a script file into a script as the program and the command-line tool do: VarE (".vare" and
+// its backups ".bak") or the legacy detection format (".det"). On failure the script may hold part of
+// the file (read into a scratch script when that matters) and *pstrError gets the reason in French,
+// for a sentence such as "Impossible d'ouvrir le fichier « x » : <reason>.".
+enum class EScriptFormat { VARE, DET, UNKNOWN };
+EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive);
+bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script, IBookmarkSink* pBookmarks,
+                    QString* pstrError);
