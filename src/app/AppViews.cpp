@@ -17,7 +17,10 @@ void CTavorinApp::createViews() {
     if (m_options.bBand) createBandView();
     createControlView();
     createVideoView();
-    if (m_pBandView) m_pBandView->setFocus();
+    if (m_pBandView) {
+        m_pMainFrame->setFocusTarget(m_pBandView);
+        m_pBandView->setFocus();
+    }
 }
 
 void CTavorinApp::createBandView() {

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -63,6 +64,14 @@ void CMainFrame::buildMenus() {
 }
 
 bool CMainFrame::eventFilter(QObject* pObject, QEvent* pEvent) {
+    if (pEvent->type() == QEvent::Hide) {
+        // A dialog or message box of this window closed: the keyboard goes back to the band (without a
+        // window manager, or with some, nothing would give the window its focus back).
+        auto* pDialog = qobject_cast<QDialog*>(pObject);
+        if (pDialog && pDialog->isWindow() && pDialog->parentWidget() &&
+            pDialog->parentWidget()->window() == this)
+            QMetaObject::invokeMethod(this, &CMainFrame::takeKeyboardBack, Qt::QueuedConnection);
+    }
     if (pEvent->type() == QEvent::KeyPress && !QApplication::activeModalWidget() &&
         !QApplication::activePopupWidget()) {
         auto* pWidget = qobject_cast<QWidget*>(pObject);
@@ -71,6 +80,12 @@ bool CMainFrame::eventFilter(QObject* pObject, QEvent* pEvent) {
             return true;
     }
     return QMainWindow::eventFilter(pObject, pEvent);
+}
+
+void CMainFrame::takeKeyboardBack() {
+    if (!isVisible() || QApplication::activeModalWidget()) return;
+    activateWindow();
+    if (m_pFocusTarget) m_pFocusTarget->setFocus(Qt::OtherFocusReason);
 }
 
 void CMainFrame::rebuildBookmarkEntries() {
@@ -126,6 +141,9 @@ void CMainFrame::startAutoSave(int nPeriodMs) {
 }
 
 void CMainFrame::showWithCommand(int nShowCmd) {
+    // The window takes the keyboard when it appears (a desktop without a window manager would leave it
+    // to whatever lies under the pointer).
+    QMetaObject::invokeMethod(this, &CMainFrame::takeKeyboardBack, Qt::QueuedConnection);
     switch (nShowCmd) {
     case 3:
         showMaximized();

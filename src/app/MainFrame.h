@@ -22,6 +22,9 @@ public:
     ~CMainFrame() override;
 
     void setPaneWidget(EPane ePane, QWidget* pWidget);
+    // The widget that has the keyboard when the window gets it back (the band).
+    void setFocusTarget(QWidget* pWidget) { m_pFocusTarget = pWidget; }
+    void takeKeyboardBack();
     QWidget* paneWidget(EPane ePane) const { return m_pPanes->pane(ePane); }
     CPaneContainer& panes() { return *m_pPanes; }
 
@@ -58,6 +61,7 @@ private:
 
     CTavorinApp& m_app;
     CPaneContainer* m_pPanes;
+    QWidget* m_pFocusTarget = nullptr;
     std::vector<QMenu*> m_menus;
     QMenu* m_pPositionMenu = nullptr;
     QMenu* m_pFileMenu = nullptr;

@@ -1,7 +1,10 @@
 #include "app/SingleInstance.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QRegularExpression>
 #include <unistd.h>
 
 CSingleInstance::CSingleInstance(const QString& strName, QObject* pParent)
@@ -10,7 +13,21 @@ CSingleInstance::CSingleInstance(const QString& strName, QObject* pParent)
 CSingleInstance::~CSingleInstance() = default;
 
 QString CSingleInstance::defaultName() {
-    return QStringLiteral("Tavorin-%1").arg(getuid());
+    return nameFor(qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                   qEnvironmentVariable("WAYLAND_DISPLAY", qEnvironmentVariable("DISPLAY")));
+}
+
+QString CSingleInstance::nameFor(const QString& strRuntimeFolder, const QString& strDisplay) {
+    // One copy per graphical session: a copy on another display (or in another login) is another user's
+    // view of the world and must not be handed the file.
+    QString strSession = strDisplay;
+    strSession.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+    if (strSession.isEmpty()) strSession = QStringLiteral("none");
+    const QString strFolder = strRuntimeFolder.isEmpty() || !QFileInfo(strRuntimeFolder).isDir()
+                                  ? QDir::tempPath() + QStringLiteral("/Tavorin-%1").arg(getuid())
+                                  : strRuntimeFolder;
+    QDir().mkpath(strFolder);
+    return strFolder + QStringLiteral("/tavorin-%1.socket").arg(strSession);
 }
 
 bool CSingleInstance::start(const QString& strMessage) {

@@ -227,12 +227,33 @@ bool CVarEDoc::OnSaveDocument(const QString& strPath) {
     return true;
 }
 
+QString CVarEDoc::mediaPathFor(const QString& strStored, const QString& strScriptPath) const {
+    // A path relative to the script stays relative to the script's new place when the file sits beside
+    // or below it, so that a project folder can be moved; otherwise it becomes absolute.
+    if (strStored.isEmpty() || !QFileInfo(strStored).isRelative()) return strStored;
+    const QFileInfo media(resolveMediaPath(strStored));
+    if (!media.isAbsolute()) return strStored;
+    const QString strRelative =
+        QFileInfo(strScriptPath).absoluteDir().relativeFilePath(media.absoluteFilePath());
+    return strRelative.startsWith(QLatin1String("../")) ? media.absoluteFilePath() : strRelative;
+}
+
 bool CVarEDoc::storeScript(const QString& strPath) {
+    // The media paths are written as seen from the file's folder; the script keeps its own until it
+    // takes the new name.
+    const CVarE::EHeader media[] = {CVarE::H_VIDEO_FILE, CVarE::H_AUDIO_FILE};
+    QString kept[2];
+    for (int i = 0; i < 2; ++i) {
+        kept[i] = m_script.get(media[i]);
+        m_script.set(media[i], mediaPathFor(kept[i], strPath));
+    }
     bool bOk;
     {
         CWaitCursor wait;
         bOk = m_script.store(strPath);
     }
+    for (int i = 0; i < 2; ++i)
+        m_script.set(media[i], kept[i]);
     if (!bOk) m_app.prompts().error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath));
     return bOk;
 }
@@ -252,6 +273,9 @@ bool CVarEDoc::DoSave(const QString& strPath, bool bReplace) {
     }
     if (!OnSaveDocument(strTarget)) return false;
     if (bReplace) {
+        // The script now lives at the new place: its media paths as they were written there.
+        for (CVarE::EHeader e : {CVarE::H_VIDEO_FILE, CVarE::H_AUDIO_FILE})
+            m_script.set(e, mediaPathFor(m_script.get(e), strTarget));
         SetPathName(strTarget);
         m_recent.add(strTarget);
     }

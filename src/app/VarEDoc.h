@@ -83,6 +83,8 @@ signals:
 
 private:
     void openScriptLog(CVarE& script);
+    // How a media path stored in the script is written into a script file at strScriptPath.
+    QString mediaPathFor(const QString& strStored, const QString& strScriptPath) const;
     // Stores the script with the wait cursor; a failure gets its message.
     bool storeScript(const QString& strPath);
     void recordViewState();

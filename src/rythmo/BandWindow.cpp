@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QWheelEvent>
+#include <QWidget>
 #include <memory>
 
 CBandWindow::CBandWindow(CRythmoDXView* pView) : QOpenGLWindow(NoPartialUpdate), m_pView(pView) {
@@ -52,6 +53,9 @@ void CBandWindow::keyReleaseEvent(QKeyEvent* pEvent) {
 }
 
 void CBandWindow::mousePressEvent(QMouseEvent* pEvent) {
+    // This window never takes the keyboard itself: a click on it activates the view's window, as a
+    // click on any widget there would, and gives the view the focus.
+    if (QWidget* pTop = m_pView->window(); pTop && !pTop->isActiveWindow()) pTop->activateWindow();
     if (m_pView->focusPolicy() & Qt::ClickFocus) m_pView->setFocus(Qt::MouseFocusReason);
     forward(pEvent);
     // A plain window gets no context menu event: make the one a widget gets on this press here.

@@ -39,12 +39,17 @@ int CSyncManager::increment() const {
 }
 
 void CSyncManager::compute() {
-    std::lock_guard<std::mutex> lock(m_lock);
     const int nInc = increment();
     LogIf(MASK_UPDATES, "compute : m_current_t(%i)\tm_rate(%i)\tinc(%i)\n", m_current_t, m_rate, nInc);
     m_current_t += nInc;
     if (m_current_t < 0) m_current_t = 0;
-    if (m_nMaster != MASTER_PLAYER || !m_pQT) return;
+    if (m_nMaster != MASTER_PLAYER || !m_pQT) {
+        // The clock alone stops at either end of the day.
+        const int nEnd = int(TC_MAX.toMediaTime());
+        if (m_current_t > nEnd) m_current_t = nEnd;
+        if ((m_current_t == 0 && m_rate < 0) || (m_current_t == nEnd && m_rate > 0)) m_rate = 0;
+        return;
+    }
 
     const int nMaxRate = m_pQT->getMaxNativeRate();
     if (std::abs(m_rate) > nMaxRate) {
@@ -124,9 +129,10 @@ CTimeCode CSyncManager::getStartTimeCode() {
     return TC_ZERO;
 }
 
+// Without a picture the clock runs alone over the whole day.
 CTimeCode CSyncManager::getEndTimeCode() {
     if (m_nMaster == MASTER_PLAYER && m_pQT) return m_pQT->getEndTimeCode();
-    return TC_ZERO;
+    return TC_MAX;
 }
 
 void CSyncManager::setRate(int nRate) {

@@ -4,7 +4,6 @@
 #include "vare/TimeCode.h"
 
 #include <QString>
-#include <mutex>
 
 class IMediaPlayer;
 
@@ -15,8 +14,7 @@ class IMediaPlayer;
 // it the clock steps the player by seeking. With master 1 the clock runs alone. The clock advances
 // only through compute(), once per displayed frame (see CClockDriver).
 //
-// Threading: every call comes from the GUI thread; compute() also takes the lock so that a caller on
-// another thread can be added later by locking the other operations as well.
+// Threading: every call comes from the GUI thread.
 class CSyncManager : public CTraceLog {
 public:
     enum { MASTER_PLAYER = 0, MASTER_INTERNAL = 1 };
@@ -62,7 +60,6 @@ private:
     int m_nComputeFrequency = 75;
     IMediaPlayer* m_pQT = nullptr;
     IMediaPlayer* m_pControl = nullptr;
-    std::mutex m_lock;
     int m_current_t = 0;
     int m_rate = 0;
     int m_nMaster = MASTER_PLAYER;

@@ -429,3 +429,97 @@ TEST(Document, APictureBesideTheScriptIsOpenedWithIt) {
     EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_INTERNAL));
     EXPECT_EQ(t.app().transport().getTimeCode(), TC_ZERO);
 }
+
+TEST(Document, MediaPathsRelativeToTheScriptFollowItWhenSavedElsewhere) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    QDir().mkpath(t.path("projet/images"));
+    QDir().mkpath(t.path("ailleurs"));
+    ASSERT_TRUE(QFile::copy(testMedia("frames.mov"), t.path("projet/images/frames.mov")));
+    CVarE s;
+    fill(s);
+    s.setVideoFile(QStringLiteral("images/frames.mov"));
+    s.setTimeStamp(CTimeCode("10:00:00:00"));
+    ASSERT_TRUE(s.store(t.path("projet/film.vare")));
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("projet/film.vare")));
+    ASSERT_TRUE(t.app().player().hasMovie());
+    auto storedVideo = [](const QString& strPath) {
+        CVarE check;
+        EXPECT_TRUE(check.load(strPath));
+        return check.get(CVarE::H_VIDEO_FILE);
+    };
+
+    // Beside the script's folder: relative still, as seen from the new file.
+    t.prompts.m_files = {t.path("projet/copie.vare")};
+    ASSERT_TRUE(t.doc().OnFileSaveAs());
+    EXPECT_EQ(storedVideo(t.path("projet/copie.vare")), QStringLiteral("images/frames.mov"));
+    // A copy elsewhere names the picture by its full path; the document keeps its own.
+    t.prompts.m_files = {t.path("ailleurs/copie.vare")};
+    ASSERT_TRUE(t.doc().OnFileSaveCopy());
+    EXPECT_EQ(storedVideo(t.path("ailleurs/copie.vare")), t.path("projet/images/frames.mov"));
+    EXPECT_EQ(t.doc().script().get(CVarE::H_VIDEO_FILE), QStringLiteral("images/frames.mov"));
+    // A script saved in a folder above the picture names it relative to that folder; the moved project
+    // still finds its picture.
+    t.prompts.m_files = {t.path("film.vare")};
+    ASSERT_TRUE(t.doc().OnFileSaveAs());
+    EXPECT_EQ(storedVideo(t.path("film.vare")), QStringLiteral("projet/images/frames.mov"));
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    EXPECT_TRUE(t.app().player().hasMovie());
+}
+
+TEST(Document, MarkingOrRemovingAPositionIsAChangeToSave) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s);
+    ASSERT_TRUE(s.store(t.path("film.vare")));
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    EXPECT_FALSE(t.doc().IsModified());
+    t.app().transport().gotoTime(CTimeCode("00:00:04:00"));
+    t.prompts.m_labels = {QStringLiteral("Tempête")};
+    ASSERT_TRUE(t.app().commands().trigger(Cmd::POSITION_MARK));
+    EXPECT_TRUE(t.doc().IsModified());
+    ASSERT_TRUE(t.doc().DoFileSave());
+    t.prompts.m_deleteBookmarks = [](CBookmarkList& b) { b.remove(b.items().begin()->second.nCommand); };
+    ASSERT_TRUE(t.app().commands().trigger(Cmd::POSITION_DELETE));
+    EXPECT_TRUE(t.doc().IsModified());
+    // Opening a script fills the list without counting as a change.
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    EXPECT_FALSE(t.doc().IsModified());
+}
+
+TEST(Document, AScriptWithoutItsPictureRunsOnTheWholeDay) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s);
+    CLine line;
+    line.insertSign(CTimeCode("10:00:04:00"), CLipSync::IN_OPEN, true);
+    line.insertText(QStringLiteral("Allô ?"), 1);
+    line.insertSign(CTimeCode("10:00:06:00"), CLipSync::OUT_OPEN, true);
+    ASSERT_TRUE(s.addLine(line).second);
+    s.setVideoFile(t.path("absent.mov"));
+    ASSERT_TRUE(s.store(t.path("film.vare")));
+
+    // "Non" to looking for the picture: the clock alone, at the first phrase.
+    t.prompts.m_answers = {QMessageBox::No};
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    CTransport& tr = t.app().transport();
+    EXPECT_EQ(t.app().sync().getMaster(), int(CSyncManager::MASTER_INTERNAL));
+    EXPECT_EQ(tr.getTimeCode(), CTimeCode("10:00:04:00"));
+    // Go to works anywhere in the day, and play counts from there.
+    tr.gotoTime(CTimeCode("10:00:05:00"));
+    EXPECT_EQ(tr.getTimeCode(), CTimeCode("10:00:05:00"));
+    tr.OnControlPlay();
+    for (int i = 0; i < 75; ++i) // one second of clock steps at 75 a second
+        t.app().sync().compute();
+    tr.OnControlStop();
+    EXPECT_EQ(tr.getTimeCode(), CTimeCode("10:00:06:00"));
+
+    // A last position saved with the script wins over the first phrase.
+    t.prompts.m_answers = {QMessageBox::No};
+    ASSERT_TRUE(t.doc().DoFileSave());
+    t.prompts.m_answers = {QMessageBox::No};
+    ASSERT_TRUE(t.doc().openDocumentFile(t.path("film.vare")));
+    EXPECT_EQ(tr.getTimeCode(), CTimeCode("10:00:06:00"));
+}

@@ -3,10 +3,13 @@
 #include "app/Commands.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/SingleInstance.h"
 
 #include <QMenu>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 TEST(Startup, DefaultsFromAnEmptySettingsFile) {
     STestApp t(QString{}); // no value at all: a first start
@@ -155,4 +158,31 @@ TEST(Startup, RecentFilesFullScreenAndTheAutoSaveTimer) {
     ASSERT_TRUE(t.start());
     EXPECT_TRUE(t.app().mainFrame().isFullScreenLayout());
     EXPECT_EQ(t.app().recentFiles().files().value(0), t.path("e.vare"));
+}
+
+TEST(Startup, OneRunningCopyPerGraphicalSession) {
+    QTemporaryDir runtime;
+    const QString strHere = CSingleInstance::nameFor(runtime.path(), QStringLiteral(":0"));
+    const QString strThere = CSingleInstance::nameFor(runtime.path(), QStringLiteral(":1"));
+    EXPECT_NE(strHere, strThere);
+    EXPECT_TRUE(strHere.startsWith(runtime.path() + QLatin1Char('/')));
+    // Another login's runtime folder is another session too.
+    QTemporaryDir otherRuntime;
+    EXPECT_NE(CSingleInstance::nameFor(otherRuntime.path(), QStringLiteral(":0")), strHere);
+
+    // A copy on another display starts as a first copy of its own; on the same display it hands over.
+    CSingleInstance first(strHere), elsewhere(strThere), again(strHere);
+    EXPECT_TRUE(first.start({}));
+    EXPECT_TRUE(elsewhere.start({}));
+    QString strReceived;
+    QObject::connect(&first, &CSingleInstance::messageReceived,
+                     [&](const QString& str) { strReceived = str; });
+    QObject::connect(&elsewhere, &CSingleInstance::messageReceived,
+                     [&](const QString&) { ADD_FAILURE() << "handed to the other display"; });
+    bool bSecond = true;
+    std::thread client([&] { bSecond = !again.start(QStringLiteral("/films/a.vare")); });
+    EXPECT_TRUE(waitUntil([&] { return !strReceived.isEmpty(); }));
+    client.join();
+    EXPECT_TRUE(bSecond);
+    EXPECT_EQ(strReceived, QStringLiteral("/films/a.vare"));
 }

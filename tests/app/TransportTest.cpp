@@ -112,11 +112,17 @@ TEST_F(STransport, EveryTransportCommandSetsTheFollowFlag) {
 }
 
 TEST_F(STransport, StepsAndJumpsStayInsideTheMedia) {
-    // Without media every position is 00:00:00:00.
+    // Without media the clock covers the day, from 00:00:00:00 to its last second.
     run(Cmd::CONTROL_PREVIOUS_FRAME);
     EXPECT_EQ(app().transport().getTimeCode(), TC_ZERO);
     run(Cmd::CONTROL_NEXT_FRAME);
-    EXPECT_EQ(app().transport().getTimeCode(), TC_ZERO);
+    EXPECT_EQ(app().transport().getTimeCode(), CTimeCode("00:00:00:01"));
+    t.prompts.m_timeCodes = {CTimeCode("12:34:56:07")};
+    run(Cmd::CONTROL_GOTO);
+    EXPECT_EQ(app().transport().getTimeCode(), CTimeCode("12:34:56:07"));
+    t.prompts.m_timeCodes = {CTimeCode("23:59:59:20")};
+    run(Cmd::CONTROL_GOTO);
+    EXPECT_EQ(app().transport().getTimeCode(), TC_MAX);
 
     openMovie();
     const CTimeCode tcStart("10:00:00:00");

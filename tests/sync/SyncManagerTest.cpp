@@ -71,13 +71,15 @@ TEST(SyncManagerTest, InternalClockLimitsAndLookAhead) {
     EXPECT_EQ(sync.getTime(1), 1);
     sync.setRate(72);
     EXPECT_EQ(sync.getTime(1), 3);
-    // No upper limit for the internal clock, and no media: start and end are zero.
-    sync.gotoTime(tc("23:59:59:24"));
-    sync.setRate(240);
-    sync.compute();
-    EXPECT_GT(sync.getTime(0), CTimeCode::FRAMES_PER_DAY * FRAME);
+    // Without media the clock covers the day: it stops at its end rather than running past midnight.
     EXPECT_EQ(sync.getStartTimeCode(), TC_ZERO);
-    EXPECT_EQ(sync.getEndTimeCode(), TC_ZERO);
+    EXPECT_EQ(sync.getEndTimeCode(), TC_MAX);
+    sync.gotoTime(tc("23:59:58:20"));
+    sync.setRate(240);
+    for (int i = 0; i < 30; ++i)
+        sync.compute();
+    EXPECT_EQ(sync.getTimeCode(0), TC_MAX);
+    EXPECT_EQ(sync.getRate(), 0);
 
     // An invalid timecode sends the clock to -24 until the next step clamps it.
     CSyncManager other;
@@ -262,7 +264,7 @@ TEST(SyncManagerTest, MastersChooseWhatDrivesTime) {
     sync.setMaster(CSyncManager::MASTER_INTERNAL);
     EXPECT_EQ(player.m_plays.back(), 0.0f);
     EXPECT_EQ(sync.getTime(0), 1200);
-    EXPECT_EQ(sync.getEndTimeCode(), TC_ZERO);
+    EXPECT_EQ(sync.getEndTimeCode(), TC_MAX);
     sync.compute();
     EXPECT_EQ(sync.getTime(0), 1208);
 
