@@ -70,18 +70,19 @@ CDeleteBookmarkDlg::CDeleteBookmarkDlg(CBookmarkList& bookmarks, QWidget* pParen
     m_pList->setHeaderLabels({QStringLiteral(" "), QStringLiteral("Timecode"), QStringLiteral("Libellé")});
     m_pList->setRootIsDecorated(false);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_pList->header()->resizeSection(0, 25);
-    m_pList->header()->resizeSection(1, 72);
-    m_pList->header()->resizeSection(2, 157);
     for (const auto& [tc, b] : bookmarks.items()) {
         auto* pItem = new QTreeWidgetItem(m_pList, {QString(), tc.toString(), b.strLabel});
         pItem->setCheckState(0, Qt::Unchecked);
         pItem->setData(0, Qt::UserRole, b.nCommand);
     }
+    // The tick and the timecode keep the width they need; the label takes the rest.
+    m_pList->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_pList->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_pList->header()->setStretchLastSection(true);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pList);
     pLayout->addWidget(okCancel(this));
-    resize(300, 260);
+    resize(std::max(300, sizeHint().width()), 260);
 }
 
 void CDeleteBookmarkDlg::accept() {

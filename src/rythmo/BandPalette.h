@@ -18,6 +18,12 @@ struct CBandPalette {
         return nTheme != 0 ? s_warm : s_grey;
     }
 
+    // Whether black reads better than white on a colour (0xRRGGBB): its perceived brightness.
+    static constexpr bool isPale(std::uint32_t rgb) {
+        const std::uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+        return 299 * r + 587 * g + 114 * b > 150000;
+    }
+
     static constexpr std::uint32_t CLEAR = 0xFFA5A5A5;
     static constexpr std::uint32_t LOOP_EDGE = 0xFF003F7F, LOOP_CENTRE = 0xFF005FBF;
     static constexpr std::uint32_t SHOT_LOOP_EDGE = 0xFF000000, SHOT_LOOP_CENTRE = 0xFF3F3F3F;

@@ -90,8 +90,8 @@ void CBandRenderer::buildFrame(int nPosition) {
     m_nFirstFrame = m_space.firstFrame(nPosition);
     m_nLastFrame = m_space.lastFrame(nPosition);
 
-    m_device.beginFrame(float(m_space.nLeft), float(m_space.nRight), 0.0f, float(CBandSpace::HEIGHT),
-                        CBandPalette::CLEAR);
+    m_device.beginFrame(float(m_space.nLeft), float(m_space.nRight), float(CBandSpace::BOTTOM),
+                        float(CBandSpace::HEIGHT), CBandPalette::CLEAR);
     const CBandPalette& pal = *m_pPalette;
     const int l = m_space.nLeft, r = m_space.nRight;
     if (*m_pActiveTrack < 0 || *m_pActiveTrack >= CBandSpace::TRACK_COUNT) *m_pActiveTrack = 0;
@@ -101,7 +101,8 @@ void CBandRenderer::buildFrame(int nPosition) {
     for (int k = 0; k < CBandSpace::TRACK_COUNT; ++k) {
         const int b = CBandSpace::base(k);
         const bool bActive = k == *m_pActiveTrack;
-        m_quad.drawVerticalGradient(l, b, r, b + CBandSpace::TRACK_HEIGHT,
+        const int nLow = k == CBandSpace::TRACK_COUNT - 1 ? CBandSpace::BOTTOM : b;
+        m_quad.drawVerticalGradient(l, nLow, r, b + CBandSpace::TRACK_HEIGHT,
                                     bActive ? pal.activeBase : pal.trackBase,
                                     bActive ? pal.activeTop : pal.trackTop);
     }
@@ -230,12 +231,14 @@ void CBandRenderer::drawBookmarks() {
         if (it->first.getFrames() > m_nLastFrame) break;
         const int x = xOf(it->first);
         const QStringView label(it->second.strLabel);
-        const int w = m_loopFont.getTextWidth(label) * 25 / nCell;
+        // The label's text stands as tall as a role name, so that it reads at the band's usual height.
+        constexpr int TOP = CBandSpace::HEIGHT - 1, LOW = TOP - 44, TEXT_HEIGHT = 38;
+        const int w = m_loopFont.getTextWidth(label) * TEXT_HEIGHT / nCell;
         m_device.setTranslation(float(x), 0.0f);
-        m_quad.drawQuad(-w - 13, 399, -8, 375, CBandPalette::BOOKMARK_CENTRE);
-        m_quad.drawGradient(-8, 399, -3, 375, CBandPalette::BOOKMARK_CENTRE, CBandPalette::BOOKMARK_SHADE,
+        m_quad.drawQuad(-w - 13, TOP, -8, LOW, CBandPalette::BOOKMARK_CENTRE);
+        m_quad.drawGradient(-8, TOP, -3, LOW, CBandPalette::BOOKMARK_CENTRE, CBandPalette::BOOKMARK_SHADE,
                             true);
-        m_bookmarkFont.drawText(label, -w - 8, 380, -8, 399, 1, 1, 1, 1);
+        m_bookmarkFont.drawText(label, -w - 8, TOP - TEXT_HEIGHT, -8, TOP, 1, 1, 1, 1);
         m_device.setTranslation(0.0f, 0.0f);
         for (int y = 0; y < CBandSpace::HEIGHT; y += 50) {
             m_quad.drawGradient(x - 3, y, x, y + 25, CBandPalette::BOOKMARK_EDGE,
@@ -301,7 +304,9 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
             const std::uint32_t a = std::uint32_t(fAlpha * 255.0f);
             label = (a << 24) | pRole->getColor();
             m_quad.drawQuad(e - h - 10, b + 55, e + 10, b + 100, label);
-            m_roleFont.drawText(name, e - h, b + 60, e, b + 100, 1, 1, 1, fAlpha);
+            // White on dark role colours, black on pale ones (lime, pale blue...).
+            const float fInk = CBandPalette::isPale(pRole->getColor()) ? 0.0f : 1.0f;
+            m_roleFont.drawText(name, e - h, b + 60, e, b + 100, fInk, fInk, fInk, fAlpha);
         }
     }
     if (line.m_bVoiceOff) m_quad.drawQuad(s, b + 17, xOf(line.m_liste.back().getTimeCode()), b + 20, label);

@@ -7,6 +7,8 @@
 // position sits at the horizontal centre and one pixel is zoom / 600 s.
 struct CBandSpace {
     static constexpr int HEIGHT = 400;
+    // The lowest y shown: the signs of the bottom track reach this far below it.
+    static constexpr int BOTTOM = -10;
     static constexpr int TRACK_HEIGHT = 100;
     static constexpr int TRACK_COUNT = 4;
     static constexpr int MIN_ZOOM = 1;
@@ -32,6 +34,11 @@ struct CBandSpace {
 
     // Lower edge of track k.
     static int base(int nTrack) { return 300 - TRACK_HEIGHT * nTrack; }
+    // y of a point of the client area, from its distance to the top (the inverse of the projection).
+    static int yAt(double dClientY, double dClientHeight) {
+        if (dClientHeight <= 0) return HEIGHT;
+        return HEIGHT - int((dClientY / dClientHeight) * (HEIGHT - BOTTOM));
+    }
     // x of a frame-accurate time (integer arithmetic, truncating).
     static int xOf(const CTimeCode& tc, int nPosition) {
         return int(static_cast<long long>(tc.getFrames()) * CTimeCode::MEDIA_TIME_SCALE / tc.getRate()) -

@@ -4,6 +4,7 @@
 #include "app/TimeCodeEdit.h"
 
 #include <QLineEdit>
+#include <QStyle>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -68,6 +69,12 @@ TEST(BookmarkDialogs, AddProposesAndDeleteRemovesTheTicked) {
     ASSERT_EQ(pList->topLevelItemCount(), 3);
     EXPECT_EQ(pList->topLevelItem(1)->text(1), QStringLiteral("00:00:02:00"));
     EXPECT_EQ(pList->topLevelItem(1)->text(2), QStringLiteral("deux"));
+    // The timecodes are shown whole.
+    del.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&del));
+    const int nNeeded = pList->fontMetrics().horizontalAdvance(QStringLiteral("00:00:02:00"));
+    EXPECT_GE(pList->columnWidth(1), nNeeded + 2 * pList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin));
+    del.hide();
     pList->topLevelItem(0)->setCheckState(0, Qt::Checked);
     pList->topLevelItem(2)->setCheckState(0, Qt::Checked);
     del.accept();

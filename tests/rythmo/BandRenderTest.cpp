@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-constexpr int W = 1600, H = 400; // one band unit of y per pixel
-constexpr int POS = 250 * 24;    // 00:00:10:00
+constexpr int W = 1600, H = CBandSpace::HEIGHT - CBandSpace::BOTTOM; // one band unit of y per pixel
+constexpr int POS = 250 * 24;                                        // 00:00:10:00
 
 std::uint32_t lerp(std::uint32_t a, std::uint32_t b, double t) {
     auto ch = [&](int s) {
@@ -56,8 +56,8 @@ protected:
     }
     // Column of the pixel that covers band x, row of band y.
     int col(int x) const { return (x - renderer().space().nLeft) / renderer().space().nZoom; }
-    QRgb at(int x, int y) const { return m_image.pixel(col(x), H - 1 - y); }
-    QRgb atCol(int c, int y) const { return m_image.pixel(c, H - 1 - y); }
+    QRgb at(int x, int y) const { return m_image.pixel(col(x), CBandSpace::HEIGHT - 1 - y); }
+    QRgb atCol(int c, int y) const { return m_image.pixel(c, CBandSpace::HEIGHT - 1 - y); }
     // x of a frame at the test position.
     static int xf(int nFrame) { return nFrame * 24 - POS; }
     static bool isInk(QRgb c) { return qRed(c) < 0x60 && qGreen(c) < 0x60 && qBlue(c) < 0x60; }
@@ -257,6 +257,45 @@ TEST_F(BandRenderTest, TrailingTextAtNaturalWidthAndRoleLabels) {
     EXPECT_GT(nHigh, 100);
 }
 
+TEST_F(BandRenderTest, TheBottomTrackShowsItsSignsWhole) {
+    // An opening and a closing sign on the bottom track: their shafts reach 10 below its base.
+    m_script.addLine(makeLine(3, {{QString(), 240, 0}, {QStringLiteral("Au large"), 262, 2}}));
+    zoom(1);
+    render();
+    for (int y : {-9, -5, -1}) {
+        EXPECT_GT(qGreen(at(xf(240), y)), 0x60) << y << " " << hex(at(xf(240), y));
+        EXPECT_GT(qRed(at(xf(262), y)), 0x60) << y << " " << hex(at(xf(262), y));
+    }
+    // Below the bottom track the band goes on in that track's colour, not the clear colour.
+    EXPECT_NE(at(-300, -5), CBandPalette::CLEAR);
+}
+
+TEST_F(BandRenderTest, RoleNamesReadOnPaleAndDarkColours) {
+    const CRole* pLime = addRole(m_script, QStringLiteral("LIME"), 0xC0FF40);
+    const CRole* pNavy = addRole(m_script, QStringLiteral("NAVY"), 0x102060);
+    m_script.addLine(makeLine(1, {{QString(), 240, 0}}, pLime));
+    m_script.addLine(makeLine(2, {{QString(), 240, 0}}, pNavy));
+    zoom(1);
+    render();
+    // Count the dark and the light ink inside each label box (from its left end to x - 20).
+    auto ink = [&](int nTrack, bool bDark) {
+        const int b = CBandSpace::base(nTrack);
+        int n = 0;
+        for (int x = xf(240) - 80; x < xf(240) - 20; ++x)
+            for (int y = b + 60; y < b + 100; ++y) {
+                const QRgb c = at(x, y);
+                const int l = (299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c)) / 1000;
+                n += bDark ? l < 60 : l > 230;
+            }
+        return n;
+    };
+    EXPECT_GT(ink(1, true), 30); // black name on lime
+    EXPECT_EQ(ink(1, false), 0);
+    EXPECT_GT(ink(2, false), 30); // white name on navy
+    EXPECT_TRUE(CBandPalette::isPale(0xB0D8FF));
+    EXPECT_FALSE(CBandPalette::isPale(0xC00000));
+}
+
 TEST_F(BandRenderTest, RepeatedRoleLabelIsFadedRightAfterTheSameRole) {
     const CRole* pAnne = addRole(m_script, QStringLiteral("ANNE"), 0x000000);
     m_script.addLine(makeLine(0, {{QString(), 250, 0}, {QStringLiteral("Oui"), 262, 2}}, pAnne));
@@ -343,6 +382,15 @@ TEST_F(BandRenderTest, DetectionPhrasesBookmarksAndVoiceOff) {
     // The bookmark: its orange label box left of the mark at the top, dashes 25 long every 50.
     const int xb = xf(275);
     EXPECT_TRUE(near(at(xb - 20, 390), 0xFFF28500, 4)) << hex(at(xb - 20, 390));
+    // Its label is as tall as a role name: white ink over most of the box's height.
+    int nTop = -1, nBottom = -1;
+    for (int y = 350; y < 400; ++y)
+        for (int x = xb - 60; x < xb - 8; ++x)
+            if (qRed(at(x, y)) > 0xF0 && qGreen(at(x, y)) > 0xF0 && qBlue(at(x, y)) > 0xF0) {
+                if (nBottom < 0) nBottom = y;
+                nTop = y;
+            }
+    EXPECT_GE(nTop - nBottom, 20) << nBottom << " to " << nTop;
     EXPECT_TRUE(near(at(xb, 10), 0xFFF28500, 40)) << hex(at(xb, 10));
     EXPECT_TRUE(near(at(xb, 60), 0xFFF28500, 40)) << hex(at(xb, 60));
     EXPECT_FALSE(near(at(xb, 35), 0xFFF28500, 40)) << hex(at(xb, 35));

@@ -6,16 +6,19 @@
 #include "sync/ui/TransportButton.h"
 #include "vare/VarE.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <algorithm>
 
 #include <cstdio>
 
 namespace {
 // Character height in pixels of each text field, its colour, its fixed caption (none for a value)
-// and whether it vanishes (drawn in the background colour) while no loop is shown.
+// and whether it vanishes (drawn in the background colour) while no loop is shown: the loop's values
+// and the captions that only make sense beside them.
 struct SFieldStyle {
     int nPixels;
     CControlTheme::ERole eRole;
@@ -23,23 +26,27 @@ struct SFieldStyle {
     bool bLoopValue;
 };
 constexpr SFieldStyle FIELD_STYLE[CControlView::F_COUNT] = {
-    {28, CControlTheme::TIMECODE, nullptr, false},     // F_TIMECODE
-    {12, CControlTheme::TIMECODE, "timecode", false},  // F_TIMECODE_LABEL
-    {20, CControlTheme::LOOP_NUMBER, nullptr, true},   // F_LOOP_NUMBER
-    {12, CControlTheme::LOOP_NUMBER, "boucle", false}, // F_LOOP_LABEL
-    {12, CControlTheme::LOOP_BOUNDS, nullptr, true},   // F_LOOP_START
-    {12, CControlTheme::LOOP_BOUNDS, "→", true},       // F_ARROW
-    {12, CControlTheme::LOOP_BOUNDS, nullptr, true},   // F_LOOP_END
-    {12, CControlTheme::DURATION, "durée", false},     // F_DURATION_LABEL
-    {20, CControlTheme::DURATION, nullptr, true},      // F_MINUTES
-    {12, CControlTheme::DURATION, "min", false},       // F_MINUTES_LABEL
-    {20, CControlTheme::DURATION, nullptr, true},      // F_SECONDS
-    {12, CControlTheme::DURATION, "s", false},         // F_SECONDS_LABEL
-    {12, CControlTheme::VERSION_OFF, "VI", false},     // F_VI
-    {12, CControlTheme::VERSION_OFF, "VO", false},     // F_VO
+    {28, CControlTheme::TIMECODE, nullptr, false},    // F_TIMECODE
+    {12, CControlTheme::TIMECODE, "timecode", false}, // F_TIMECODE_LABEL
+    {20, CControlTheme::LOOP_NUMBER, nullptr, true},  // F_LOOP_NUMBER
+    {12, CControlTheme::LOOP_NUMBER, "boucle", true}, // F_LOOP_LABEL
+    {12, CControlTheme::LOOP_BOUNDS, nullptr, true},  // F_LOOP_START
+    {12, CControlTheme::LOOP_BOUNDS, "→", true},      // F_ARROW
+    {12, CControlTheme::LOOP_BOUNDS, nullptr, true},  // F_LOOP_END
+    {12, CControlTheme::DURATION, "durée", true},     // F_DURATION_LABEL
+    {20, CControlTheme::DURATION, nullptr, true},     // F_MINUTES
+    {12, CControlTheme::DURATION, "min", true},       // F_MINUTES_LABEL
+    {20, CControlTheme::DURATION, nullptr, true},     // F_SECONDS
+    {12, CControlTheme::DURATION, "s", true},         // F_SECONDS_LABEL
+    {12, CControlTheme::VERSION_OFF, "VI", false},    // F_VI
+    {12, CControlTheme::VERSION_OFF, "VO", false},    // F_VO
 };
 
 const char ZERO_TIMECODE[] = "00:00:00:00";
+// The widest texts the fields show, by column, for the width the pane needs.
+const char WIDEST_TIMECODE[] = "88:88:88:88";
+// Fonts shrink with a narrow pane, down to this share of their size.
+constexpr double MIN_FONT_SCALE = 0.5;
 } // namespace
 
 CControlView::CControlView(CSyncManager* pSync, const CVarE* pScript, CTraceLog* pLog, QWidget* pParent)
@@ -112,18 +119,63 @@ void CControlView::OnInitialUpdate() {
     if (m_bInitialised) return;
     m_pLog->Log("CControlView::OnInitialUpdate()\n");
     m_timer.start();
-    for (int f = 0; f < F_COUNT; ++f) {
-        QFont font = this->font();
-        font.setFamilies(
-            {QStringLiteral("Segoe UI"), QStringLiteral("Open Sans"), QStringLiteral("DejaVu Sans")});
-        font.setWeight(QFont::Normal);
-        font.setPixelSize(FIELD_STYLE[f].nPixels);
-        m_apField[size_t(f)]->setFont(font);
+    for (int f = 0; f < F_COUNT; ++f)
         if (FIELD_STYLE[f].pszCaption)
             m_apField[size_t(f)]->setText(QString::fromUtf8(FIELD_STYLE[f].pszCaption));
-    }
+    applyFontScale(fontScaleFor(width()));
     m_bInitialised = true;
     refresh();
+}
+
+QFont CControlView::fieldFont(int nField, double dScale) const {
+    QFont font = this->font();
+    font.setFamilies(
+        {QStringLiteral("Segoe UI"), QStringLiteral("Open Sans"), QStringLiteral("DejaVu Sans")});
+    font.setWeight(QFont::Normal);
+    font.setPixelSize(std::max(7, int(FIELD_STYLE[nField].nPixels * dScale + 0.5)));
+    return font;
+}
+
+int CControlView::neededWidth(double dScale) const {
+    auto advance = [&](int nField, const QString& str) {
+        return QFontMetrics(fieldFont(nField, dScale)).horizontalAdvance(str);
+    };
+    const QMargins m = layout()->contentsMargins();
+    const int nGap = 12, nSpacing = 4;
+    int nButtons = 0;
+    for (const CTransportButton* p : m_apButton)
+        nButtons += p->sizeHint().width() + 2;
+    const QString strWide = QString::fromLatin1(WIDEST_TIMECODE);
+    const int nFirst = std::max(nButtons, advance(F_TIMECODE, strWide));
+    const int nBounds =
+        advance(F_LOOP_START, strWide) + advance(F_ARROW, QStringLiteral("→")) + advance(F_LOOP_END, strWide);
+    const int nDuration =
+        advance(F_DURATION_LABEL, QString::fromUtf8("durée")) + advance(F_MINUTES, QStringLiteral("88")) +
+        advance(F_MINUTES_LABEL, QStringLiteral("min")) + advance(F_SECONDS, QStringLiteral("88")) +
+        advance(F_SECONDS_LABEL, QStringLiteral("s"));
+    const int nSecond = std::max(nBounds + 2 * nSpacing, nDuration + 4 * nSpacing);
+    const int nThird = advance(F_VI, QStringLiteral("VI")) + nSpacing + advance(F_VO, QStringLiteral("VO"));
+    return m.left() + nFirst + nGap + nSecond + nGap + nThird + m.right();
+}
+
+double CControlView::fontScaleFor(int nWidth) const {
+    // The largest scale, in steps of 5 %, whose texts fit the width.
+    double dScale = 1.0;
+    while (dScale > MIN_FONT_SCALE && neededWidth(dScale) > nWidth)
+        dScale -= 0.05;
+    return dScale;
+}
+
+void CControlView::applyFontScale(double dScale) {
+    if (dScale == m_dFontScale) return;
+    m_dFontScale = dScale;
+    for (int f = 0; f < F_COUNT; ++f)
+        m_apField[size_t(f)]->setFont(fieldFont(f, dScale));
+}
+
+void CControlView::resizeEvent(QResizeEvent* pEvent) {
+    QWidget::resizeEvent(pEvent);
+    if (m_bInitialised) applyFontScale(fontScaleFor(width()));
 }
 
 void CControlView::showEvent(QShowEvent* pEvent) {

@@ -66,6 +66,7 @@ public:
     CTransportButton* getButton(int nCommand) const;
     CTransportButton* getPlayPauseButton() const { return getButton(ID_PLAY_PAUSE); }
     QString getText(EField eField) const;
+    const QLabel* fieldLabel(EField eField) const { return m_apField[size_t(eField)]; }
     QColor getTextColor(EField eField) const;
     QColor getBackgroundColor() const;
     const CControlTheme& getTheme() const { return m_theme; }
@@ -94,6 +95,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
 
 private:
@@ -101,6 +103,11 @@ private:
     void addButton(int nIndex, char cCaption, int nCommand, void (CControlView::*pSignal)());
     void setField(EField eField, const char* pszText);
     void applyColors();
+    // The fields' fonts shrink with the pane so that the widest timecodes and the loop's times fit.
+    QFont fieldFont(int nField, double dScale) const;
+    int neededWidth(double dScale) const;
+    double fontScaleFor(int nWidth) const;
+    void applyFontScale(double dScale);
     void giveFocusBack();
 
     CSyncManager* m_pSync;
@@ -115,6 +122,7 @@ private:
     bool m_bInternational = false;
 
     std::array<QLabel*, F_COUNT> m_apField{};
+    double m_dFontScale = 0.0;
     std::array<CTransportButton*, 5> m_apButton{};
 
     // What is on screen, so that a tick rewrites only what changed.

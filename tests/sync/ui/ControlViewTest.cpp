@@ -1,9 +1,12 @@
 #include "sync/ui/ControlView.h"
+
 #include "QtTestEnvironment.h"
 #include "sync/SyncManager.h"
 #include "sync/ui/CurrentLoop.h"
 #include "sync/ui/TransportButton.h"
 #include "vare/VarE.h"
+#include <QApplication>
+#include <QLabel>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -155,9 +158,13 @@ TEST_F(ControlViewTest, LoopFieldsFollowThePosition) {
     EXPECT_EQ(text(CControlView::F_MINUTES), "");
     EXPECT_EQ(text(CControlView::F_SECONDS), "");
     const QColor background = m_view.getBackgroundColor();
+    // The captions that go with the loop's values go too: no orphan "boucle" or "durée min s".
     for (auto f : {CControlView::F_LOOP_NUMBER, CControlView::F_LOOP_START, CControlView::F_ARROW,
-                   CControlView::F_LOOP_END, CControlView::F_MINUTES, CControlView::F_SECONDS})
+                   CControlView::F_LOOP_END, CControlView::F_MINUTES, CControlView::F_SECONDS,
+                   CControlView::F_LOOP_LABEL, CControlView::F_DURATION_LABEL, CControlView::F_MINUTES_LABEL,
+                   CControlView::F_SECONDS_LABEL})
         EXPECT_EQ(m_view.getTextColor(f), background) << f;
+    EXPECT_NE(m_view.getTextColor(CControlView::F_TIMECODE_LABEL), background);
     EXPECT_NE(m_view.getTextColor(CControlView::F_TIMECODE), background);
 
     // Back into a loop: the fields come back in their colours.
@@ -184,6 +191,28 @@ TEST_F(ControlViewTest, CaptionsAndEmptyScript) {
     CControlView alone(nullptr, nullptr);
     alone.OnInitialUpdate();
     EXPECT_EQ(alone.getText(CControlView::F_TIMECODE), "88:88:88:88");
+}
+
+TEST_F(ControlViewTest, EveryFieldShowsWholeInANarrowPane) {
+    moveTo("10:00:30:12");
+    // 282 pixels: the pane of a 900 x 600 window; 467: of 1000 x 500; 700: a large screen.
+    for (int nWidth : {282, 360, 467, 700}) {
+        m_view.resize(nWidth, 92);
+        m_view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_view));
+        QApplication::processEvents();
+        for (int f = 0; f < CControlView::F_COUNT; ++f) {
+            const auto* pLabel = m_view.fieldLabel(CControlView::EField(f));
+            const QString str = pLabel->text();
+            if (str.isEmpty()) continue;
+            EXPECT_GE(pLabel->width(), pLabel->fontMetrics().horizontalAdvance(str))
+                << nWidth << " " << qPrintable(str);
+            EXPECT_TRUE(m_view.rect().contains(pLabel->geometry())) << nWidth << " " << qPrintable(str);
+        }
+        m_view.hide();
+    }
+    // A wide pane keeps the full size of the timecode.
+    EXPECT_EQ(m_view.fieldLabel(CControlView::F_TIMECODE)->font().pixelSize(), 28);
 }
 
 TEST_F(ControlViewTest, UpdateHintAndTimerRefresh) {
