@@ -1,0 +1,230 @@
+// The real program under the X server the tests run in, driven as a user drives it: keys and clicks
+// sent through the server with xdotool (its keyboard mapping, NumLock included), effects read from the
+// program's trace log. Skipped without a display or without xdotool.
+#include "vare/VarE.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+const QString PROGRAM = QStringLiteral(TAVORIN_BINARY_DIR "/src/app/tavorin");
+
+QString testMedia(const char* pszName) {
+    return QStringLiteral(TAVORIN_BINARY_DIR "/test-media/") + QString::fromLatin1(pszName);
+}
+
+// One run of the program with a home of its own, its application and player logs on.
+class CRunningProgram {
+public:
+    explicit CRunningProgram(const QString& strExtraSettings = {}) {
+        QDir().mkpath(path(".config/Morvath"));
+        QDir().mkpath(path("runtime"));
+        QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile conf(path(".config/Morvath/Tavorin.conf"));
+        if (conf.open(QIODevice::WriteOnly))
+            conf.write(("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\nQTLogLevel=1\nQTLogType=1\n"
+                        "[Settings]\nEnableAutoSave=0\n" +
+                        strExtraSettings)
+                           .toUtf8());
+    }
+    ~CRunningProgram() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+    QString path(const char* pszName) const { return m_home.filePath(QString::fromUtf8(pszName)); }
+
+    // Starts the program on a file and waits for its window; false when it never shows.
+    bool start(const QString& strFile, const QString& strTitle) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(".config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("runtime"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(PROGRAM, {strFile});
+        if (!m_process.waitForStarted(10000)) return false;
+        return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--name"), QRegularExpression::escape(strTitle)},
+                   30000);
+    }
+    // xdotool with its arguments; false when it fails or takes too long.
+    static bool xdo(const QStringList& args, int nTimeoutMs = 10000) {
+        QProcess p;
+        p.start(QStringLiteral("xdotool"), args);
+        return p.waitForFinished(nTimeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    static void keys(const QStringList& names) {
+        QStringList args{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")};
+        ASSERT_TRUE(xdo(args + names)) << qPrintable(names.join(' '));
+    }
+    // The newest log of that name ("<date> <name>.log") in the program's log folder.
+    QString log(const char* pszName) const {
+        const QDir dir(m_home.filePath(QStringLiteral("Documents/Tavorin/Log")));
+        const QStringList files = dir.entryList(
+            {QStringLiteral("* %1.log").arg(QString::fromLatin1(pszName))}, QDir::Files, QDir::Name);
+        if (files.isEmpty()) return {};
+        QFile f(dir.filePath(files.last()));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    // Waits until the log holds the line (count occurrences beyond nAlready).
+    bool waitForLine(const char* pszLog, const QString& strLine, int nAlready = 0,
+                     int nTimeoutMs = 8000) const {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < nTimeoutMs) {
+            if (log(pszLog).count(strLine) > nAlready) return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    int count(const char* pszLog, const QString& strLine) const { return log(pszLog).count(strLine); }
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_process;
+};
+
+bool environmentReady() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") && !QStandardPaths::findExecutable("xdotool").isEmpty() &&
+           QFile::exists(PROGRAM);
+}
+
+// A script of one phrase at 10:00:04:00, its picture named but absent (or the test movie).
+QString writeScript(const QString& strPath, const QString& strVideo) {
+    CVarE s;
+    CLine line;
+    line.insertSign(CTimeCode("10:00:04:00"), CLipSync::IN_OPEN, true);
+    line.insertText(QStringLiteral("Allô ?"), 1);
+    line.insertSign(CTimeCode("10:00:06:00"), CLipSync::OUT_OPEN, true);
+    s.addLine(line);
+    s.setVideoFile(strVideo);
+    s.setTimeStamp(CTimeCode("10:00:00:00"));
+    s.store(strPath);
+    return strPath;
+}
+} // namespace
+
+class XServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!environmentReady()) GTEST_SKIP() << "no X display, no xdotool or no program";
+    }
+};
+
+TEST_F(XServer, KeypadShortcutsWithNumLockOnAndOff) {
+    CRunningProgram p;
+    const QString strScript = writeScript(p.path("film.vare"), testMedia("frames.mov"));
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("film.vare - Tavorin")));
+    const QString strOut = QStringLiteral("CRythmoDXView::OnDisplayZoomOut()");
+    const QString strIn = QStringLiteral("CRythmoDXView::OnDisplayZoomIn()");
+    for (int nPass = 0; nPass < 2; ++nPass) {
+        const int nOut = p.count("app", strOut), nIn = p.count("app", strIn);
+        const int nMute = p.count("quicktime", QStringLiteral("CQuickTime::setMute()"));
+        p.keys({QStringLiteral("KP_Subtract")});
+        EXPECT_TRUE(p.waitForLine("app", strOut, nOut)) << "pass " << nPass;
+        p.keys({QStringLiteral("KP_Add")});
+        EXPECT_TRUE(p.waitForLine("app", strIn, nIn)) << "pass " << nPass;
+        p.keys({QStringLiteral("ctrl+KP_Multiply")});
+        EXPECT_TRUE(p.waitForLine("quicktime", QStringLiteral("CQuickTime::setMute()"), nMute))
+            << "pass " << nPass;
+        p.keys({QStringLiteral("Num_Lock")}); // and again with the other state
+    }
+    // The shuttle entries' keys.
+    p.keys({QStringLiteral("shift+F15")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Shuttle- => 12")));
+    p.keys({QStringLiteral("Pause")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Stop at")));
+}
+
+TEST_F(XServer, TheKeyboardComesBackAfterDialogsAndClicks) {
+    CRunningProgram p;
+    const QString strScript = writeScript(p.path("film.vare"), testMedia("frames.mov"));
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("film.vare - Tavorin")));
+    // The pointer away from the window: the window has the keyboard from the start.
+    ASSERT_TRUE(
+        CRunningProgram::xdo({QStringLiteral("mousemove"), QStringLiteral("1590"), QStringLiteral("890")}));
+    const QString strPlay = QStringLiteral("Play at");
+    p.keys({QStringLiteral("space")});
+    ASSERT_TRUE(p.waitForLine("app", strPlay, 0));
+    p.keys({QStringLiteral("space")});
+
+    // "Aller au timecode": the dialog, a timecode, Enter; then Space plays.
+    p.keys({QStringLiteral("ctrl+g")});
+    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+                                      QStringLiteral("10000500")}));
+    p.keys({QStringLiteral("Return")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Goto 10:00:05:00")));
+    p.keys({QStringLiteral("space")});
+    EXPECT_TRUE(p.waitForLine("app", strPlay, 1));
+    p.keys({QStringLiteral("space")});
+
+    // "Marquer cette position...": Enter accepts the proposed label; the keys work after it.
+    p.keys({QStringLiteral("ctrl+d")});
+    QTest::qWait(500);
+    p.keys({QStringLiteral("Return")});
+    QTest::qWait(300);
+    p.keys({QStringLiteral("space")});
+    EXPECT_TRUE(p.waitForLine("app", strPlay, 2));
+    p.keys({QStringLiteral("space")});
+
+    // A click on the band (the lower part of the window), then the keys.
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--name"), QStringLiteral("film.vare - Tavorin"),
+                                      QStringLiteral("windowsize"), QStringLiteral("%@"),
+                                      QStringLiteral("1200"), QStringLiteral("800")}));
+    QTest::qWait(300);
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--name"), QStringLiteral("film.vare - Tavorin"),
+                                      QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                      QStringLiteral("%1"), QStringLiteral("300"), QStringLiteral("740"),
+                                      QStringLiteral("click"), QStringLiteral("1")}));
+    p.keys({QStringLiteral("space")});
+    EXPECT_TRUE(p.waitForLine("app", strPlay, 3));
+    p.keys({QStringLiteral("space")});
+}
+
+TEST_F(XServer, AScriptWithoutItsPicturePlaysFromAnyTimecode) {
+    CRunningProgram p;
+    const QString strScript = writeScript(p.path("film.vare"), p.path("absent.mov"));
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("Tavorin")));
+    // The question about the missing picture: "Non" (Escape).
+    QTest::qWait(800);
+    p.keys({QStringLiteral("Escape")});
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"),
+                                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                      QStringLiteral("film.vare - Tavorin")}));
+    // The clock stands at the first phrase.
+    p.keys({QStringLiteral("space")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Play at 10:00:04:00")));
+    p.keys({QStringLiteral("space")});
+    p.keys({QStringLiteral("ctrl+g")});
+    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+                                      QStringLiteral("12000000")}));
+    p.keys({QStringLiteral("Return")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("=> goto 12:00:00:00")));
+    // One second of play counts from there.
+    p.keys({QStringLiteral("space")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Play at 12:00:00:00")));
+    QTest::qWait(1000);
+    p.keys({QStringLiteral("space")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("Pause at 12:00:0")));
+    const QString strLog = p.log("app");
+    const int n = strLog.lastIndexOf(QStringLiteral("Pause at "));
+    const CTimeCode tcPaused(strLog.mid(n + 9, 11));
+    EXPECT_GT(tcPaused, CTimeCode("12:00:00:10")) << qPrintable(strLog.mid(n, 20));
+    EXPECT_LT(tcPaused, CTimeCode("12:00:05:00")) << qPrintable(strLog.mid(n, 20));
+}
