@@ -31,26 +31,26 @@ QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
 
     QJsonArray roles;
     for (const CRole& r : v.getRoles()) {
-        roles.append(QJsonObject{{"name", r.m_strName},
-                                 {"id", r.m_strId},
+        roles.append(QJsonObject{{"name", r.getName()},
+                                 {"id", r.getId()},
                                  {"color", colorText(r)},
-                                 {"description", r.m_strDescription},
-                                 {"gender", genderName(r.m_nGender)},
-                                 {"image", !r.m_strImage.isEmpty()}});
+                                 {"description", r.getDescription()},
+                                 {"gender", genderName(r.getGender())},
+                                 {"image", !r.getImage().isEmpty()}});
     }
 
     QJsonArray phrases;
     for (const CLine& l : v.getLines()) {
         QJsonArray signs;
-        for (const CLipSync& s : l.m_liste)
+        for (const CLipSync& s : l.getSigns())
             signs.append(QJsonObject{{"timecode", s.getTimeCode().getText()},
                                      {"type", CLipSync::typeName(s.getType())},
                                      {"link", s.getLink()}});
         phrases.append(QJsonObject{{"track", l.getTrack()},
-                                   {"role", l.hasRole() ? QJsonValue(l.getRole().m_strId) : QJsonValue()},
-                                   {"voiceOff", l.m_bVoiceOff},
-                                   {"reaction", l.m_bReaction},
-                                   {"text", l.m_strText},
+                                   {"role", l.hasRole() ? QJsonValue(l.getRole().getId()) : QJsonValue()},
+                                   {"voiceOff", l.isVoiceOff()},
+                                   {"reaction", l.isReaction()},
+                                   {"text", l.getText()},
                                    {"signs", signs}});
     }
 

@@ -95,6 +95,11 @@ QString CRole::makeId(const QString& strName, int n) {
     return strId;
 }
 
+bool CRole::operator==(const CRole& o) const {
+    return m_strName == o.m_strName && m_strId == o.m_strId && getColor() == o.getColor() &&
+           m_strDescription == o.m_strDescription && m_nGender == o.m_nGender && m_strImage == o.m_strImage;
+}
+
 // ---------------------------------------------------------------- phrases
 
 CTimeCode CLine::getTimeCode() const {
@@ -268,13 +273,23 @@ bool CLine::setSignType(const CTimeCode& tc, int nType) {
     return true;
 }
 
+bool CLine::moveSign(const CTimeCode& tc, const CTimeCode& tcNew) {
+    const int i = getSignAt(tc);
+    if (i < 0 || !tcNew.isValid()) return false;
+    const int f = tcNew.getFrames();
+    if (i > 0 && m_liste[i - 1].getFrames() >= f) return false;
+    if (i + 1 < m_liste.size() && m_liste[i + 1].getFrames() <= f) return false;
+    m_liste[i].setTimeCode(tcNew);
+    return true;
+}
+
 namespace {
 // Position of a text index: one position more for each linked sign, closing signs excepted, that sits
 // at or before that index.
 int positionOfTextIndex(const CLine& line, int nIndex) {
     int nPos = nIndex;
     int nLinkedBefore = 0;
-    for (const CLipSync& s : line.m_liste) {
+    for (const CLipSync& s : line.getSigns()) {
         if (!s.isLinked()) continue;
         const int nSignIndex = s.getLink() - nLinkedBefore; // index of the character after the sign
         ++nLinkedBefore;
@@ -357,6 +372,6 @@ void CLine::shift(int nFrames) {
 bool CLine::operator==(const CLine& o) const {
     if (getStartFrame() != o.getStartFrame() || getEndFrame() != o.getEndFrame()) return false;
     if (m_nTrack != o.m_nTrack || m_bHasRole != o.m_bHasRole) return false;
-    if (m_bHasRole && (!m_pRole || !o.m_pRole || m_pRole->m_strName != o.m_pRole->m_strName)) return false;
+    if (m_bHasRole && (!m_pRole || !o.m_pRole || m_pRole->getName() != o.m_pRole->getName())) return false;
     return m_strText == o.m_strText && m_liste == o.m_liste;
 }
