@@ -112,8 +112,8 @@ CTimeCode CLine::getEndTimeCode() const {
     return m_liste.empty() ? TC_INVALID : m_liste.back().getTimeCode();
 }
 
-int CLine::getStartFrame() const {
-    return m_liste.empty() ? -1 : m_liste.front().getFrames();
+void CLine::signsMoved() {
+    m_nStartFrame = m_liste.empty() ? -1 : m_liste.front().getFrames();
 }
 int CLine::getEndFrame() const {
     return m_liste.empty() ? -1 : m_liste.back().getFrames();
@@ -226,7 +226,9 @@ bool CLine::insertSign(const CTimeCode& tc, int nType, bool bLinked, int nPos) {
     if (bLinked)
         for (CLipSync& s : m_liste)
             if (s.isLinked() && s.getLink() >= nPos) s.setLink(s.getLink() + 1);
-    return m_liste.insert(CLipSync(nType, tc, bLinked ? nPos : -1));
+    if (!m_liste.insert(CLipSync(nType, tc, bLinked ? nPos : -1))) return false;
+    signsMoved();
+    return true;
 }
 
 bool CLine::eraseSign(const CTimeCode& tc) {
@@ -236,6 +238,7 @@ bool CLine::eraseSign(const CTimeCode& tc) {
         for (int j = i + 1; j < m_liste.size(); ++j)
             if (m_liste[j].isLinked()) m_liste[j].setLink(m_liste[j].getLink() - 1);
     m_liste.erase(i);
+    signsMoved();
     return true;
 }
 
@@ -280,6 +283,7 @@ bool CLine::moveSign(const CTimeCode& tc, const CTimeCode& tcNew) {
     if (i > 0 && m_liste[i - 1].getFrames() >= f) return false;
     if (i + 1 < m_liste.size() && m_liste[i + 1].getFrames() <= f) return false;
     m_liste[i].setTimeCode(tcNew);
+    signsMoved();
     return true;
 }
 
@@ -367,6 +371,7 @@ bool CLine::isClosingSignLinked() const {
 void CLine::shift(int nFrames) {
     for (CLipSync& s : m_liste)
         s.setTimeCode(s.getTimeCode() + nFrames);
+    signsMoved();
 }
 
 bool CLine::operator==(const CLine& o) const {

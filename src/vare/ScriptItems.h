@@ -206,8 +206,8 @@ public:
     // Time of the first and of the last sign; the phrase must have signs.
     CTimeCode getTimeCode() const override;
     CTimeCode getEndTimeCode() const;
-    int getStartFrame() const; // -1 without signs
-    int getEndFrame() const;   // -1 without signs
+    int getStartFrame() const { return m_nStartFrame; } // -1 without signs
+    int getEndFrame() const;                            // -1 without signs
 
     // Script order (CLineOrder): (first frame, track).
     SLineKey getKey() const { return {getStartFrame(), m_nTrack}; }
@@ -286,8 +286,13 @@ public:
     }
 
 private:
+    void signsMoved();
+
     QString m_strText;
     CLipSyncList m_liste;
+    // The first sign's frame, the phrase's place in its script: kept beside the signs so that the
+    // script's searches need not reach into them.
+    int m_nStartFrame = -1;
     bool m_bHasRole = false;
     bool m_bVoiceOff = false;
     bool m_bReaction = false;
