@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 // A small timing harness: runs a body several times and reports the median in milliseconds.
@@ -11,6 +12,14 @@ using Clock = std::chrono::steady_clock;
 
 inline double msSince(Clock::time_point t0) {
     return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// The calling thread's processor time in milliseconds: what other processes of a shared machine do in
+// the meantime does not count.
+inline double cpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
 template <class F> double medianMs(int nRuns, F&& body) {

@@ -1,4 +1,4 @@
-// tavorin-cli convert IN OUT.vare: reads a .vare or .det script and writes it as VarE.
+// tavorin-cli convert IN OUT.vare: reads a .vare or .det script and writes it as VarE, with its bookmarks.
 
 #include "CliCommand.h"
 #include "ScriptLoader.h"
@@ -8,8 +8,9 @@ int run(const QStringList& args) {
     if (args.size() != 2)
         return cli::fail(QStringLiteral("Utilisation : tavorin-cli convert ENTRÉE SORTIE.vare"));
     CVarE script;
-    if (!cli::loadScript(args[0], script)) return 1;
-    if (!script.store(args[1]))
+    CBookmarkArray bookmarks;
+    if (!cli::loadScript(args[0], script, &bookmarks)) return 1;
+    if (!script.store(args[1], &bookmarks))
         return cli::fail(QStringLiteral("Impossible d'écrire le fichier « %1 ».").arg(args[1]));
     return 0;
 }

@@ -16,7 +16,7 @@ QString colorText(const CRole& r) {
     return QStringLiteral("#%1").arg(r.getColor(), 6, 16, QLatin1Char('0')).toUpper();
 }
 
-QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
+QJsonObject scriptToJson(const CVarE& v, const CBookmarkArray& bookmarks) {
     QJsonObject header;
     for (int i = 0; i < CVarE::H_COUNT; ++i) {
         const auto e = CVarE::EHeader(i);
@@ -31,26 +31,26 @@ QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
 
     QJsonArray roles;
     for (const CRole& r : v.getRoles()) {
-        roles.append(QJsonObject{{"name", r.m_strName},
-                                 {"id", r.m_strId},
+        roles.append(QJsonObject{{"name", r.getName()},
+                                 {"id", r.getId()},
                                  {"color", colorText(r)},
-                                 {"description", r.m_strDescription},
-                                 {"gender", genderName(r.m_nGender)},
-                                 {"image", !r.m_strImage.isEmpty()}});
+                                 {"description", r.getDescription()},
+                                 {"gender", genderName(r.getGender())},
+                                 {"image", !r.getImage().isEmpty()}});
     }
 
     QJsonArray phrases;
     for (const CLine& l : v.getLines()) {
         QJsonArray signs;
-        for (const CLipSync& s : l.m_liste)
+        for (const CLipSync& s : l.getSigns())
             signs.append(QJsonObject{{"timecode", s.getTimeCode().getText()},
                                      {"type", CLipSync::typeName(s.getType())},
                                      {"link", s.getLink()}});
         phrases.append(QJsonObject{{"track", l.getTrack()},
-                                   {"role", l.hasRole() ? QJsonValue(l.getRole().m_strId) : QJsonValue()},
-                                   {"voiceOff", l.m_bVoiceOff},
-                                   {"reaction", l.m_bReaction},
-                                   {"text", l.m_strText},
+                                   {"role", l.hasRole() ? QJsonValue(l.getRole().getId()) : QJsonValue()},
+                                   {"voiceOff", l.isVoiceOff()},
+                                   {"reaction", l.isReaction()},
+                                   {"text", l.getText()},
                                    {"signs", signs}});
     }
 
@@ -61,7 +61,7 @@ QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
     for (const CBalise& s : v.getShots())
         shots.append(s.getTimeCode().getText());
     QJsonArray marks;
-    for (const auto& [tc, label] : bookmarks.m_list)
+    for (const auto& [tc, label] : bookmarks.m_items)
         marks.append(QJsonObject{{"timecode", tc.getText()}, {"label", label}});
 
     return QJsonObject{{"header", header}, {"roles", roles}, {"phrases", phrases},
@@ -71,7 +71,7 @@ QJsonObject scriptToJson(const CVarE& v, const CBookmarkList& bookmarks) {
 int run(const QStringList& args) {
     if (args.size() != 1) return cli::fail(QStringLiteral("Utilisation : tavorin-cli info FICHIER"));
     CVarE script;
-    CBookmarkList bookmarks;
+    CBookmarkArray bookmarks;
     if (!cli::loadScript(args[0], script, &bookmarks)) return 1;
     cli::out(QJsonDocument(scriptToJson(script, bookmarks)).toJson(QJsonDocument::Indented));
     return 0;

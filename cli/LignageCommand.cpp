@@ -25,7 +25,7 @@ int run(const QStringList& args) {
     for (const CRole& role : script.getRoles()) {
         const int n = getLignage(script, role);
         nTotal += n;
-        out += (bFirst ? "" : ", ") + QByteArray("{\"name\": ") + jsonString(role.m_strName) +
+        out += (bFirst ? "" : ", ") + QByteArray("{\"name\": ") + jsonString(role.getName()) +
                ", \"lignage\": " + QByteArray::number(n) + "}";
         bFirst = false;
     }

@@ -14,17 +14,17 @@ void check(bool b) {
 void checkScript(const CVarE& v) {
     check(v.getTrackCount() >= 0 && v.getTrackCount() <= 4);
     for (const CLine& line : v.getLines()) {
-        check(!line.m_liste.empty());
+        check(!line.getSigns().empty());
         check(line.getTrack() >= 0 && line.getTrack() <= 3);
         int nLastLink = -1;
-        for (const CLipSync& s : line.m_liste) {
+        for (const CLipSync& s : line.getSigns()) {
             check(s.getTimeCode().isValid());
             check(s.getType() >= 0 && s.getType() < CLipSync::TYPE_COUNT);
             if (!s.isLinked()) continue;
             check(s.getLink() > nLastLink && s.getLink() < line.getLength());
             nLastLink = s.getLink();
         }
-        if (line.hasRole()) check(v.findRoleByName(line.getRole().m_strName) != v.getRoles().end());
+        if (line.hasRole()) check(v.findRoleByName(line.getRole().getName()) != v.getRoles().end());
     }
     int nNumber = 0;
     for (const CLoop& loop : v.getLoops()) {

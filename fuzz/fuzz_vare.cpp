@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     for (const CLine& line : script.getLines()) {
         int nLast = -1;
-        for (const CLipSync& s : line.m_liste) {
+        for (const CLipSync& s : line.getSigns()) {
             if (!s.isLinked()) continue;
             if (s.getLink() <= nLast || s.getLink() >= line.getLength()) std::abort();
             nLast = s.getLink();

@@ -28,10 +28,10 @@ void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
     std::vector<const CRole*> roles;
     for (const char* name : s_aRoles) {
         CRole r(QString::fromUtf8(name));
-        r.m_strId = CRole::makeId(r.m_strName);
+        r.setId(CRole::makeId(r.getName()));
         r.setColor(rng() & 0xFFFFFF);
-        r.m_nGender = pick(3);
-        r.m_strDescription = QStringLiteral("Rôle %1").arg(r.m_strName);
+        r.setGender(pick(3));
+        r.setDescription(QStringLiteral("Rôle %1").arg(r.getName()));
         roles.push_back(&*v.addRole(r).first);
     }
 
@@ -70,8 +70,8 @@ void generateScript(CVarE& v, int nPhrases, unsigned nSeed, int nPerSecond) {
         if (pick(6) != 0)
             l.insertSign(CTimeCode::fromFrames(nStartFrame + nLength),
                          pick(2) ? CLipSync::OUT_OPEN : CLipSync::OUT_CLOSE, true, -1);
-        l.m_bReaction = pick(12) == 0;
-        l.m_bVoiceOff = pick(15) == 0;
+        l.setReaction(pick(12) == 0);
+        l.setVoiceOff(pick(15) == 0);
         if (pick(20) != 0) l.setRole(roles[size_t(pick(int(roles.size())))]);
         v.addLine(l);
         aNext[nTrack] = nStartFrame + nGap + pick(5);

@@ -74,9 +74,9 @@ int lignageFromCount(int nCount) {
 int getLignage(const CVarE& script, const CRole& role) {
     int nCount = 0;
     for (const CLine& line : script.getLines()) {
-        if (line.m_bReaction || !line.hasRole()) continue;
+        if (line.isReaction() || !line.hasRole()) continue;
         const CRole* pRole = line.getRolePtr();
-        if (pRole != &role && pRole->m_strName != role.m_strName) continue;
+        if (pRole != &role && pRole->getName() != role.getName()) continue;
         nCount += countSpokenCharacters(line.getText());
     }
     return lignageFromCount(nCount);

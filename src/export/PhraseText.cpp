@@ -13,10 +13,10 @@ QString tidyPhraseText(const QString& strText) {
 
 QString startText(const CLine& line) {
     return QString::fromLatin1(
-        (line.m_liste.empty() ? TC_INVALID : line.m_liste.front().getTimeCode()).getText());
+        (line.getSigns().empty() ? TC_INVALID : line.getSigns().front().getTimeCode()).getText());
 }
 
 QString endText(const CLine& line) {
     return QString::fromLatin1(
-        (line.m_liste.empty() ? TC_INVALID : line.m_liste.back().getTimeCode()).getText());
+        (line.getSigns().empty() ? TC_INVALID : line.getSigns().back().getTimeCode()).getText());
 }

@@ -74,9 +74,9 @@ void writeRoleList(const CVarE& script, const CLoopRoleTable& table, CRtfFile& r
         nTotal += nLignage;
         rtf.write("\\trowd\n");
         writeRowDefinition(rtf, CExportShading::next(shading.m_bRoleList));
-        rtf.writeCell(role.m_strName, P, L);
+        rtf.writeCell(role.getName(), P, L);
         rtf.writeCell(QString::number(nLignage), P, C);
-        rtf.writeCell(genderText(role.m_nGender), P, C);
+        rtf.writeCell(genderText(role.getGender()), P, C);
         QString strWhere;
         if (nMode == ROLE_LIST_FIRST_TC) {
             if (firstLine[size_t(r)]) strWhere = startText(*firstLine[size_t(r)]);
@@ -87,7 +87,7 @@ void writeRoleList(const CVarE& script, const CLoopRoleTable& table, CRtfFile& r
             strWhere = loops.join(QStringLiteral(", "));
         }
         rtf.writeCell(strWhere, P, L);
-        rtf.writeCell(role.m_strDescription, P, L);
+        rtf.writeCell(role.getDescription(), P, L);
         rtf.write("\\row\\pard\n");
     }
 

@@ -124,7 +124,7 @@ void writeCroisille(const CLoopRoleTable& table, CRtfFile& rtf, CExportShading& 
         rtf.writeCell(QStringLiteral("Boucle"), B, C, 24);
         rtf.writeCell(QStringLiteral("Timecode"), B, C, 24);
         for (int r : page.roles)
-            rtf.writeCell(table.role(r).m_strName, P, C, 18);
+            rtf.writeCell(table.role(r).getName(), P, C, 18);
         rtf.write("\\row\\pard\n");
 
         for (int l : page.loops) {
@@ -166,7 +166,7 @@ void writeScript(const CVarE& s, CRtfFile& rtf, const CScriptExportOptions& opti
             rtf.writeTitle(loopHeading(loops, itLoop, options.nLayout), 1, true, true, L);
         if (pFilter && line.getRolePtr() != pFilter) continue;
 
-        const QString strName = line.hasRole() ? line.getRole().m_strName : QString();
+        const QString strName = line.hasRole() ? line.getRole().getName() : QString();
         if (options.nLayout == SCRIPT_CLASSIC) {
             QString strLabel = UNASSIGNED;
             if (line.hasRole()) strLabel = strName == strPreviousName ? QString() : strName;

@@ -160,10 +160,10 @@ void CBandRenderer::drawGrid() {
 void CBandRenderer::drawSelectedBand() {
     if (!m_state.m_bEditMode || !m_state.m_bHasSelectedLine) return;
     const CLine& line = *m_state.m_itSelectedLine;
-    if (line.m_liste.empty() || line.getTrack() < 0 || line.getTrack() >= CBandSpace::TRACK_COUNT) return;
+    if (line.getSigns().empty() || line.getTrack() < 0 || line.getTrack() >= CBandSpace::TRACK_COUNT) return;
     const int b = CBandSpace::base(line.getTrack());
     const int nClosing = line.getFirstClosingSign();
-    const int xEnd = nClosing >= 0 ? xOf(line.m_liste[nClosing].getTimeCode())
+    const int xEnd = nClosing >= 0 ? xOf(line.getSigns()[nClosing].getTimeCode())
                                    : m_space.nRight + m_nPosition + CBandSpace::MARGIN_AFTER;
     // The first colour goes along the top.
     m_quad.drawVerticalGradient(xOf(line.getTimeCode()), b + CBandSpace::TRACK_HEIGHT, xEnd, b,
@@ -264,9 +264,9 @@ void CBandRenderer::drawLines(const CVarE& script, CVarE::LineIterator& itFirst,
 
 void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetection, bool bSelected) {
     const int k = line.getTrack();
-    if (line.m_liste.empty() || k < 0 || k >= CBandSpace::TRACK_COUNT) return;
+    if (line.getSigns().empty() || k < 0 || k >= CBandSpace::TRACK_COUNT) return;
     const int b = CBandSpace::base(k);
-    const int s = xOf(line.m_liste.front().getTimeCode());
+    const int s = xOf(line.getSigns().front().getTimeCode());
     const bool bHide = m_state.m_bHideGridAndSigns;
 
     std::uint32_t text = CBandPalette::TEXT;
@@ -275,8 +275,8 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
         text = CBandPalette::DETECTION_NO_ROLE;
         if (const CRole* pRole = line.getRolePtr()) {
             auto lighten = [](std::uint8_t c) { return std::uint32_t(255 - (255 - c) / 2); };
-            text = 0xFF000000u | (lighten(pRole->m_red) << 16) | (lighten(pRole->m_green) << 8) |
-                   lighten(pRole->m_blue);
+            text = 0xFF000000u | (lighten(pRole->getRed()) << 16) | (lighten(pRole->getGreen()) << 8) |
+                   lighten(pRole->getBlue());
         }
         label = text;
     } else {
@@ -290,7 +290,7 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
             }
         }
         if (const CRole* pRole = line.getRolePtr()) {
-            const QStringView name(pRole->m_strName);
+            const QStringView name(pRole->getName());
             const int h = m_roleFont.getTextWidth(name) / 2;
             const int e = s - 20;
             // A label repeated right after the same role's previous phrase is faded.
@@ -298,7 +298,7 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
             const auto itPrev = script.getPreviousLine(k, line.getTimeCode(), true, false);
             if (itPrev != script.getLines().end() && itPrev->getRolePtr() == pRole) {
                 const int nClosing = itPrev->getFirstClosingSign();
-                if (nClosing >= 0 && std::abs(xOf(itPrev->m_liste[nClosing].getTimeCode()) - s) < h + 20)
+                if (nClosing >= 0 && std::abs(xOf(itPrev->getSigns()[nClosing].getTimeCode()) - s) < h + 20)
                     fAlpha = 0.25f;
             }
             const std::uint32_t a = std::uint32_t(fAlpha * 255.0f);
@@ -309,11 +309,12 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
             m_roleFont.drawText(name, e - h, b + 60, e, b + 100, fInk, fInk, fInk, fAlpha);
         }
     }
-    if (line.m_bVoiceOff) m_quad.drawQuad(s, b + 17, xOf(line.m_liste.back().getTimeCode()), b + 20, label);
+    if (line.isVoiceOff())
+        m_quad.drawQuad(s, b + 17, xOf(line.getSigns().back().getTimeCode()), b + 20, label);
 
     const float r = channel(text, 16), g = channel(text, 8), bl = channel(text, 0);
     CAnchor anchor{s, 0};
-    for (const CLipSync& sign : line.m_liste) {
+    for (const CLipSync& sign : line.getSigns()) {
         const int x = xOf(sign.getTimeCode());
         if (sign.getFrames() < m_nFirstFrame) {
             if (sign.isLinked()) anchor = CAnchor{x, sign.getLink() + 1};
@@ -338,8 +339,8 @@ void CBandRenderer::drawLine(const CVarE& script, const CLine& line, bool bDetec
 
 void CBandRenderer::drawCaret(const CLine& line, int nBase) {
     if (m_state.m_bSignSelected && m_state.m_nSelectedSign >= 0 &&
-        m_state.m_nSelectedSign < line.m_liste.size()) {
-        const CLipSync& sign = line.m_liste[m_state.m_nSelectedSign];
+        m_state.m_nSelectedSign < line.getSigns().size()) {
+        const CLipSync& sign = line.getSigns()[m_state.m_nSelectedSign];
         const int nCaret = sign.getLink() + 1 - (sign.isClosing() ? 1 : 0);
         m_state.m_nSelStart = m_state.m_nSelEnd = nCaret;
     }
@@ -378,9 +379,9 @@ void CBandRenderer::drawReadingBar() {
 }
 
 int CBandRenderer::getPositionX(const CLine& line, int nPos) const {
-    if (line.m_liste.empty()) return 0;
-    CAnchor anchor{xOf(line.m_liste.front().getTimeCode()), 0};
-    for (const CLipSync& sign : line.m_liste) {
+    if (line.getSigns().empty()) return 0;
+    CAnchor anchor{xOf(line.getSigns().front().getTimeCode()), 0};
+    for (const CLipSync& sign : line.getSigns()) {
         if (!sign.isLinked()) continue;
         const int xb = xOf(sign.getTimeCode());
         if (sign.getLink() < nPos) {
@@ -396,12 +397,12 @@ int CBandRenderer::getPositionX(const CLine& line, int nPos) const {
 }
 
 int CBandRenderer::getPositionAt(const CLine& line, int x) const {
-    if (line.m_liste.empty()) return 0;
-    const int s = xOf(line.m_liste.front().getTimeCode());
+    if (line.getSigns().empty()) return 0;
+    const int s = xOf(line.getSigns().front().getTimeCode());
     if (x < s) return 1;
     CAnchor anchor{s, 0};
     int nResult = -1;
-    for (const CLipSync& sign : line.m_liste) {
+    for (const CLipSync& sign : line.getSigns()) {
         if (!sign.isLinked()) continue;
         const int xb = xOf(sign.getTimeCode());
         if (xb > x) {

@@ -202,10 +202,8 @@ private:
             if (!strMore.isEmpty()) strDescription += QLatin1Char('\n') + strMore;
 
             CRole role(strName);
-            role.m_strDescription = strDescription;
-            role.m_red = red;
-            role.m_green = green;
-            role.m_blue = blue;
+            role.setDescription(strDescription);
+            role.setColor(std::uint32_t(red) << 16 | std::uint32_t(green) << 8 | blue);
             m_log.Log("role : %s\n", qUtf8Printable(strName));
             // A second record with a name already taken refers to the role of that name.
             m_roles.push_back(&*m_script.mergeRole(role).first);
@@ -238,7 +236,7 @@ private:
             CLine line;
             line.setTrack(nTrack);
             line.insertText(strText, -1);
-            line.m_bVoiceOff = nVoiceOff != 0;
+            line.setVoiceOff(nVoiceOff != 0);
             if (nRole >= 0 && nRole < qint32(m_roles.size())) line.setRole(m_roles[size_t(nRole)]);
             m_lines.push_back(std::move(line));
         }
@@ -304,7 +302,7 @@ private:
             return;
         }
         int nPos = int(std::min<qsizetype>(nChar, line.getText().size()));
-        for (const CLipSync& s : line.m_liste) {
+        for (const CLipSync& s : line.getSigns()) {
             if (!s.isLinked()) continue;
             if (s.getLink() < nPos || (s.getLink() == nPos && s.getFrames() < tc.getFrames())) ++nPos;
         }
@@ -314,7 +312,7 @@ private:
     bool addLines() {
         for (size_t i = 0; i < m_lines.size(); ++i) {
             const CLine& line = m_lines[i];
-            if (line.m_liste.empty())
+            if (line.getSigns().empty())
                 m_log.Log("Ligne sans signe ignorée : %i\n", int(i));
             else if (!m_script.addLine(line).second)
                 m_log.Log("Ligne en double ignorée : %i\n", int(i));
@@ -376,7 +374,11 @@ bool CVarE::importDet(const QString& strPath) {
     bool bOk = false;
     {
         CLogIndent indent(m_log);
+        // Read through the same operations as any change, without telling anyone of each item; the
+        // phrases come in file order, so the look-up index is built once, on the first look-up.
+        CQuiet quiet(*this);
         clear();
+        indexChanged();
         QByteArray data;
         bOk = readFile(m_log, strPath, data) && DetImport::parse(*this, data.constData(), data.size());
     }

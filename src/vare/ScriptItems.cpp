@@ -95,6 +95,11 @@ QString CRole::makeId(const QString& strName, int n) {
     return strId;
 }
 
+bool CRole::operator==(const CRole& o) const {
+    return m_strName == o.m_strName && m_strId == o.m_strId && getColor() == o.getColor() &&
+           m_strDescription == o.m_strDescription && m_nGender == o.m_nGender && m_strImage == o.m_strImage;
+}
+
 // ---------------------------------------------------------------- phrases
 
 CTimeCode CLine::getTimeCode() const {
@@ -107,8 +112,8 @@ CTimeCode CLine::getEndTimeCode() const {
     return m_liste.empty() ? TC_INVALID : m_liste.back().getTimeCode();
 }
 
-int CLine::getStartFrame() const {
-    return m_liste.empty() ? -1 : m_liste.front().getFrames();
+void CLine::signsMoved() {
+    m_nStartFrame = m_liste.empty() ? -1 : m_liste.front().getFrames();
 }
 int CLine::getEndFrame() const {
     return m_liste.empty() ? -1 : m_liste.back().getFrames();
@@ -221,7 +226,9 @@ bool CLine::insertSign(const CTimeCode& tc, int nType, bool bLinked, int nPos) {
     if (bLinked)
         for (CLipSync& s : m_liste)
             if (s.isLinked() && s.getLink() >= nPos) s.setLink(s.getLink() + 1);
-    return m_liste.insert(CLipSync(nType, tc, bLinked ? nPos : -1));
+    if (!m_liste.insert(CLipSync(nType, tc, bLinked ? nPos : -1))) return false;
+    signsMoved();
+    return true;
 }
 
 bool CLine::eraseSign(const CTimeCode& tc) {
@@ -231,6 +238,7 @@ bool CLine::eraseSign(const CTimeCode& tc) {
         for (int j = i + 1; j < m_liste.size(); ++j)
             if (m_liste[j].isLinked()) m_liste[j].setLink(m_liste[j].getLink() - 1);
     m_liste.erase(i);
+    signsMoved();
     return true;
 }
 
@@ -268,13 +276,24 @@ bool CLine::setSignType(const CTimeCode& tc, int nType) {
     return true;
 }
 
+bool CLine::moveSign(const CTimeCode& tc, const CTimeCode& tcNew) {
+    const int i = getSignAt(tc);
+    if (i < 0 || !tcNew.isValid()) return false;
+    const int f = tcNew.getFrames();
+    if (i > 0 && m_liste[i - 1].getFrames() >= f) return false;
+    if (i + 1 < m_liste.size() && m_liste[i + 1].getFrames() <= f) return false;
+    m_liste[i].setTimeCode(tcNew);
+    signsMoved();
+    return true;
+}
+
 namespace {
 // Position of a text index: one position more for each linked sign, closing signs excepted, that sits
 // at or before that index.
 int positionOfTextIndex(const CLine& line, int nIndex) {
     int nPos = nIndex;
     int nLinkedBefore = 0;
-    for (const CLipSync& s : line.m_liste) {
+    for (const CLipSync& s : line.getSigns()) {
         if (!s.isLinked()) continue;
         const int nSignIndex = s.getLink() - nLinkedBefore; // index of the character after the sign
         ++nLinkedBefore;
@@ -352,11 +371,12 @@ bool CLine::isClosingSignLinked() const {
 void CLine::shift(int nFrames) {
     for (CLipSync& s : m_liste)
         s.setTimeCode(s.getTimeCode() + nFrames);
+    signsMoved();
 }
 
 bool CLine::operator==(const CLine& o) const {
     if (getStartFrame() != o.getStartFrame() || getEndFrame() != o.getEndFrame()) return false;
     if (m_nTrack != o.m_nTrack || m_bHasRole != o.m_bHasRole) return false;
-    if (m_bHasRole && (!m_pRole || !o.m_pRole || m_pRole->m_strName != o.m_pRole->m_strName)) return false;
+    if (m_bHasRole && (!m_pRole || !o.m_pRole || m_pRole->getName() != o.m_pRole->getName())) return false;
     return m_strText == o.m_strText && m_liste == o.m_liste;
 }

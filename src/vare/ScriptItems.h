@@ -48,10 +48,10 @@ public:
     CLoop() : CBalise(TC_ZERO, KIND_LOOP) {}
     CLoop(const CTimeCode& tc, int nNumber) : CBalise(tc, KIND_LOOP), m_nNumber(nNumber) {}
     int getNumber() const { return m_nNumber; }
-    void setNumber(int n) const { m_nNumber = n; } // numbering never changes the loop's place in its set
+    void setNumber(int n) { m_nNumber = n; }
 
 private:
-    mutable int m_nNumber = 0;
+    int m_nNumber = 0;
 };
 
 // A sign of a phrase: a type and a frame, and its place in the phrase's position sequence (its link).
@@ -144,16 +144,28 @@ public:
     // everything but a-z 0-9 replaced by '_'. With n > 0 the name is first suffixed "_n".
     static QString makeId(const QString& strName, int n = 0);
 
+    // Roles in a script are ordered by name; a role in the script is changed through CVarE only.
     bool operator<(const CRole& o) const { return m_strName < o.m_strName; }
+    // Every field, the selection tick excepted (it belongs to the import list, not to the role).
+    bool operator==(const CRole& o) const;
+    bool operator!=(const CRole& o) const { return !(*this == o); }
 
-    QString m_strName;
-    QString m_strId;
-    std::uint8_t m_red = 0, m_green = 0, m_blue = 0;
-    QString m_strDescription;
-    int m_nGender = GENDER_NEUTRAL;
-    QString m_strImage; // JPEG photo as Base64 text, empty when none
-    bool m_bSelected = true;
+    const QString& getName() const { return m_strName; }
+    void setName(const QString& str) { m_strName = str; }
+    const QString& getId() const { return m_strId; }
+    void setId(const QString& str) { m_strId = str; }
+    const QString& getDescription() const { return m_strDescription; }
+    void setDescription(const QString& str) { m_strDescription = str; }
+    int getGender() const { return m_nGender; }
+    void setGender(int n) { m_nGender = n; }
+    const QString& getImage() const { return m_strImage; } // JPEG photo as Base64 text, empty when none
+    void setImage(const QString& str) { m_strImage = str; }
+    bool isSelected() const { return m_bSelected; }
+    void setSelected(bool b) { m_bSelected = b; }
 
+    std::uint8_t getRed() const { return m_red; }
+    std::uint8_t getGreen() const { return m_green; }
+    std::uint8_t getBlue() const { return m_blue; }
     std::uint32_t getColor() const {
         return (std::uint32_t(m_red) << 16) | (std::uint32_t(m_green) << 8) | m_blue;
     }
@@ -161,6 +173,26 @@ public:
         m_red = std::uint8_t(rgb >> 16);
         m_green = std::uint8_t(rgb >> 8);
         m_blue = std::uint8_t(rgb);
+    }
+
+private:
+    QString m_strName;
+    QString m_strId;
+    std::uint8_t m_red = 0, m_green = 0, m_blue = 0;
+    QString m_strDescription;
+    int m_nGender = GENDER_NEUTRAL;
+    QString m_strImage;
+    bool m_bSelected = true;
+};
+
+// A phrase's place in its script: the frame of its first sign, then its track. Two phrases of a script
+// never share a key.
+struct SLineKey {
+    int nFrame;
+    int nTrack;
+    bool operator==(const SLineKey&) const = default;
+    bool operator<(const SLineKey& o) const {
+        return nFrame != o.nFrame ? nFrame < o.nFrame : nTrack < o.nTrack;
     }
 };
 
@@ -174,11 +206,17 @@ public:
     // Time of the first and of the last sign; the phrase must have signs.
     CTimeCode getTimeCode() const override;
     CTimeCode getEndTimeCode() const;
-    int getStartFrame() const; // -1 without signs
-    int getEndFrame() const;   // -1 without signs
+    int getStartFrame() const { return m_nStartFrame; } // -1 without signs
+    int getEndFrame() const;                            // -1 without signs
+
+    // Script order (CLineOrder): (first frame, track).
+    SLineKey getKey() const { return {getStartFrame(), m_nTrack}; }
 
     const QString& getText() const { return m_strText; }
-    void setText(const QString& str) { m_strText = str; }
+    // The signs in time order; changed only through the operations below, which keep the links right.
+    const CLipSyncList& getSigns() const { return m_liste; }
+    const CLipSync& getSign(int i) const { return m_liste[i]; }
+    int getSignCount() const { return m_liste.size(); }
 
     // --- the position sequence
     int getLinkedCount() const;
@@ -204,6 +242,9 @@ public:
     void unlinkAllSigns();
     bool relinkSign(const CTimeCode& tc, int nPos);
     bool setSignType(const CTimeCode& tc, int nType);
+    // Moves a sign to another frame, keeping its type and link; false when that frame is taken or the
+    // sign would reach or pass a neighbouring sign (the links follow the time order).
+    bool moveSign(const CTimeCode& tc, const CTimeCode& tcNew);
 
     int getNextWordEnd(int nPos) const;
     int getPreviousWordStart(int nPos) const;
@@ -222,6 +263,11 @@ public:
 
     void shift(int nFrames);
 
+    bool isVoiceOff() const { return m_bVoiceOff; }
+    void setVoiceOff(bool b) { m_bVoiceOff = b; }
+    bool isReaction() const { return m_bReaction; }
+    void setReaction(bool b) { m_bReaction = b; }
+
     // --- role
     bool hasRole() const { return m_bHasRole; }
     const CRole& getRole() const; // only when hasRole()
@@ -231,22 +277,26 @@ public:
         m_bHasRole = pRole != nullptr;
     }
 
+    // Times, track, role (by name), text and signs; the voice-off and reaction flags take no part.
     bool operator==(const CLine& o) const;
     bool operator!=(const CLine& o) const { return !(*this == o); }
-
-    // Script order: first sign's frame, then track.
-    bool operator<(const CLine& o) const {
-        const int a = getStartFrame(), b = o.getStartFrame();
-        return a != b ? a < b : m_nTrack < o.m_nTrack;
+    // Equal and with the same flags: nothing a file keeps differs.
+    bool isIdentical(const CLine& o) const {
+        return *this == o && m_bVoiceOff == o.m_bVoiceOff && m_bReaction == o.m_bReaction;
     }
+
+private:
+    void signsMoved();
 
     QString m_strText;
     CLipSyncList m_liste;
+    // The first sign's frame, the phrase's place in its script: kept beside the signs so that the
+    // script's searches need not reach into them.
+    int m_nStartFrame = -1;
     bool m_bHasRole = false;
     bool m_bVoiceOff = false;
     bool m_bReaction = false;
 
-private:
     // The role lives in its script's role set, whose nodes never move; the script re-points or clears
     // this when roles are renamed, merged or deleted.
     const CRole* m_pRole = nullptr;

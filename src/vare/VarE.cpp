@@ -1,7 +1,11 @@
 #include "vare/VarE.h"
 
+#include "vare/ScriptObserver.h"
+
 #include <algorithm>
+#include <cassert>
 #include <climits>
+#include <utility>
 
 namespace {
 const char* const s_aHeaderKeys[CVarE::H_COUNT] = {"title",
@@ -34,12 +38,36 @@ const char* CVarE::headerKey(EHeader e) {
     return e >= 0 && e < H_COUNT ? s_aHeaderKeys[e] : "";
 }
 
+CVarE::CQuiet::CQuiet(CVarE& v) : m_v(v) {
+    m_saved.swap(v.m_observers);
+}
+
+CVarE::CQuiet::~CQuiet() {
+    m_v.m_observers.swap(m_saved);
+    m_v.notify([&](IScriptObserver& o) { o.scriptReset(m_v); });
+}
+
+template <class F> void CVarE::notify(F f) const {
+    for (IScriptObserver* p : m_observers)
+        f(*p);
+}
+
 CVarE::CVarE() {
     m_aHeader[H_FIRST_LOOP_NUMBER] = QStringLiteral("1");
 }
 
 CVarE::~CVarE() {
+    m_observers.clear();
     clear();
+}
+
+void CVarE::addObserver(IScriptObserver* pObserver) {
+    if (pObserver && std::find(m_observers.begin(), m_observers.end(), pObserver) == m_observers.end())
+        m_observers.push_back(pObserver);
+}
+
+void CVarE::removeObserver(IScriptObserver* pObserver) {
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), pObserver), m_observers.end());
 }
 
 void CVarE::clear() {
@@ -71,9 +99,11 @@ void CVarE::clear() {
         m_roles.clear();
     }
     m_log.Log("CVarE::clear() => Ok\n");
+    notify([&](IScriptObserver& o) { o.scriptReset(*this); });
 }
 
 void CVarE::copyFrom(const CVarE& o) {
+    CQuiet quiet(*this);
     clear();
     m_aHeader = o.m_aHeader;
     m_nFrameRate = o.m_nFrameRate;
@@ -81,19 +111,18 @@ void CVarE::copyFrom(const CVarE& o) {
     m_tcTimeStamp = o.m_tcTimeStamp;
     m_tcLastPosition = o.m_tcLastPosition;
     m_nLastTrack = o.m_nLastTrack;
-    m_nTrackCount = o.m_nTrackCount;
     for (const CRole& role : o.m_roles)
         mergeRole(role);
     m_loops = o.m_loops;
-    indexChanged();
     m_shots = o.m_shots;
+    indexChanged();
     for (const CLine& line : o.m_lines) {
         CLine copy(line);
         if (line.hasRole()) {
-            auto it = findRoleByName(line.getRole().m_strName);
+            auto it = findRoleByName(line.getRole().getName());
             copy.setRole(it == m_roles.end() ? nullptr : &*it);
         }
-        addLine(copy);
+        addLine(std::move(copy));
     }
     m_nTrackCount = o.m_nTrackCount;
 }
@@ -114,9 +143,32 @@ void CVarE::swap(CVarE& o) {
     std::swap(m_nFrameRate, o.m_nFrameRate);
     std::swap(m_bDropFrame, o.m_bDropFrame);
     std::swap(m_bLoopsFromZero, o.m_bLoopsFromZero);
+    notify([&](IScriptObserver& obs) { obs.scriptReset(*this); });
+    o.notify([&](IScriptObserver& obs) { obs.scriptReset(o); });
+}
+
+bool CVarE::operator==(const CVarE& o) const {
+    if (m_aHeader != o.m_aHeader || m_tcTimeStamp.getFrames() != o.m_tcTimeStamp.getFrames() ||
+        m_nFrameRate != o.m_nFrameRate || m_bDropFrame != o.m_bDropFrame)
+        return false;
+    if (m_roles != o.m_roles || m_shots != o.m_shots) return false;
+    if (!std::equal(m_lines.begin(), m_lines.end(), o.m_lines.begin(), o.m_lines.end(),
+                    [](const CLine& a, const CLine& b) { return a.isIdentical(b); }))
+        return false;
+    return std::equal(m_loops.begin(), m_loops.end(), o.m_loops.begin(), o.m_loops.end(),
+                      [](const CLoop& a, const CLoop& b) {
+                          return a.getFrames() == b.getFrames() && a.getNumber() == b.getNumber();
+                      });
 }
 
 // ---------------------------------------------------------------- header
+
+void CVarE::set(EHeader e, const QString& str) {
+    QString& strField = m_aHeader[size_t(e)];
+    if (strField == str) return;
+    QString strBefore = std::exchange(strField, str);
+    notify([&](IScriptObserver& o) { o.headerChanged(*this, e, strBefore); });
+}
 
 QString CVarE::getEpisodeLabel() const {
     const QString& strSeason = m_aHeader[H_SEASON];
@@ -128,10 +180,28 @@ QString CVarE::getEpisodeLabel() const {
 }
 
 void CVarE::setVideoFile(const QString& strPath) {
-    m_aHeader[H_VIDEO_FILE] = strPath;
-    m_aHeader[H_AUDIO_FILE].clear();
-    m_tcTimeStamp = TC_INVALID;
+    set(H_VIDEO_FILE, strPath);
+    set(H_AUDIO_FILE, QString());
+    setTimeStamp(TC_INVALID);
     m_tcLastPosition = TC_INVALID;
+}
+
+void CVarE::setTimeStamp(const CTimeCode& tc) {
+    if (tc.getFrames() == m_tcTimeStamp.getFrames()) return;
+    const CTimeCode tcBefore = std::exchange(m_tcTimeStamp, tc);
+    notify([&](IScriptObserver& o) { o.timeStampChanged(*this, tcBefore); });
+}
+
+void CVarE::setFrameRate(int n) {
+    if (n == m_nFrameRate) return;
+    const int nBefore = std::exchange(m_nFrameRate, n);
+    notify([&](IScriptObserver& o) { o.frameRateChanged(*this, nBefore, m_bDropFrame); });
+}
+
+void CVarE::setDropFrame(bool b) {
+    if (b == m_bDropFrame) return;
+    m_bDropFrame = b;
+    notify([&](IScriptObserver& o) { o.frameRateChanged(*this, m_nFrameRate, !b); });
 }
 
 int CVarE::getFirstLoopNumber() const {
@@ -142,14 +212,14 @@ int CVarE::getFirstLoopNumber() const {
 }
 
 void CVarE::setFirstLoopNumber(int n) {
-    m_aHeader[H_FIRST_LOOP_NUMBER] = QString::number(n);
+    set(H_FIRST_LOOP_NUMBER, QString::number(n));
     if (n > 0) renumberLoops(m_loops.begin(), n);
 }
 
 // ---------------------------------------------------------------- shift
 
-bool CVarE::shift(int n) {
-    const long long nMax = TC_MAX.getFrames();
+bool CVarE::shift(int n, const CTimeCode& tcLast) {
+    const long long nMax = tcLast.getFrames();
     auto outside = [&](long long f) { return f + n < 0 || f + n > nMax; };
     if (!m_lines.empty()) {
         // Every phrase's end is checked, not only the last one's: a long phrase may end after a later one
@@ -162,19 +232,26 @@ bool CVarE::shift(int n) {
         return false;
     if (!m_shots.empty() && (outside(m_shots.begin()->getFrames()) || outside(m_shots.rbegin()->getFrames())))
         return false;
+    if (n == 0) return true;
 
     // Every item moves by the same amount, so no set changes order.
     for (const CLine& line : m_lines)
-        const_cast<CLine&>(line).shift(n);
+        mutableItem(line).shift(n);
     for (const CLoop& loop : m_loops)
-        const_cast<CLoop&>(loop).setTimeCode(loop.getTimeCode() + n);
+        mutableItem(loop).setTimeCode(loop.getTimeCode() + n);
     for (const CBalise& shot : m_shots)
-        const_cast<CBalise&>(shot).setTimeCode(shot.getTimeCode() + n);
+        mutableItem(shot).setTimeCode(shot.getTimeCode() + n);
     indexChanged();
+    notify([&](IScriptObserver& o) { o.shifted(*this, n); });
     return true;
 }
 
-// ---------------------------------------------------------------- phrases
+// ---------------------------------------------------------------- the look-up index
+
+int CVarE::closeFrame(const CLine& line) {
+    const int i = line.getFirstClosingSign();
+    return i < 0 ? INT_MAX : line.getSign(i).getFrames();
+}
 
 void CVarE::rebuildIndex() const {
     for (auto& [nTrack, index] : m_tracks) {
@@ -182,10 +259,9 @@ void CVarE::rebuildIndex() const {
         index.entries.clear();
     }
     for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
-        const int nClosing = it->getFirstClosingSign();
         TrackIndex& index = m_tracks[it->getTrack()];
         index.starts.push_back(it->getStartFrame());
-        index.entries.push_back({nClosing < 0 ? INT_MAX : it->m_liste[nClosing].getFrames(), it});
+        index.entries.push_back({closeFrame(*it), it});
     }
     for (auto t = m_tracks.begin(); t != m_tracks.end();)
         t = t->second.starts.empty() ? m_tracks.erase(t) : std::next(t);
@@ -193,6 +269,61 @@ void CVarE::rebuildIndex() const {
     for (const CLoop& loop : m_loops)
         m_loopFrames.push_back(loop.getFrames());
     m_bIndexDirty = false;
+}
+
+// One phrase in, out or changed: one binary search and at most one move of the track's array.
+void CVarE::indexInsert(LineIterator it) {
+    if (m_bIndexDirty) return;
+    TrackIndex& index = m_tracks[it->getTrack()];
+    const int nStart = it->getStartFrame();
+    const auto i = std::lower_bound(index.starts.begin(), index.starts.end(), nStart) - index.starts.begin();
+    index.starts.insert(index.starts.begin() + i, nStart);
+    index.entries.insert(index.entries.begin() + i, STrackEntry{closeFrame(*it), it});
+}
+
+void CVarE::indexErase(const SLineKey& key) {
+    if (m_bIndexDirty) return;
+    auto t = m_tracks.find(key.nTrack);
+    if (t == m_tracks.end()) return indexChanged();
+    TrackIndex& index = t->second;
+    const auto i =
+        std::lower_bound(index.starts.begin(), index.starts.end(), key.nFrame) - index.starts.begin();
+    if (size_t(i) >= index.starts.size() || index.starts[size_t(i)] != key.nFrame) return indexChanged();
+    index.starts.erase(index.starts.begin() + i);
+    index.entries.erase(index.entries.begin() + i);
+    if (index.starts.empty()) m_tracks.erase(t);
+}
+
+void CVarE::indexUpdate(const SLineKey& before, LineIterator it) {
+    if (m_bIndexDirty) return;
+    if (before == it->getKey()) {
+        // Same place: only what the entry keeps of the phrase may have changed.
+        auto t = m_tracks.find(before.nTrack);
+        if (t == m_tracks.end()) return indexChanged();
+        TrackIndex& index = t->second;
+        const auto i =
+            std::lower_bound(index.starts.begin(), index.starts.end(), before.nFrame) - index.starts.begin();
+        if (size_t(i) >= index.starts.size() || index.starts[size_t(i)] != before.nFrame)
+            return indexChanged();
+        index.entries[size_t(i)] = {closeFrame(*it), it};
+        return;
+    }
+    indexErase(before);
+    indexInsert(it);
+}
+
+void CVarE::loopFrameInsert(int nFrame) {
+    if (m_bIndexDirty) return;
+    m_loopFrames.insert(std::lower_bound(m_loopFrames.begin(), m_loopFrames.end(), nFrame), nFrame);
+}
+
+void CVarE::loopFrameErase(int nFrame) {
+    if (m_bIndexDirty) return;
+    auto it = std::lower_bound(m_loopFrames.begin(), m_loopFrames.end(), nFrame);
+    if (it != m_loopFrames.end() && *it == nFrame)
+        m_loopFrames.erase(it);
+    else
+        indexChanged();
 }
 
 const CVarE::TrackIndex* CVarE::trackIndex(int nTrack) const {
@@ -230,48 +361,75 @@ int CVarE::loopFrameAfter(int nFrame) const {
     return it == m_loopFrames.end() ? INT_MAX : *it;
 }
 
+// ---------------------------------------------------------------- phrases
+
 std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) {
     return addLine(CLine(line));
 }
 
 std::pair<CVarE::LineIterator, bool> CVarE::addLine(CLine&& line) {
-    if (line.m_liste.empty()) return {m_lines.end(), false};
+    if (line.getSigns().empty()) return {m_lines.end(), false};
+    assert(!line.hasRole() || findRoleByName(line.getRole().getName()) != m_roles.end());
     const int nTrack = line.getTrack();
     auto result = m_lines.insert(std::move(line));
     if (result.second) {
-        indexChanged();
         m_nTrackCount = std::max(m_nTrackCount, nTrack + 1);
+        indexInsert(result.first);
+        notify([&](IScriptObserver& o) { o.lineAdded(*this, result.first); });
     }
     return result;
 }
 
 CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
-    indexChanged();
+    notify([&](IScriptObserver& o) { o.lineErasing(*this, it); });
+    indexErase(it->getKey());
     return m_lines.erase(it);
 }
 
 CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change,
                                       bool* pbOk) {
     const CLine before(*it);
-    indexChanged();
+    const LineIterator hint = std::next(it);
     auto node = m_lines.extract(it);
     change(node.value());
-    bool bOk = !node.value().m_liste.empty();
     LineIterator result = m_lines.end();
+    bool bOk = !node.value().getSigns().empty();
     if (bOk) {
-        auto inserted = m_lines.insert(std::move(node));
-        bOk = inserted.inserted;
-        if (bOk) {
-            result = inserted.position;
-            m_nTrackCount = std::max(m_nTrackCount, result->getTrack() + 1);
-        }
+        result = m_lines.insert(hint, std::move(node));
+        bOk = node.empty();
     }
     if (!bOk) {
-        result = m_lines.end();
-        m_lines.insert(before);
+        // Refused: the phrase goes back as it was, in the same node.
+        node.value() = before;
+        m_lines.insert(hint, std::move(node));
+        if (pbOk) *pbOk = false;
+        return m_lines.end();
     }
-    if (pbOk) *pbOk = bOk;
+    if (pbOk) *pbOk = true;
+    if (result->isIdentical(before)) return result;
+    m_nTrackCount = std::max(m_nTrackCount, result->getTrack() + 1);
+    indexUpdate(before.getKey(), result);
+    notify([&](IScriptObserver& o) { o.lineReplaced(*this, before, result); });
     return result;
+}
+
+CVarE::LineIterator CVarE::replaceLine(LineIterator it, const CLine& line, bool* pbOk) {
+    assert(!line.hasRole() || findRoleByName(line.getRole().getName()) != m_roles.end());
+    return updateLine(
+        it, [&](CLine& l) { l = line; }, pbOk);
+}
+
+CVarE::LineIterator CVarE::insertText(LineIterator it, const QString& str, int nPos) {
+    return updateLine(it, [&](CLine& l) { l.insertText(str, nPos); });
+}
+
+CVarE::LineIterator CVarE::deleteText(LineIterator it, int nPos, int nCount) {
+    return updateLine(it, [&](CLine& l) { l.deleteText(nPos, nCount); });
+}
+
+CVarE::LineIterator CVarE::setLineRole(LineIterator it, RoleIterator role) {
+    const CRole* pRole = role == m_roles.end() ? nullptr : &*role;
+    return updateLine(it, [&](CLine& l) { l.setRole(pRole); });
 }
 
 CVarE::LineIterator CVarE::lineLowerBound(const CTimeCode& tc, int nTrack) const {
@@ -281,7 +439,6 @@ CVarE::LineIterator CVarE::lineLowerBound(const CTimeCode& tc, int nTrack) const
 CVarE::LineIterator CVarE::lineUpperBound(const CTimeCode& tc, int nTrack) const {
     return m_lines.upper_bound(SLineKey{tc.getFrames(), nTrack});
 }
-
 CVarE::LineIterator CVarE::getPreviousLine(int nTrack, const CTimeCode& tc, bool bStrict, bool bLoop) const {
     const TrackIndex* pIndex = trackIndex(nTrack);
     if (!pIndex) return m_lines.end();
@@ -319,8 +476,8 @@ std::pair<CVarE::LineIterator, int> CVarE::getNextSign(const CTimeCode& tc) cons
     auto consider = [&](LineIterator it) {
         if (it == m_lines.end()) return;
         const int i = it->getNextSign(tc);
-        if (i >= 0 && it->m_liste[i].getFrames() < nBestFrame) {
-            nBestFrame = it->m_liste[i].getFrames();
+        if (i >= 0 && it->getSign(i).getFrames() < nBestFrame) {
+            nBestFrame = it->getSign(i).getFrames();
             best = {it, i};
         }
     };
@@ -349,8 +506,8 @@ std::pair<CVarE::LineIterator, int> CVarE::getPreviousSign(const CTimeCode& tc) 
         LineIterator it = getPreviousLine(t->first, tc, true, false);
         if (it == m_lines.end()) continue;
         const int i = it->getPreviousSign(tc);
-        if (i >= 0 && it->m_liste[i].getFrames() > nBestFrame) {
-            nBestFrame = it->m_liste[i].getFrames();
+        if (i >= 0 && it->getSign(i).getFrames() > nBestFrame) {
+            nBestFrame = it->getSign(i).getFrames();
             best = {it, i};
         }
     }
@@ -360,33 +517,68 @@ std::pair<CVarE::LineIterator, int> CVarE::getPreviousSign(const CTimeCode& tc) 
 // ---------------------------------------------------------------- loops
 
 bool CVarE::addLoop(const CLoop& loop) {
-    auto [it, bInserted] = m_loops.insert(loop);
-    if (!bInserted) return false;
-    indexChanged();
-    int nNumber = it->getNumber();
-    if (nNumber <= 0) {
-        if (it == m_loops.begin()) {
+    if (!loop.getTimeCode().isValid()) return false;
+    CLoop value(loop);
+    auto next = m_loops.upper_bound(value);
+    if (next != m_loops.begin() && std::prev(next)->getFrames() == value.getFrames()) return false;
+    if (value.getNumber() <= 0) {
+        if (next == m_loops.begin()) {
             const QString& str = m_aHeader[H_FIRST_LOOP_NUMBER];
-            nNumber = str.trimmed().isEmpty() ? 1 : str.trimmed().toInt();
+            value.setNumber(str.trimmed().isEmpty() ? 1 : str.trimmed().toInt());
         } else {
-            nNumber = std::prev(it)->getNumber() + 1;
+            value.setNumber(std::prev(next)->getNumber() + 1);
         }
     }
-    renumberLoops(it, nNumber);
+    const LoopIterator it = m_loops.insert(next, value);
+    loopFrameInsert(it->getFrames());
+    notify([&](IScriptObserver& o) { o.loopAdded(*this, it); });
+    renumberLoops(std::next(it), it->getNumber() + 1);
     return true;
 }
 
+void CVarE::renumber(LoopIterator from, const std::function<int(int, int)>& number) {
+    std::vector<int> before;
+    bool bChanged = false;
+    int i = 0;
+    for (auto it = from; it != m_loops.end(); ++it, ++i) {
+        const int nOld = it->getNumber(), nNew = number(i, nOld);
+        if (isObserved()) before.push_back(nOld);
+        if (nNew == nOld) continue;
+        mutableItem(*it).setNumber(nNew); // numbers never change a loop's place in its set
+        bChanged = true;
+    }
+    if (bChanged) notify([&](IScriptObserver& o) { o.loopsRenumbered(*this, from, before); });
+}
+
 void CVarE::renumberLoops(LoopIterator from, int nNumber) {
-    for (auto it = from; it != m_loops.end(); ++it)
-        it->setNumber(nNumber++);
+    renumber(from, [&](int i, int) { return nNumber + i; });
+}
+
+void CVarE::setLoopNumbers(LoopIterator from, const std::vector<int>& numbers) {
+    renumber(from, [&](int i, int nOld) { return size_t(i) < numbers.size() ? numbers[size_t(i)] : nOld; });
 }
 
 CVarE::LoopIterator CVarE::deleteLoop(LoopIterator it) {
-    indexChanged();
-    auto next = m_loops.erase(it);
-    for (auto j = next; j != m_loops.end(); ++j)
-        j->setNumber(j->getNumber() - 1);
+    notify([&](IScriptObserver& o) { o.loopErasing(*this, it); });
+    loopFrameErase(it->getFrames());
+    const LoopIterator next = m_loops.erase(it);
+    renumber(next, [](int, int nOld) { return nOld - 1; });
     return next;
+}
+
+CVarE::LoopIterator CVarE::moveLoop(LoopIterator it, const CTimeCode& tc, bool* pbOk) {
+    const int f = tc.getFrames();
+    const bool bOk = tc.isValid() && (it == m_loops.begin() || std::prev(it)->getFrames() < f) &&
+                     (std::next(it) == m_loops.end() || f < std::next(it)->getFrames());
+    if (pbOk) *pbOk = bOk;
+    if (!bOk || f == it->getFrames()) return it;
+    // Between its neighbours, the loop keeps its place in the set.
+    const CTimeCode tcBefore = it->getTimeCode();
+    loopFrameErase(tcBefore.getFrames());
+    mutableItem(*it).setTimeCode(tc);
+    loopFrameInsert(f);
+    notify([&](IScriptObserver& o) { o.loopMoved(*this, tcBefore, it); });
+    return it;
 }
 
 CVarE::LoopIterator CVarE::getLoopAt(const CTimeCode& tc) const {
@@ -402,7 +594,27 @@ CVarE::LoopIterator CVarE::getPreviousLoop(const CTimeCode& tc, bool bStrict) co
 // ---------------------------------------------------------------- shot changes
 
 bool CVarE::addShot(const CTimeCode& tc) {
-    return m_shots.insert(CBalise(tc, CElement::KIND_SHOT)).second;
+    if (!tc.isValid()) return false;
+    auto [it, bInserted] = m_shots.insert(CBalise(tc, CElement::KIND_SHOT));
+    if (bInserted) notify([&](IScriptObserver& o) { o.shotAdded(*this, it); });
+    return bInserted;
+}
+
+CVarE::ShotIterator CVarE::deleteShot(ShotIterator it) {
+    notify([&](IScriptObserver& o) { o.shotErasing(*this, it); });
+    return m_shots.erase(it);
+}
+
+CVarE::ShotIterator CVarE::moveShot(ShotIterator it, const CTimeCode& tc, bool* pbOk) {
+    const bool bOk = tc.isValid() && (tc == it->getTimeCode() || getShotAt(tc) == m_shots.end());
+    if (pbOk) *pbOk = bOk;
+    if (!bOk || tc == it->getTimeCode()) return it;
+    const CTimeCode tcBefore = it->getTimeCode();
+    auto node = m_shots.extract(it);
+    node.value().setTimeCode(tc);
+    const ShotIterator moved = m_shots.insert(std::move(node)).position;
+    notify([&](IScriptObserver& o) { o.shotMoved(*this, tcBefore, moved); });
+    return moved;
 }
 
 CVarE::ShotIterator CVarE::getShotAt(const CTimeCode& tc) const {
@@ -417,12 +629,30 @@ CVarE::ShotIterator CVarE::getPreviousShot(const CTimeCode& tc) const {
 
 // ---------------------------------------------------------------- roles
 
+QString CVarE::uniqueRoleId(const QString& strName, const QString& strId, const CRole* pSelf) const {
+    auto taken = [&](const QString& str) {
+        return std::any_of(m_roles.begin(), m_roles.end(),
+                           [&](const CRole& r) { return &r != pSelf && r.getId() == str; });
+    };
+    if (!strId.isEmpty() && !taken(strId)) return strId;
+    QString strMade = CRole::makeId(strName);
+    for (int n = 1; taken(strMade); ++n)
+        strMade = CRole::makeId(strName, n);
+    return strMade;
+}
+
 std::pair<CVarE::RoleIterator, bool> CVarE::addRole(const CRole& role) {
-    return m_roles.insert(role);
+    auto it = m_roles.find(role);
+    if (it != m_roles.end()) return {it, false};
+    CRole value(role);
+    value.setId(uniqueRoleId(role.getName(), role.getId(), nullptr));
+    it = m_roles.insert(it, std::move(value));
+    notify([&](IScriptObserver& o) { o.roleAdded(*this, it); });
+    return {it, true};
 }
 
 CVarE::RoleIterator CVarE::findRole(const QString& strId) const {
-    return std::find_if(m_roles.begin(), m_roles.end(), [&](const CRole& r) { return r.m_strId == strId; });
+    return std::find_if(m_roles.begin(), m_roles.end(), [&](const CRole& r) { return r.getId() == strId; });
 }
 
 CVarE::RoleIterator CVarE::findRoleByName(const QString& strName) const {
@@ -431,25 +661,42 @@ CVarE::RoleIterator CVarE::findRoleByName(const QString& strName) const {
 
 void CVarE::deleteRole(RoleIterator it) {
     const CRole* pRole = &*it;
+    std::vector<LineIterator> lines;
+    if (isObserved()) {
+        for (auto l = m_lines.begin(); l != m_lines.end(); ++l)
+            if (l->getRolePtr() == pRole) lines.push_back(l);
+        notify([&](IScriptObserver& o) { o.roleErasing(*this, it, lines); });
+    }
+    // The role takes no part in a phrase's place in its set.
     for (const CLine& line : m_lines)
-        if (line.getRolePtr() == pRole) const_cast<CLine&>(line).setRole(nullptr);
+        if (line.getRolePtr() == pRole) mutableItem(line).setRole(nullptr);
     m_roles.erase(it);
 }
 
 std::pair<CVarE::RoleIterator, bool> CVarE::mergeRole(const CRole& role) {
     CRole copy(role);
-    copy.m_strId = CRole::makeId(copy.m_strName);
-    for (int n = 1; findRole(copy.m_strId) != m_roles.end(); ++n)
-        copy.m_strId = CRole::makeId(copy.m_strName, n);
+    copy.setId(QString()); // made again from the name
     return addRole(copy);
 }
 
 bool CVarE::renameRole(RoleIterator it, const QString& strName) {
-    if (it->m_strName == strName) return true;
+    if (it->getName() == strName) return true;
     if (m_roles.count(CRole(strName))) return false;
     // The node is taken out and put back: its address, which phrases hold, does not change.
+    const QString strBefore = it->getName();
     auto node = m_roles.extract(it);
-    node.value().m_strName = strName;
-    m_roles.insert(std::move(node));
+    node.value().setName(strName);
+    const RoleIterator renamed = m_roles.insert(std::move(node)).position;
+    notify([&](IScriptObserver& o) { o.roleRenamed(*this, strBefore, renamed); });
     return true;
+}
+
+void CVarE::updateRole(RoleIterator it, const std::function<void(CRole&)>& change) {
+    CRole after(*it);
+    change(after);
+    after.setName(it->getName());
+    after.setId(uniqueRoleId(after.getName(), after.getId(), &*it));
+    if (after == *it && after.isSelected() == it->isSelected()) return;
+    const CRole before = std::exchange(mutableItem(*it), after); // the name, its key, is unchanged
+    notify([&](IScriptObserver& o) { o.roleChanged(*this, before, it); });
 }

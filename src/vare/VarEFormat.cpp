@@ -24,6 +24,8 @@ using namespace xercesc;
 
 namespace {
 
+// Frame rates a script may carry; anything else in a file reads as the default.
+constexpr int MAX_FRAME_RATE = 120;
 // A script larger than this is not a script.
 constexpr qint64 MAX_FILE_SIZE = 512LL * 1024 * 1024;
 // Internal entities may be used, but never to blow a small file up.
@@ -162,8 +164,9 @@ public:
 
 private:
     static constexpr const char16_t* s_aHeaderNames[] = {
-        u"roles",         u"title",      u"title2", u"episode", u"detector",  u"author",    u"first-author",
-        u"second-author", u"production", u"notes",  u"summary", u"videofile", u"audiofile", u"last_position"};
+        u"roles",   u"title",        u"title2",        u"episode",       u"detector",
+        u"author",  u"first-author", u"second-author", u"production",    u"notes",
+        u"summary", u"videofile",    u"audiofile",     u"last_position", u"framerate"};
 
     void classify(DOMElement* e, bool& bInBody) {
         const std::u16string_view tag(reinterpret_cast<const char16_t*>(e->getTagName()));
@@ -358,17 +361,17 @@ void setTimeCode(CWriter& w, DOMElement* e, const CTimeCode& tc) {
 
 void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
     DOMElement* e = w.element(body, u"line");
-    if (line.hasRole()) w.set(e, u"role", line.getRole().m_strId);
-    if (line.m_bVoiceOff) w.setRaw(e, u"voice", u"off");
-    if (line.m_bReaction) w.setRaw(e, u"type", u"reac");
+    if (line.hasRole()) w.set(e, u"role", line.getRole().getId());
+    if (line.isVoiceOff()) w.setRaw(e, u"voice", u"off");
+    if (line.isReaction()) w.setRaw(e, u"type", u"reac");
     w.setRaw(e, u"track", line.getTrack());
 
     // The k-th linked sign (in time order) at position L has L - k characters of text before it.
-    const QChar* pText = line.m_strText.constData();
-    const qsizetype nText = line.m_strText.size();
+    const QChar* pText = line.getText().constData();
+    const qsizetype nText = line.getText().size();
     qsizetype nCursor = 0;
     int k = 0;
-    for (const CLipSync& sign : line.m_liste) {
+    for (const CLipSync& sign : line.getSigns()) {
         if (sign.isLinked()) {
             const qsizetype nBefore = std::clamp<qsizetype>(sign.getLink() - k, nCursor, nText);
             w.writeRun(e, pText + nCursor, nBefore - nCursor);
@@ -401,7 +404,11 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
     const QByteArray path = utf8(strPath);
     m_log.Log("CVarE::load(%s) => Lecture du fichier...\n", path.constData());
     ensureXmlPlatform();
+    // The file is read through the same operations as any change, without telling anyone of each item;
+    // the look-up index is built once, on the first look-up.
+    CQuiet quiet(*this);
     clear();
+    indexChanged();
     if (data.isEmpty()) {
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
         return false;
@@ -470,32 +477,40 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
         }
     }
 
-    // Roles.
+    // Roles. The script gives a role whose id another one holds an id of its own, so the phrases are
+    // matched with the ids of the file.
+    QHash<const CRole*, QString> fileIds;
     {
         m_log.Log("CVarE::load(%s) => Lecture de %i rôles...\n", path.constData(), int(scan.m_roles.size()));
         for (DOMElement* r : scan.m_roles) {
             CRole role(attrString(r, u"name"));
-            role.m_strId = attrString(r, u"id");
-            if (role.m_strId.isEmpty()) role.m_strId = CRole::makeId(role.m_strName);
+            role.setId(attrString(r, u"id"));
+            if (role.getId().isEmpty()) role.setId(CRole::makeId(role.getName()));
             for (DOMNode* c = r->getFirstChild(); c; c = c->getNextSibling())
                 if (isElement(c) && hasName(static_cast<DOMElement*>(c), u"image"))
-                    role.m_strImage = textOf(static_cast<DOMElement*>(c));
+                    role.setImage(textOf(static_cast<DOMElement*>(c)));
             if (attrIs(r, u"gender", u"male"))
-                role.m_nGender = CRole::GENDER_MALE;
+                role.setGender(CRole::GENDER_MALE);
             else if (attrIs(r, u"gender", u"female"))
-                role.m_nGender = CRole::GENDER_FEMALE;
-            role.m_strDescription = attrString(r, u"description");
+                role.setGender(CRole::GENDER_FEMALE);
+            role.setDescription(attrString(r, u"description"));
             role.setColor(parseColor(attr(r, u"color")));
-            if (m_log.isLogOn()) m_log.Log("%s\n", utf8(role.m_strName).constData());
-            if (!addRole(role).second) m_log.Log("Role en doublon : %s\n", utf8(role.m_strName).constData());
+            if (m_log.isLogOn()) m_log.Log("%s\n", utf8(role.getName()).constData());
+            const auto [it, bAdded] = addRole(role);
+            if (bAdded)
+                fileIds.insert(&*it, role.getId());
+            else
+                m_log.Log("Role en doublon : %s\n", utf8(role.getName()).constData());
         }
     }
 
     // Phrases. Ids are looked up in name order: the first role holding an id wins.
     {
         QHash<QString, const CRole*> byId;
-        for (const CRole& role : m_roles)
-            if (!byId.contains(role.m_strId)) byId.insert(role.m_strId, &role);
+        for (const CRole& role : m_roles) {
+            const QString& strId = fileIds[&role];
+            if (!byId.contains(strId)) byId.insert(strId, &role);
+        }
 
         m_log.Log("CVarE::load(%s) => Chargement de %i lignes:\n", path.constData(),
                   int(scan.m_lines.size()));
@@ -507,15 +522,15 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
                 nTrack = std::clamp(nTrack, 0, 3);
             }
             line.setTrack(nTrack);
-            line.m_bVoiceOff = attrIs(l, u"voice", u"off");
-            line.m_bReaction = attrIs(l, u"type", u"reac");
+            line.setVoiceOff(attrIs(l, u"voice", u"off"));
+            line.setReaction(attrIs(l, u"type", u"reac"));
             for (DOMNode* c = l->getFirstChild(); c; c = c->getNextSibling()) {
                 if (!isElement(c)) continue;
                 auto* ce = static_cast<DOMElement*>(c);
                 if (hasName(ce, u"text")) {
-                    line.m_strText += textOf(ce);
+                    line.insertText(textOf(ce), -1);
                 } else if (hasName(ce, u"br")) {
-                    line.m_strText += QLatin1String("\r\n");
+                    line.insertText(QStringLiteral("\r\n"), -1);
                 } else if (hasName(ce, u"lipsync")) {
                     int nType = CLipSync::typeFromName(attrString(ce, u"type"));
                     if (nType < 0) nType = CLipSync::NEUTRAL;
@@ -528,7 +543,7 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
             const QString strRole = attrString(l, u"role");
             if (m_log.isLogOn(CTraceLog::MASK_UPDATES))
                 m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
-                            utf8(line.m_strText).constData());
+                            utf8(line.getText()).constData());
             if (!strRole.isEmpty()) {
                 const CRole* pRole = byId.value(strRole, nullptr);
                 if (pRole)
@@ -537,13 +552,13 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
                     m_log.Log("id inconnu : %s\n", utf8(strRole).constData());
             } else if (m_log.isLogOn()) {
                 m_log.Log("phrase non attribuée (%s) : %s\n",
-                          line.m_liste.empty() ? TC_INVALID.getText()
-                                               : line.m_liste.front().getTimeCode().getText(),
-                          utf8(line.m_strText).constData());
+                          line.getSigns().empty() ? TC_INVALID.getText()
+                                                  : line.getSigns().front().getTimeCode().getText(),
+                          utf8(line.getText()).constData());
             }
-            if (line.m_liste.empty()) {
+            if (line.getSigns().empty()) {
                 // Without a sign a phrase has no time and no place in the script.
-                m_log.Log("Ligne sans signe ignorée : %s\n", utf8(line.m_strText).constData());
+                m_log.Log("Ligne sans signe ignorée : %s\n", utf8(line.getText()).constData());
                 continue;
             }
             addLine(std::move(line));
@@ -621,6 +636,15 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
         m_tcLastPosition = markerTime(e);
         m_nLastTrack = leadingInt(attr(e, u"track"));
     }
+    if (DOMElement* e = scan.first(u"framerate")) {
+        const int nRate = leadingInt(attr(e, u"rate"));
+        if (nRate > 0 && nRate <= MAX_FRAME_RATE) {
+            m_nFrameRate = nRate;
+            m_bDropFrame = attrIs(e, u"drop", u"on");
+        } else {
+            m_log.Log("Cadence invalide (%i) : 25 images par seconde\n", nRate);
+        }
+    }
 
     m_log.Log("CVarE::load(%s) => success!\n", path.constData());
     return true;
@@ -628,7 +652,8 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
 
 // =========================================================================== store
 
-bool CVarE::store(const QString& strPath, const QString& strVersion) {
+bool CVarE::store(const QString& strPath, const IBookmarkSource* pBookmarks,
+                  const QString& strVersion) const {
     const QByteArray path = utf8(strPath);
     ensureXmlPlatform();
     m_log.Log("CVarE::store(%s) => Écriture de l'entête...\n", path.constData());
@@ -685,6 +710,11 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
         if (m_tcTimeStamp.isValid()) w.setRaw(e, u"timestamp", m_tcTimeStamp.getText());
     }
     if (!get(H_AUDIO_FILE).isEmpty()) w.textElement(header, u"audiofile", get(H_AUDIO_FILE));
+    {
+        DOMElement* e = w.element(header, u"framerate");
+        w.setRaw(e, u"rate", m_nFrameRate);
+        if (m_bDropFrame) w.setRaw(e, u"drop", u"on");
+    }
     if (m_tcLastPosition.isValid()) {
         DOMElement* e = w.element(header, u"last_position");
         w.setRaw(e, u"track", m_nLastTrack);
@@ -692,29 +722,23 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
     }
 
     m_log.Log("CVarE::store(%s) => Écriture des rôles...\n", path.constData());
-    // Phrases refer to their role by id: a role without one gets it from its name, as a reader would.
-    for (auto it = m_roles.begin(); it != m_roles.end(); ++it) {
-        if (!it->m_strId.isEmpty()) continue;
-        QString strId = CRole::makeId(it->m_strName);
-        for (int n = 1; findRole(strId) != m_roles.end(); ++n)
-            strId = CRole::makeId(it->m_strName, n);
-        editRole(it).m_strId = strId;
-    }
+    // Every role of a script has an id of its own (given when it entered the script).
     DOMElement* roles = w.element(root, u"roles");
     for (const CRole& role : m_roles) {
         DOMElement* e = w.element(roles, u"role");
-        if (role.m_nGender == CRole::GENDER_MALE)
+        if (role.getGender() == CRole::GENDER_MALE)
             w.setRaw(e, u"gender", u"male");
-        else if (role.m_nGender == CRole::GENDER_FEMALE)
+        else if (role.getGender() == CRole::GENDER_FEMALE)
             w.setRaw(e, u"gender", u"female");
-        w.set(e, u"description", role.m_strDescription);
+        w.set(e, u"description", role.getDescription());
         char szColor[8];
-        std::snprintf(szColor, sizeof szColor, "#%.2X%.2X%.2X", role.m_red, role.m_green, role.m_blue);
+        std::snprintf(szColor, sizeof szColor, "#%.2X%.2X%.2X", role.getRed(), role.getGreen(),
+                      role.getBlue());
         w.setRaw(e, u"color", szColor);
-        w.set(e, u"id", role.m_strId);
+        w.set(e, u"id", role.getId());
         e->setIdAttribute(u"id", true);
-        w.set(e, u"name", role.m_strName);
-        if (!role.m_strImage.isEmpty()) w.textElement(e, u"image", role.m_strImage);
+        w.set(e, u"name", role.getName());
+        if (!role.getImage().isEmpty()) w.textElement(e, u"image", role.getImage());
     }
 
     m_log.Log("CVarE::store(%s) => Écriture de la rythmo...\n", path.constData());
@@ -739,6 +763,17 @@ bool CVarE::store(const QString& strPath, const QString& strVersion) {
             writeLine(w, body, *line);
             ++line;
         }
+    }
+
+    // Bookmarks after the body, where every reader that knows them finds them.
+    for (int i = 0, n = pBookmarks ? pBookmarks->getBookmarkCount() : 0; i < n; ++i) {
+        CTimeCode tc;
+        QString strLabel;
+        pBookmarks->getBookmark(i, tc, strLabel);
+        if (!tc.isValid()) continue;
+        DOMElement* e = w.element(root, u"bookmark");
+        w.textElement(e, u"tc", QString::fromLatin1(tc.getText()));
+        w.textElement(e, u"label", strLabel);
     }
 
     m_log.Log("CVarE::store(%s) => Enregistrement du fichier\n", path.constData());

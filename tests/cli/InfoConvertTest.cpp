@@ -56,6 +56,31 @@ TEST(InfoCommand, PrintsTheDemoAsJson) {
     EXPECT_FALSE(o["shots"].toArray().isEmpty());
 }
 
+TEST(InfoCommand, ConvertKeepsBookmarks) {
+    QTemporaryDir dir;
+    const QString strOut = dir.filePath("demo.vare");
+    ASSERT_EQ(runCli({"convert", s_strDemo, strOut}).nExit, 0);
+    const SCliRun a = runCli({"info", s_strDemo});
+    const SCliRun b = runCli({"info", strOut});
+    const QJsonArray marks = QJsonDocument::fromJson(b.out).object()["bookmarks"].toArray();
+    EXPECT_EQ(marks.size(), 2);
+    EXPECT_EQ(QJsonDocument::fromJson(a.out).object()["bookmarks"].toArray(), marks);
+}
+
+// A legacy file at 30 fps drop-frame stays so once converted.
+TEST(InfoCommand, ConvertKeepsTheFrameRate) {
+    QTemporaryDir dir;
+    const QString strOut = dir.filePath("det.vare");
+    ASSERT_EQ(runCli({"convert", s_strDet, strOut}).nExit, 0);
+    const QJsonObject a =
+        QJsonDocument::fromJson(runCli({"info", s_strDet}).out).object()["header"].toObject();
+    const QJsonObject b = QJsonDocument::fromJson(runCli({"info", strOut}).out).object()["header"].toObject();
+    ASSERT_EQ(a["frameRate"].toInt(), 30);
+    ASSERT_TRUE(a["dropFrame"].toBool());
+    EXPECT_EQ(b["frameRate"].toInt(), 30);
+    EXPECT_TRUE(b["dropFrame"].toBool());
+}
+
 TEST(InfoCommand, ConvertsLegacyFilesAndRefusesBadOnes) {
     QTemporaryDir dir;
     const QString strOut = dir.filePath("det.vare");
@@ -65,11 +90,11 @@ TEST(InfoCommand, ConvertsLegacyFilesAndRefusesBadOnes) {
     const SCliRun b = runCli({"info", strOut});
     ASSERT_EQ(a.nExit, 0);
     ASSERT_EQ(b.nExit, 0);
-    // The VarE file holds everything but the legacy frame rate, which the format has no place for.
     QJsonObject ja = QJsonDocument::fromJson(a.out).object(), jb = QJsonDocument::fromJson(b.out).object();
     EXPECT_EQ(ja["phrases"], jb["phrases"]);
     EXPECT_EQ(ja["roles"], jb["roles"]);
     EXPECT_EQ(ja["loops"], jb["loops"]);
+    EXPECT_EQ(ja["header"], jb["header"]);
 
     QFile bad(dir.filePath("bad.vare"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));

@@ -4,6 +4,7 @@
 #include "export/ExportShading.h"
 #include "export/ScriptExport.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -124,6 +125,54 @@ TEST(CroisilleExport, GridMarginsAndShadingAcrossPagesAndExports) {
     // A fresh switch starts shaded again.
     CExportShading fresh;
     EXPECT_EQ(exportCroisille(v, dir.filePath("c3.rtf"), fresh).wordCounts["clshdng"], 22 + 23);
+}
+
+// The grid's geometry: the loop column ends at 600 twips, the timecode column at 2400, then one column
+// of 400 per role; the side margins centre it on the landscape page.
+TEST(CroisilleExport, ColumnWidthsAndTableGeometry) {
+    CVarE v;
+    const CRole* a = addRole(v, QStringLiteral("A"));
+    const CRole* b = addRole(v, QStringLiteral("B"));
+    const CRole* c = addRole(v, QStringLiteral("C"));
+    v.addLoop(CLoop(tc(0), 0));
+    v.addLoop(CLoop(tc(1000), 0));
+    addPhrase(v, a, 10, 20, "a");
+    addPhrase(v, b, 30, 40, "b");
+    addPhrase(v, c, 1010, 1020, "c");
+    QTemporaryDir dir;
+    CExportShading shading;
+    const CRtfCheck r = exportCroisille(v, dir.filePath("g.rtf"), shading);
+    ASSERT_TRUE(r.bOk) << r.errors.join("\n").toStdString();
+    ASSERT_EQ(r.sectionParams.size(), 1);
+    EXPECT_TRUE(r.sectionParams[0].contains("\\marglsxn6120\\margrsxn6120"))
+        << r.sectionParams[0].toStdString();
+
+    const QString rtf = QString::fromLatin1(readAll(dir.filePath("g.rtf")));
+    const QRegularExpression cellx(QStringLiteral("\\\\cellx(\\d+)"));
+    int nRows = 0;
+    // The rows of the croisillé's section (the page footer before it has a row of its own).
+    for (qsizetype at = rtf.indexOf("\\trowd", rtf.indexOf("\\sectd")); at >= 0;
+         at = rtf.indexOf("\\trowd", at + 1)) {
+        const QString row = rtf.mid(at, rtf.indexOf("\\row", at + 6) - at);
+        const QString definition = row.left(row.indexOf("\\pard"));
+        std::vector<int> edges;
+        for (auto m = cellx.globalMatch(definition); m.hasNext();)
+            edges.push_back(m.next().captured(1).toInt());
+        EXPECT_EQ(edges, (std::vector<int>{600, 2400, 2800, 3200, 3600})) << definition.toStdString();
+        // Centred: both margins and the table fill the page's 15840 twips.
+        EXPECT_EQ(6120 + edges.back() + 6120, 15840);
+        const bool bHeader = nRows++ == 0;
+        EXPECT_EQ(definition.contains("\\trhdr"), bHeader);
+        EXPECT_EQ(definition.contains("\\trrh2000"), bHeader);
+        EXPECT_EQ(definition.count("\\clvertalc"), bHeader ? 5 : 0);
+        EXPECT_EQ(definition.count("\\cltxbtlr"), bHeader ? 5 : 0);
+        EXPECT_EQ(definition.count("\\cltxlrtb"), bHeader ? 0 : 5);
+        EXPECT_EQ(
+            definition.count("\\clbrdrt\\brdrs\\brdrw10 \\clbrdrl\\brdrs\\brdrw10 \\clbrdrb\\brdrs\\brdrw10 "
+                             "\\clbrdrr\\brdrs\\brdrw10"),
+            5);
+    }
+    EXPECT_EQ(nRows, 3);
 }
 
 TEST(CroisilleExport, CrowdedLoopStillExports) {

@@ -134,7 +134,7 @@ TEST(DemoScriptExport, EveryExportIsWellFormed) {
     CExportShading shading;
     QStringList filters = {QString()};
     for (const CRole& role : v.getRoles())
-        filters << role.m_strName;
+        filters << role.getName();
     int nExports = 0;
     for (int nLayout = 0; nLayout < 3; ++nLayout)
         for (int nRoles = 0; nRoles < 3; ++nRoles)

@@ -14,9 +14,9 @@ inline CTimeCode tc(int nFrames) {
 inline const CRole* addRole(CVarE& v, const QString& strName, int nGender = CRole::GENDER_NEUTRAL,
                             const QString& strDescription = {}) {
     CRole role(strName);
-    role.m_strId = CRole::makeId(strName);
-    role.m_nGender = nGender;
-    role.m_strDescription = strDescription;
+    role.setId(CRole::makeId(strName));
+    role.setGender(nGender);
+    role.setDescription(strDescription);
     return &*v.addRole(role).first;
 }
 
@@ -29,7 +29,7 @@ inline bool addPhrase(CVarE& v, const CRole* pRole, int a, int b, const QString&
     l.insertText(strText, -1);
     if (b >= 0) l.insertSign(tc(b), CLipSync::OUT_CLOSE, true, -1);
     l.setRole(pRole);
-    l.m_bReaction = bReaction;
+    l.setReaction(bReaction);
     return v.addLine(l).second;
 }
 

@@ -87,7 +87,7 @@ TEST_F(ScriptExportTest, LineCountsOfRoles) {
     l.insertSign(tc(3100), CLipSync::IN_OPEN, true, 0);
     l.insertText(str38, -1);
     l.setRole(pZoe);
-    l.m_bVoiceOff = true;
+    l.setVoiceOff(true);
     v.addLine(l);
     addPhrase(v, pZoe, 3200, 3210, QString(500, 'd'), 0, true);
     EXPECT_EQ(getLignage(v, role("ZOÉ")), 2);

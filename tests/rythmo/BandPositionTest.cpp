@@ -46,8 +46,8 @@ TEST_F(BandPositionTest, TextStretchedBetweenSeveralLinkedSigns) {
                                     {QStringLiteral("tout le "), 255, 7, false},
                                     {QStringLiteral("monde"), 270, 2}});
     ASSERT_EQ(line.getLength(), 24);
-    ASSERT_EQ(line.m_liste[2].getLink(), -1);
-    ASSERT_EQ(line.m_liste[3].getLink(), 23);
+    ASSERT_EQ(line.getSigns()[2].getLink(), -1);
+    ASSERT_EQ(line.getSigns()[3].getLink(), 23);
     EXPECT_EQ(s_pRenderer->getPositionX(line, 0), xf(240));
     EXPECT_EQ(s_pRenderer->getPositionX(line, 1), xf(240));
     EXPECT_EQ(s_pRenderer->getPositionX(line, 9), xf(250)); // a linked sign sits at its own x

@@ -354,7 +354,7 @@ TEST_F(BandRenderTest, DetectionPhrasesBookmarksAndVoiceOff) {
     detection.addLine(makeLine(3, {{QString(), 236, 0}, {QStringLiteral("MMMMMM"), 262, 2}}, pRole));
     const CRole* pPaul = addRole(m_script, QStringLiteral("PAUL"), 0x802000);
     CLine off = makeLine(0, {{QString(), 240, 0}, {QStringLiteral("hors champ"), 270, 2}}, pPaul);
-    off.m_bVoiceOff = true;
+    off.setVoiceOff(true);
     m_script.addLine(off);
     CBookmarks bookmarks;
     bookmarks.emplace(CTimeCode::fromFrames(275), CBookmark{45000, QStringLiteral("Reprise")});

@@ -26,7 +26,7 @@ inline CLine makeLine(int nTrack, std::initializer_list<CSignAt> signs, const CR
 
 inline const CRole* addRole(CVarE& script, const QString& strName, std::uint32_t rgb) {
     CRole role(strName);
-    role.m_strId = CRole::makeId(strName);
+    role.setId(CRole::makeId(strName));
     role.setColor(rgb);
     return &*script.addRole(role).first;
 }

@@ -117,11 +117,11 @@ TEST_F(DetImportFile, ReadsHeaderRolesPhrasesSignsLoopsAndTail) {
 
     ASSERT_EQ(m_v.getRoles().size(), 2u);
     const CRole& zoe = *m_v.findRoleByName(QStringLiteral("Zoé"));
-    EXPECT_EQ(zoe.m_strId, QStringLiteral("zoe"));
-    EXPECT_EQ(zoe.m_strDescription, QStringLiteral("Héroïne\ncalme"));
+    EXPECT_EQ(zoe.getId(), QStringLiteral("zoe"));
+    EXPECT_EQ(zoe.getDescription(), QStringLiteral("Héroïne\ncalme"));
     EXPECT_EQ(zoe.getColor(), 0xC80A14u);
     const CRole& marc = *m_v.findRoleByName(QStringLiteral("Marc"));
-    EXPECT_EQ(marc.m_strDescription, QStringLiteral("Frère"));
+    EXPECT_EQ(marc.getDescription(), QStringLiteral("Frère"));
     EXPECT_EQ(marc.getColor(), 0x010203u);
 
     ASSERT_EQ(m_v.getLineCount(), 3);
@@ -130,30 +130,30 @@ TEST_F(DetImportFile, ReadsHeaderRolesPhrasesSignsLoopsAndTail) {
     EXPECT_EQ(bonjour.getText(), QStringLiteral("Bonjour"));
     ASSERT_TRUE(bonjour.hasRole());
     EXPECT_EQ(&bonjour.getRole(), &zoe);
-    EXPECT_FALSE(bonjour.m_bVoiceOff);
+    EXPECT_FALSE(bonjour.isVoiceOff());
     // Opening at 0, "Bon", the labial, "jour", the closing at the end.
-    ASSERT_EQ(bonjour.m_liste.size(), 3);
-    EXPECT_EQ(bonjour.m_liste[0], CLipSync(CLipSync::IN_OPEN, tc(100), 0));
-    EXPECT_EQ(bonjour.m_liste[1], CLipSync(CLipSync::MPB, tc(110), 4));
-    EXPECT_EQ(bonjour.m_liste[2], CLipSync(CLipSync::OUT_CLOSE, tc(150), 9));
+    ASSERT_EQ(bonjour.getSigns().size(), 3);
+    EXPECT_EQ(bonjour.getSigns()[0], CLipSync(CLipSync::IN_OPEN, tc(100), 0));
+    EXPECT_EQ(bonjour.getSigns()[1], CLipSync(CLipSync::MPB, tc(110), 4));
+    EXPECT_EQ(bonjour.getSigns()[2], CLipSync(CLipSync::OUT_CLOSE, tc(150), 9));
     EXPECT_EQ(bonjour.getTextBetween(tc(100), tc(110)), QStringLiteral("Bon"));
 
     const CLine& oeuvre = lineOnTrack(2);
     EXPECT_EQ(oeuvre.getText(), QStringLiteral("Œuvre’s"));
-    EXPECT_TRUE(oeuvre.m_bVoiceOff);
+    EXPECT_TRUE(oeuvre.isVoiceOff());
     ASSERT_TRUE(oeuvre.hasRole());
-    EXPECT_EQ(oeuvre.getRole().m_strName, QStringLiteral("Marc"));
-    ASSERT_EQ(oeuvre.m_liste.size(), 3);
-    EXPECT_EQ(oeuvre.m_liste[0], CLipSync(CLipSync::IN_CLOSE, tc(200), 0));
-    EXPECT_EQ(oeuvre.m_liste[1], CLipSync(CLipSync::VOWEL_A, tc(230), -1));
-    EXPECT_EQ(oeuvre.m_liste[2], CLipSync(CLipSync::OUT_OPEN, tc(260), 8));
+    EXPECT_EQ(oeuvre.getRole().getName(), QStringLiteral("Marc"));
+    ASSERT_EQ(oeuvre.getSigns().size(), 3);
+    EXPECT_EQ(oeuvre.getSigns()[0], CLipSync(CLipSync::IN_CLOSE, tc(200), 0));
+    EXPECT_EQ(oeuvre.getSigns()[1], CLipSync(CLipSync::VOWEL_A, tc(230), -1));
+    EXPECT_EQ(oeuvre.getSigns()[2], CLipSync(CLipSync::OUT_OPEN, tc(260), 8));
 
     // Role index 7 names no role: the phrase comes without one.
     const CLine& salut = lineOnTrack(1);
     EXPECT_FALSE(salut.hasRole());
-    ASSERT_EQ(salut.m_liste.size(), 3);
-    EXPECT_EQ(salut.m_liste[1], CLipSync(CLipSync::VOWEL_O, tc(310), 1));
-    EXPECT_EQ(salut.m_liste[2], CLipSync(CLipSync::VOWEL_I, tc(320), 4));
+    ASSERT_EQ(salut.getSigns().size(), 3);
+    EXPECT_EQ(salut.getSigns()[1], CLipSync(CLipSync::VOWEL_O, tc(310), 1));
+    EXPECT_EQ(salut.getSigns()[2], CLipSync(CLipSync::VOWEL_I, tc(320), 4));
 
     std::vector<std::pair<int, int>> loops;
     for (const CLoop& l : m_v.getLoops())
@@ -266,8 +266,8 @@ TEST_F(DetImportFile, MapsEverySignNumber) {
         int nExpected = CLipSync::NEUTRAL;
         if (n >= 7 && n <= 9) nExpected = CLipSync::MPB + (n - 7);
         if (n >= 16 && n <= 18) nExpected = CLipSync::VOWEL_A + (n - 16);
-        EXPECT_EQ(line.m_liste[i].getType(), nExpected) << n;
-        EXPECT_FALSE(line.m_liste[i].isLinked()) << n;
+        EXPECT_EQ(line.getSigns()[i].getType(), nExpected) << n;
+        EXPECT_FALSE(line.getSigns()[i].isLinked()) << n;
     }
 }
 

@@ -19,20 +19,20 @@ inline ::testing::AssertionResult sameScript(const CVarE& a, const CVarE& b) {
         return ::testing::AssertionFailure() << "timestamp, last position or last track";
     if (a.getRoles().size() != b.getRoles().size()) return ::testing::AssertionFailure() << "role count";
     for (auto x = a.getRoles().begin(), y = b.getRoles().begin(); x != a.getRoles().end(); ++x, ++y) {
-        if (x->m_strName != y->m_strName || x->m_strId != y->m_strId || x->getColor() != y->getColor() ||
-            x->m_strDescription != y->m_strDescription || x->m_nGender != y->m_nGender ||
-            x->m_strImage != y->m_strImage)
-            return ::testing::AssertionFailure() << "role " << x->m_strName.toStdString();
+        if (x->getName() != y->getName() || x->getId() != y->getId() || x->getColor() != y->getColor() ||
+            x->getDescription() != y->getDescription() || x->getGender() != y->getGender() ||
+            x->getImage() != y->getImage())
+            return ::testing::AssertionFailure() << "role " << x->getName().toStdString();
     }
     if (a.getLineCount() != b.getLineCount())
         return ::testing::AssertionFailure()
                << "phrase count " << a.getLineCount() << " vs " << b.getLineCount();
     for (auto x = a.getLines().begin(), y = b.getLines().begin(); x != a.getLines().end(); ++x, ++y) {
-        if (*x != *y || x->m_bVoiceOff != y->m_bVoiceOff || x->m_bReaction != y->m_bReaction ||
-            (x->hasRole() && x->getRole().m_strId != y->getRole().m_strId))
+        if (*x != *y || x->isVoiceOff() != y->isVoiceOff() || x->isReaction() != y->isReaction() ||
+            (x->hasRole() && x->getRole().getId() != y->getRole().getId()))
             return ::testing::AssertionFailure()
                    << "phrase at " << x->getTimeCode().getText() << " track " << x->getTrack() << ": \""
-                   << x->m_strText.toStdString() << "\" vs \"" << y->m_strText.toStdString() << "\"";
+                   << x->getText().toStdString() << "\" vs \"" << y->getText().toStdString() << "\"";
     }
     if (a.getLoops().size() != b.getLoops().size()) return ::testing::AssertionFailure() << "loop count";
     for (auto x = a.getLoops().begin(), y = b.getLoops().begin(); x != a.getLoops().end(); ++x, ++y)

@@ -1,5 +1,6 @@
 #include "vare/ScriptItems.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,7 +20,7 @@ CLine bonjour() {
 
 std::vector<int> links(const CLine& l) {
     std::vector<int> v;
-    for (const CLipSync& s : l.m_liste)
+    for (const CLipSync& s : l.getSigns())
         v.push_back(s.getLink());
     return v;
 }
@@ -53,11 +54,65 @@ TEST(Line, PositionSequenceAndTextEditing) {
     EXPECT_EQ(links(l), (std::vector<int>{0, -1, -1}));
 }
 
+// The caret of the edit view stands on a position; when a linked sign holds it, typing goes before the
+// sign (the sign moves on by the length typed) and deleting from there takes the sign off the text.
+TEST(Line, TextAtAPositionHeldByASign) {
+    auto bonjourWithLabial = [] {
+        CLine l = bonjour();
+        EXPECT_TRUE(
+            l.insertSign(tc(120), CLipSync::MPB, true, 4)); // 0 sign, 1-3 Bon, 4 sign, 5-8 jour, 9 sign
+        EXPECT_EQ(links(l), (std::vector<int>{0, 4, 9}));
+        return l;
+    };
+    CLine l = bonjourWithLabial();
+    l.insertText(QStringLiteral("XY"), 4);
+    EXPECT_EQ(l.getText(), "BonXYjour");
+    EXPECT_EQ(links(l), (std::vector<int>{0, 6, 11}));
+    EXPECT_EQ(l.getTextBetween(0, 6), "BonXY");
+    EXPECT_EQ(l.getTextBetween(6, 11), "jour");
+    // At the closing sign's position: the end of the text, the sign after it.
+    l.insertText(QStringLiteral("!"), 11);
+    EXPECT_EQ(l.getText(), "BonXYjour!");
+    EXPECT_EQ(links(l), (std::vector<int>{0, 6, 12}));
+
+    // Deleting the sign's position and the character after it: the sign is unlinked and only the
+    // character goes; the closing sign moves back by both.
+    l = bonjourWithLabial();
+    l.deleteText(4, 2);
+    EXPECT_EQ(l.getText(), "Bonour");
+    EXPECT_EQ(links(l), (std::vector<int>{0, -1, 7}));
+    // Deleting the character right after a sign leaves the sign where it is.
+    l = bonjourWithLabial();
+    l.deleteText(5, 1);
+    EXPECT_EQ(l.getText(), "Bonour");
+    EXPECT_EQ(links(l), (std::vector<int>{0, 4, 8}));
+    // ... and the one right before it moves the sign back.
+    l = bonjourWithLabial();
+    l.deleteText(3, 1);
+    EXPECT_EQ(l.getText(), "Bojour");
+    EXPECT_EQ(links(l), (std::vector<int>{0, 3, 8}));
+}
+
+TEST(Line, MoveSignKeepsItBetweenItsNeighbours) {
+    CLine l = bonjour();
+    ASSERT_TRUE(l.insertSign(tc(120), CLipSync::MPB, true, 4));
+    EXPECT_FALSE(l.moveSign(tc(120), tc(100))); // onto the opening sign
+    EXPECT_FALSE(l.moveSign(tc(120), tc(160))); // past the closing sign
+    EXPECT_FALSE(l.moveSign(tc(121), tc(130))); // no sign there
+    EXPECT_FALSE(l.moveSign(tc(120), TC_INVALID));
+    ASSERT_TRUE(l.moveSign(tc(120), tc(149)));
+    EXPECT_EQ(l.getSignAt(tc(149)), 1);
+    EXPECT_EQ(links(l), (std::vector<int>{0, 4, 9}));
+    ASSERT_TRUE(l.moveSign(tc(100), tc(90))); // the first sign: the phrase starts earlier
+    EXPECT_EQ(l.getStartFrame(), 90);
+    EXPECT_EQ(l.getKey(), (SLineKey{90, 0}));
+}
+
 TEST(Line, SignInsertionKeepsTimeOrderOfLinks) {
     CLine l = bonjour();
     // Frame already taken: refused, unchanged.
     EXPECT_FALSE(l.insertSign(tc(150), CLipSync::MPB, true, 3));
-    EXPECT_EQ(l.m_liste.size(), 2);
+    EXPECT_EQ(l.getSigns().size(), 2);
     EXPECT_EQ(links(l), (std::vector<int>{0, 8}));
 
     // Linked at position 3 but later in time than the closing sign: placed unlinked.
@@ -166,6 +221,20 @@ TEST(Line, Equality) {
     CLine z = bonjour();
     z.setTrack(2);
     EXPECT_NE(z, bonjour());
+}
+
+TEST(Role, EqualityLeavesTheImportTickOut) {
+    CRole a(QStringLiteral("Léa")), b(QStringLiteral("Léa"));
+    b.setSelected(false);
+    EXPECT_EQ(a, b);
+    for (auto change : std::vector<std::function<void(CRole&)>>{
+             [](CRole& r) { r.setId("x"); }, [](CRole& r) { r.setColor(1); },
+             [](CRole& r) { r.setDescription("x"); }, [](CRole& r) { r.setGender(CRole::GENDER_MALE); },
+             [](CRole& r) { r.setImage("x"); }, [](CRole& r) { r.setName("x"); }}) {
+        CRole c(a);
+        change(c);
+        EXPECT_NE(a, c);
+    }
 }
 
 TEST(Role, IdentifierFromName) {

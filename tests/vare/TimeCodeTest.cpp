@@ -79,6 +79,11 @@ TEST(TimeCode, DropFrameDecomposition) {
     EXPECT_EQ((std::array{h, m, s, f}), (std::array{0, 1, 0, 2}));
     CTimeCode::decompose(17982, 30, true, h, m, s, f);
     EXPECT_EQ((std::array{h, m, s, f}), (std::array{0, 10, 0, 0}));
+    // The first second boundary of a dropped minute: frames 00 and 01 of it do not exist.
+    CTimeCode::decompose(1827, 30, true, h, m, s, f);
+    EXPECT_EQ((std::array{h, m, s, f}), (std::array{0, 1, 0, 29}));
+    CTimeCode::decompose(1828, 30, true, h, m, s, f);
+    EXPECT_EQ((std::array{h, m, s, f}), (std::array{0, 1, 1, 0}));
     CTimeCode::decompose(1799, 30, true, h, m, s, f);
     EXPECT_EQ((std::array{h, m, s, f}), (std::array{0, 0, 59, 29}));
     // One drop-frame hour at 30 fps is 107,892 frames.

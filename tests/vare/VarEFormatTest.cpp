@@ -67,9 +67,9 @@ TEST(VarEFormat, TextSignsAndBreaks) {
     CVarE v;
     v.clear(); // as a document does: no timestamp without a picture
     CRole r(QStringLiteral("Léa"));
-    r.m_strId = QStringLiteral("lea");
+    r.setId(QStringLiteral("lea"));
     r.setColor(0xFF8000);
-    r.m_strImage = QStringLiteral("/9j/4AAQSkZJRgABAQ==");
+    r.setImage(QStringLiteral("/9j/4AAQSkZJRgABAQ=="));
     auto itRole = v.addRole(r).first;
 
     CLine a; // "Oui" CR LF "non" between two linked signs
@@ -84,8 +84,8 @@ TEST(VarEFormat, TextSignsAndBreaks) {
     b.setTrack(2);
     b.insertText(QStringLiteral("A"), -1);
     b.insertSign(tc("00:00:03:00"), CLipSync::VOWEL_A, false);
-    b.m_bReaction = true;
-    b.m_bVoiceOff = true;
+    b.setReaction(true);
+    b.setVoiceOff(true);
     v.addLine(b);
 
     CLine c; // text before the first linked sign, and after the last one
@@ -149,19 +149,19 @@ TEST(VarEFormat, ReadsWhatOtherWritersWrite) {
     ASSERT_TRUE(v.load(path, &marks));
     ASSERT_EQ(v.getRoles().size(), 2u);
     const CRole& lea = *v.getRoles().begin();
-    EXPECT_EQ(lea.m_strId, "lea");
+    EXPECT_EQ(lea.getId(), "lea");
     EXPECT_EQ(lea.getColor(), 0x00FF00u); // the first of the duplicates is kept
     EXPECT_EQ(v.findRoleByName("Marc")->getColor(), 0u);
-    EXPECT_EQ(v.findRoleByName("Marc")->m_nGender, CRole::GENDER_NEUTRAL);
+    EXPECT_EQ(v.findRoleByName("Marc")->getGender(), CRole::GENDER_NEUTRAL);
 
     ASSERT_EQ(v.getLineCount(), 2); // the phrase without a sign is skipped
     const CLine& l = *v.getLineAt(3, tc("00:00:01:05"));
     ASSERT_TRUE(l.hasRole());
-    EXPECT_EQ(l.getRole().m_strName, "Léa");
-    EXPECT_EQ(l.m_strText, "Bonjour");
+    EXPECT_EQ(l.getRole().getName(), "Léa");
+    EXPECT_EQ(l.getText(), "Bonjour");
     EXPECT_EQ(l.getLength(), 9); // Bon|jour with two linked signs: the unlinked one takes no place
-    EXPECT_EQ(l.m_liste[2].getLink(), 8);
-    EXPECT_EQ(l.m_liste[2].getType(), CLipSync::NEUTRAL); // unknown type name
+    EXPECT_EQ(l.getSigns()[2].getLink(), 8);
+    EXPECT_EQ(l.getSigns()[2].getType(), CLipSync::NEUTRAL); // unknown type name
     EXPECT_FALSE(v.getLineAt(0, tc("00:00:03:00"))->hasRole());
 
     EXPECT_EQ(v.get(CVarE::H_EPISODE_NUMBER), "12");
@@ -209,6 +209,74 @@ TEST(VarEFormat, BrokenFilesFailCleanly) {
     }
 }
 
+TEST(VarEFormat, TracksOutsideTheBandAreClamped) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "tracks.vare", R"(<vare><roles/><body>
+<line track="4"><lipsync timecode="00:00:01:00" type="in_open"/><text>quatre</text></line>
+<line track="-2"><lipsync timecode="00:00:02:00" type="in_open"/><text>moins</text></line>
+<line track="99abc"><lipsync timecode="00:00:03:00" type="in_open"/><text>loin</text></line>
+<line track="2"><lipsync timecode="00:00:04:00" type="in_open"/><text>deux</text></line></body></vare>)");
+    CVarE v;
+    ASSERT_TRUE(v.load(path));
+    std::vector<int> tracks;
+    for (const CLine& l : v.getLines())
+        tracks.push_back(l.getTrack());
+    EXPECT_EQ(tracks, (std::vector<int>{3, 0, 3, 2}));
+    EXPECT_EQ(v.getTrackCount(), 4);
+}
+
+// Bookmarks are written when given, as the reader reads them, and survive a save.
+TEST(VarEFormat, BookmarksRoundTrip) {
+    CVarE v;
+    v.clear();
+    CBookmarkArray marks;
+    marks.addBookmark(tc("10:00:00:12"), QStringLiteral("ici"));
+    marks.addBookmark(tc("10:01:00:00"), QStringLiteral("« là » & <ailleurs>"));
+    marks.addBookmark(TC_INVALID, QStringLiteral("nulle part"));
+    QTemporaryDir dir;
+    ASSERT_TRUE(v.store(dir.filePath("b.vare"), &marks));
+    CBookmarkArray back;
+    CVarE w;
+    ASSERT_TRUE(w.load(dir.filePath("b.vare"), &back));
+    ASSERT_EQ(back.m_items.size(), 2u);
+    EXPECT_EQ(back.m_items[0].first, tc("10:00:00:12"));
+    EXPECT_EQ(back.m_items[0].second, "ici");
+    EXPECT_EQ(back.m_items[1].first, tc("10:01:00:00"));
+    EXPECT_EQ(back.m_items[1].second, "« là » & <ailleurs>");
+
+    // Without a source none are written.
+    ASSERT_TRUE(v.store(dir.filePath("none.vare")));
+    EXPECT_FALSE(readFile(dir.filePath("none.vare")).contains("bookmark"));
+}
+
+TEST(VarEFormat, FrameRateRoundTrip) {
+    QTemporaryDir dir;
+    CVarE v;
+    v.setFrameRate(30);
+    v.setDropFrame(true);
+    ASSERT_TRUE(v.store(dir.filePath("r.vare")));
+    CVarE back;
+    ASSERT_TRUE(back.load(dir.filePath("r.vare")));
+    EXPECT_EQ(back.getFrameRate(), 30);
+    EXPECT_TRUE(back.isDropFrame());
+    v.setFrameRate(24);
+    v.setDropFrame(false);
+    ASSERT_TRUE(v.store(dir.filePath("r.vare")));
+    ASSERT_TRUE(back.load(dir.filePath("r.vare")));
+    EXPECT_EQ(back.getFrameRate(), 24);
+    EXPECT_FALSE(back.isDropFrame());
+
+    // Older files have none; a rate that cannot be is not taken.
+    for (const char* header : {"", R"(<framerate rate="0" drop="on"/>)", R"(<framerate rate="-30"/>)",
+                               R"(<framerate rate="100000"/>)", R"(<framerate/>)"}) {
+        const QString path = writeFile(
+            dir, "old.vare", QByteArray("<vare><header>") + header + "</header><roles/><body/></vare>");
+        ASSERT_TRUE(back.load(path)) << header;
+        EXPECT_EQ(back.getFrameRate(), 25) << header;
+        EXPECT_FALSE(back.isDropFrame()) << header;
+    }
+}
+
 TEST(VarEFormat, ControlCharactersStayReadable) {
     CVarE v;
     CLine l;
@@ -216,14 +284,15 @@ TEST(VarEFormat, ControlCharactersStayReadable) {
     l.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
     l.insertText(QStringLiteral("a\x01"
                                 "b") +
-                     QChar(0xD800) + QStringLiteral("c\U0001F600"),
+                     QChar(0xD800) + QStringLiteral("c\U0001F600\td"),
                  -1);
     v.addLine(l);
     QTemporaryDir dir;
     ASSERT_TRUE(v.store(dir.filePath("c.vare")));
     CVarE back;
     ASSERT_TRUE(back.load(dir.filePath("c.vare")));
-    EXPECT_EQ(back.getLines().begin()->m_strText, QStringLiteral("a\uFFFDb\uFFFDc\U0001F600"));
+    // A tab is text like any other.
+    EXPECT_EQ(back.getLines().begin()->getText(), QStringLiteral("a\uFFFDb\uFFFDc\U0001F600\td"));
 }
 
 TEST(VarEFormat, FailedStoreLeavesThePreviousFile) {
@@ -252,23 +321,42 @@ TEST(VarEFormat, FailedStoreLeavesThePreviousFile) {
     EXPECT_FALSE(big.store(dir.filePath("no/such/folder/x.vare")));
 }
 
-TEST(VarEFormat, RolesWithoutIdKeepTheirPhrases) {
+TEST(VarEFormat, RoleIdsAreGivenWhenRolesEnterTheScript) {
     CVarE v;
     v.clear();
     auto lea = v.addRole(CRole(QStringLiteral("Léa"))).first;
+    EXPECT_EQ(lea->getId(), "lea");
     CRole taken(QStringLiteral("Autre"));
-    taken.m_strId = QStringLiteral("lea");
-    v.addRole(taken);
+    taken.setId(QStringLiteral("lea"));
+    EXPECT_EQ(v.addRole(taken).first->getId(), "autre"); // an id another role holds is made again
+    CRole twice(QStringLiteral("Lea"));
+    EXPECT_EQ(v.addRole(twice).first->getId(), "lea_1");
+    v.updateRole(v.findRoleByName("Autre"), [](CRole& r) { r.setId(QStringLiteral("lea_1")); });
+    EXPECT_EQ(v.findRoleByName("Autre")->getId(), "autre");
     CLine l;
     l.setTrack(0);
     l.insertSign(tc("00:00:01:00"), CLipSync::IN_OPEN, true, 0);
     l.setRole(&*lea);
     v.addLine(l);
+
+    // Saving is no change: twice the same bytes, and the script equal to itself read back.
     QTemporaryDir dir;
-    ASSERT_TRUE(v.store(dir.filePath("r.vare")));
+    const CVarE& saved = v;
+    ASSERT_TRUE(saved.store(dir.filePath("r.vare")));
+    ASSERT_TRUE(saved.store(dir.filePath("r2.vare")));
+    EXPECT_EQ(readFile(dir.filePath("r.vare")), readFile(dir.filePath("r2.vare")));
     CVarE back;
     ASSERT_TRUE(back.load(dir.filePath("r.vare")));
+    EXPECT_TRUE(back == v);
+    EXPECT_EQ(back.getLines().begin()->getRole().getName(), "Léa");
+
+    // A file where two roles share an id: its phrases go to the first in name order, as they always
+    // did, and the roles leave the reader with ids of their own.
+    const QString path =
+        writeFile(dir, "dup.vare", R"(<vare><roles><role name="Bob" id="x"/><role name="Alice" id="x"/>
+</roles><body><line role="x" track="0"><lipsync timecode="00:00:01:00" type="in_open"/></line></body></vare>)");
+    ASSERT_TRUE(back.load(path));
     ASSERT_TRUE(back.getLines().begin()->hasRole());
-    EXPECT_EQ(back.getLines().begin()->getRole().m_strName, "Léa");
-    EXPECT_EQ(back.getLines().begin()->getRole().m_strId, "lea_1");
+    EXPECT_EQ(back.getLines().begin()->getRole().getName(), "Alice");
+    EXPECT_NE(back.findRoleByName("Alice")->getId(), back.findRoleByName("Bob")->getId());
 }

@@ -116,6 +116,26 @@ TEST(VarE, LineLookUps) {
     EXPECT_EQ(prev(0, 200, true, false), 100);
     EXPECT_EQ(prev(0, 200, true, true), -1); // 100 lies before the loop at 180
     EXPECT_EQ(prev(0, 99, false, false), -1);
+
+    // A phrase starting exactly on a loop belongs to that loop: found from inside it, bounded or not.
+    CVarE x;
+    x.addLine(phrase(0, 100, 150));
+    x.addLine(phrase(0, 180, 190));
+    x.addLine(phrase(0, 300, 310));
+    x.addLoop(CLoop(tc(180), 0));
+    x.addLoop(CLoop(tc(300), 0));
+    auto prevIn = [&](int f, bool strict) {
+        auto it = x.getPreviousLine(0, tc(f), strict, true);
+        return it == x.getLines().end() ? -1 : it->getStartFrame();
+    };
+    EXPECT_EQ(prevIn(200, false), 180);
+    EXPECT_EQ(prevIn(181, true), 180);
+    EXPECT_EQ(prevIn(180, false), 180);
+    EXPECT_EQ(prevIn(180, true), -1); // 100 lies before the loop
+    EXPECT_EQ(x.getLineAt(0, tc(185))->getStartFrame(), 180);
+    // ... and is beyond the reach of the loop before.
+    EXPECT_EQ(x.getNextLine(0, tc(200), true, true), x.getLines().end());
+    EXPECT_EQ(x.getNextLine(0, tc(200), true, false)->getStartFrame(), 300);
 }
 
 TEST(VarE, SignLookUps) {
@@ -130,7 +150,7 @@ TEST(VarE, SignLookUps) {
     auto next = [&](int f) {
         auto [it, i] = v.getNextSign(tc(f));
         return it == v.getLines().end() ? std::pair{-1, -1}
-                                        : std::pair{it->getTrack(), it->m_liste[i].getFrames()};
+                                        : std::pair{it->getTrack(), it->getSigns()[i].getFrames()};
     };
     EXPECT_EQ(next(0), (std::pair{0, 100}));
     EXPECT_EQ(next(100), (std::pair{2, 110}));
@@ -143,7 +163,7 @@ TEST(VarE, SignLookUps) {
     auto prev = [&](int f) {
         auto [it, i] = v.getPreviousSign(tc(f));
         return it == v.getLines().end() ? std::pair{-1, -1}
-                                        : std::pair{it->getTrack(), it->m_liste[i].getFrames()};
+                                        : std::pair{it->getTrack(), it->getSigns()[i].getFrames()};
     };
     EXPECT_EQ(prev(100), (std::pair{-1, -1}));
     EXPECT_EQ(prev(111), (std::pair{2, 110}));
@@ -154,7 +174,7 @@ TEST(VarE, SignLookUps) {
 TEST(VarE, RolesFollowRenamesAndDeletion) {
     CVarE v;
     CRole lea(QStringLiteral("Léa"));
-    lea.m_strId = QStringLiteral("lea");
+    lea.setId(QStringLiteral("lea"));
     auto [itLea, ok] = v.addRole(lea);
     ASSERT_TRUE(ok);
     EXPECT_FALSE(v.addRole(CRole(QStringLiteral("Léa"))).second);
@@ -168,15 +188,15 @@ TEST(VarE, RolesFollowRenamesAndDeletion) {
 
     EXPECT_FALSE(v.renameRole(itLea, QStringLiteral("Marc")));
     ASSERT_TRUE(v.renameRole(itLea, QStringLiteral("Adèle")));
-    EXPECT_EQ(v.getRoles().begin()->m_strName, "Adèle");
-    EXPECT_EQ(itLine->getRole().m_strName, "Adèle");
+    EXPECT_EQ(v.getRoles().begin()->getName(), "Adèle");
+    EXPECT_EQ(itLine->getRole().getName(), "Adèle");
 
     // Merging makes the id from the name, with a counter while taken.
     CRole other(QStringLiteral("Léa"));
-    other.m_strId = QStringLiteral("anything");
+    other.setId(QStringLiteral("anything"));
     auto merged = v.mergeRole(other);
     ASSERT_TRUE(merged.second);
-    EXPECT_EQ(merged.first->m_strId, "lea_1");
+    EXPECT_EQ(merged.first->getId(), "lea_1");
 
     v.deleteRole(v.findRoleByName(QStringLiteral("Adèle")));
     EXPECT_FALSE(itLine->hasRole());
@@ -227,6 +247,139 @@ TEST(VarE, ShiftRefusesLeavingTheDay) {
     EXPECT_EQ(v.getShots().begin()->getFrames(), 45);
     EXPECT_EQ(v.getLineAt(0, tc(160))->getStartFrame(), 150);
     EXPECT_FALSE(v.shift(-41)); // the loop would go below zero
+
+    // Landing exactly on 23:59:59:00 is allowed, one frame further is not: for a phrase's end, a loop
+    // and a shot change alike.
+    ASSERT_EQ(TC_MAX.getFrames(), 2159975);
+    CVarE a;
+    a.addLine(phrase(0, 100, 2159970));
+    EXPECT_FALSE(a.shift(6));
+    ASSERT_TRUE(a.shift(5));
+    EXPECT_EQ(a.getLines().begin()->getEndFrame(), 2159975);
+    EXPECT_FALSE(a.shift(1));
+    CVarE b;
+    b.addLoop(CLoop(tc(2159970), 0));
+    b.addLoop(CLoop(tc(10), 0));
+    EXPECT_FALSE(b.shift(6));
+    ASSERT_TRUE(b.shift(5));
+    EXPECT_EQ(b.getLoops().rbegin()->getFrames(), 2159975);
+    EXPECT_FALSE(b.shift(-16));
+    ASSERT_TRUE(b.shift(-15));
+    EXPECT_EQ(b.getLoops().begin()->getFrames(), 0);
+    CVarE c;
+    c.addShot(tc(2159970));
+    c.addShot(tc(10));
+    EXPECT_FALSE(c.shift(6));
+    ASSERT_TRUE(c.shift(5));
+    EXPECT_EQ(c.getShots().rbegin()->getFrames(), 2159975);
+    EXPECT_FALSE(c.shift(-16));
+    // The items of the day's last second may go there when asked.
+    EXPECT_FALSE(c.shift(10));
+    EXPECT_TRUE(c.shift(10, CTimeCode::fromFrames(CTimeCode::FRAMES_PER_DAY - 1)));
+}
+
+TEST(VarE, LoopsAndShotsMoveWithinTheirRoom) {
+    CVarE v;
+    for (int f : {100, 200, 300})
+        v.addLoop(CLoop(tc(f), 0));
+    EXPECT_FALSE(v.addLoop(CLoop(TC_INVALID, 0)));
+    EXPECT_FALSE(v.addShot(TC_INVALID));
+    v.addLine(phrase(0, 250, -1));
+    bool bOk = true;
+    auto it = v.getLoopAt(tc(200));
+    EXPECT_EQ(v.moveLoop(it, tc(300), &bOk), it);
+    EXPECT_FALSE(bOk);
+    v.moveLoop(it, tc(100), &bOk);
+    EXPECT_FALSE(bOk);
+    v.moveLoop(it, tc(50), &bOk); // would pass loop 1
+    EXPECT_FALSE(bOk);
+    it = v.moveLoop(it, tc(260), &bOk);
+    ASSERT_TRUE(bOk);
+    EXPECT_EQ(it->getNumber(), 2);
+    // The band's loop bound follows the moves.
+    EXPECT_NE(v.getLineAt(0, tc(255)), v.getLines().end());
+    EXPECT_EQ(v.getLineAt(0, tc(265)), v.getLines().end());
+    it = v.moveLoop(it, tc(240), &bOk);
+    ASSERT_TRUE(bOk);
+    EXPECT_NE(v.getLineAt(0, tc(265)), v.getLines().end());
+    EXPECT_EQ(v.getLineAt(0, tc(301)), v.getLines().end());
+    v.deleteLoop(v.getLoopAt(tc(300)));
+    EXPECT_NE(v.getLineAt(0, tc(301)), v.getLines().end());
+
+    v.addShot(tc(10));
+    v.addShot(tc(20));
+    auto s = v.moveShot(v.getShotAt(tc(10)), tc(20), &bOk);
+    EXPECT_FALSE(bOk);
+    s = v.moveShot(s, tc(30), &bOk);
+    ASSERT_TRUE(bOk);
+    EXPECT_EQ(v.getShots().rbegin()->getFrames(), 30);
+    EXPECT_EQ(s, std::prev(v.getShots().end()));
+}
+
+// The look-up index follows each change without being built again; a sweep of every frame after each
+// change compares it with the phrases themselves.
+TEST(VarE, LookUpIndexFollowsEachChange) {
+    CVarE v;
+    v.addLine(phrase(0, 100, 150));
+    v.addLine(phrase(0, 200, -1));
+    v.addLine(phrase(1, 120, 160));
+    v.addLoop(CLoop(tc(400), 0));
+    auto check = [&](const char* what) {
+        for (int t = 0; t < 4; ++t)
+            for (int f = 0; f < 600; ++f) {
+                const CLine* pExpected = nullptr;
+                for (const CLine& l : v.getLines())
+                    if (l.getTrack() == t && l.getStartFrame() <= f) pExpected = &l;
+                const auto loop = v.getPreviousLoop(tc(f), false);
+                if (pExpected) {
+                    const int k = pExpected->getFirstClosingSign();
+                    if ((k >= 0 && pExpected->getSign(k).getFrames() < f) ||
+                        (loop != v.getLoops().end() && pExpected->getStartFrame() < loop->getFrames()))
+                        pExpected = nullptr;
+                }
+                const auto it = v.getLineAt(t, tc(f));
+                ASSERT_EQ(it == v.getLines().end() ? nullptr : &*it, pExpected)
+                    << what << " " << t << " " << f;
+            }
+    };
+    check("start");
+    auto it = v.addLine(phrase(0, 170, 180)).first;
+    check("added");
+    it = v.updateLine(it, [](CLine& l) { l.setTrack(2); });
+    check("track");
+    it = v.updateLine(it, [](CLine& l) { l.moveSign(l.getEndTimeCode(), tc(190)); });
+    check("closing sign moved");
+    it = v.updateLine(it, [](CLine& l) { l.setSignType(l.getEndTimeCode(), CLipSync::MPB); });
+    check("closing sign became a lip sign");
+    it = v.updateLine(it, [](CLine& l) { l.shift(300); });
+    check("moved across the loop");
+    v.eraseLine(v.getLineAt(0, tc(100)));
+    check("erased");
+    v.eraseLine(v.getLineAt(1, tc(120)));
+    check("track emptied");
+    v.addLoop(CLoop(tc(220), 0));
+    check("loop added");
+}
+
+TEST(VarE, RoleChangesKeepNameAndPhrases) {
+    CVarE v;
+    auto lea = v.addRole(CRole(QStringLiteral("Léa"))).first;
+    const CRole* pNode = &*lea;
+    auto it = v.addLine(phrase(0, 10, 20)).first;
+    it = v.setLineRole(it, lea);
+    ASSERT_EQ(it->getRolePtr(), pNode);
+    v.updateRole(lea, [](CRole& r) {
+        r.setName(QStringLiteral("Ignoré"));
+        r.setColor(0xFF8000);
+        r.setSelected(false);
+    });
+    EXPECT_EQ(lea->getName(), "Léa");
+    EXPECT_EQ(lea->getColor(), 0xFF8000u);
+    EXPECT_FALSE(lea->isSelected());
+    EXPECT_EQ(&*lea, pNode);
+    EXPECT_EQ(it->getRole().getColor(), 0xFF8000u);
+    it = v.setLineRole(it, v.getRoles().end());
+    EXPECT_FALSE(it->hasRole());
 }
 
 TEST(VarE, HeaderHelpersAndCopy) {
@@ -247,7 +400,7 @@ TEST(VarE, HeaderHelpersAndCopy) {
     EXPECT_FALSE(v.getTimeStamp().isValid());
 
     CRole r(QStringLiteral("Léa"));
-    r.m_strId = QStringLiteral("custom");
+    r.setId(QStringLiteral("custom"));
     auto itRole = v.addRole(r).first;
     CLine l = phrase(1, 10, 20);
     l.setRole(&*itRole);
@@ -262,7 +415,7 @@ TEST(VarE, HeaderHelpersAndCopy) {
     const CLine& c = *copy.getLines().begin();
     ASSERT_TRUE(c.hasRole());
     EXPECT_EQ(&c.getRole(), &*copy.getRoles().begin()); // points into the copy, not the original
-    EXPECT_EQ(c.getRole().m_strId, "lea");
+    EXPECT_EQ(c.getRole().getId(), "lea");
     EXPECT_EQ(loopNumbers(copy), (std::vector<int>{3}));
     EXPECT_EQ(copy.getShots().size(), 1u);
     EXPECT_EQ(copy.getTrackCount(), 2);
