@@ -22,6 +22,12 @@ QString CAutoSave::baseName(const QString& strTitle) {
     return strTitle.endsWith(QLatin1String(".vare")) ? strTitle.left(strTitle.size() - 5) : strTitle;
 }
 
+// What one tick writes: a copy of the script and of its bookmarks, owned by the writing thread.
+struct CAutoSave::SSnapshot {
+    CVarE script;
+    CBookmarkArray bookmarks;
+};
+
 namespace {
 // " yyyy-MM-dd HHhmm" then the extensions, as backupFile() writes them.
 const char* const TIME_FORMAT = " yyyy-MM-dd HH'h'mm";
@@ -76,22 +82,29 @@ QDateTime CAutoSave::newestBackupTime(const QString& strAutoSaveFolder, const QS
     return QFileInfo(list.last()).lastModified();
 }
 
-QString CAutoSave::save(const CVarE& script, const CTimeCode& tcLastPosition,
-                        const QString& strAutoSaveFolder, const QString& strTitle, const QDateTime& when) {
-    auto pSnapshot = std::make_unique<CVarE>();
-    pSnapshot->copyFrom(script);
-    pSnapshot->setLastPosition(tcLastPosition);
+QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
+                        const CTimeCode& tcLastPosition, const QString& strAutoSaveFolder,
+                        const QString& strTitle, const QDateTime& when) {
+    auto pSnapshot = std::make_unique<SSnapshot>();
+    pSnapshot->script.copyFrom(script);
+    pSnapshot->script.setLastPosition(tcLastPosition);
+    for (int i = 0; i < bookmarks.getBookmarkCount(); ++i) {
+        CTimeCode tc;
+        QString strLabel;
+        bookmarks.getBookmark(i, tc, strLabel);
+        pSnapshot->bookmarks.addBookmark(tc, strLabel);
+    }
     const QString strFolder = backupFolder(strAutoSaveFolder, strTitle);
     const QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
     QDir().mkpath(strFolder);
     if (backups(strFolder).size() >= KEPT) prune(strFolder);
 
-    CVarE* pRaw = pSnapshot.release();
+    SSnapshot* pRaw = pSnapshot.release();
     CTraceLog* pLog = &m_log;
     QThread* pThread = QThread::create([this, pRaw, pLog, strFile] {
-        std::unique_ptr<CVarE> pOwned(pRaw);
+        std::unique_ptr<SSnapshot> pOwned(pRaw);
         pLog->Log("AutoSaveThread(%p)\n", static_cast<void*>(pRaw));
-        const bool bOk = pOwned->store(strFile);
+        const bool bOk = pOwned->script.store(strFile, &pOwned->bookmarks);
         if (!bOk) pLog->Log("AutoSaveThread() => Echec lors de l'enregistrement automatique!!!\n");
         pLog->Log("AutoSaveThread() => %s complete \n", qUtf8Printable(strFile));
         emit saved(strFile, bOk);

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CVarE;
+class IBookmarkSource;
 class CTraceLog;
 class QThread;
 
@@ -44,8 +45,9 @@ public:
 
     // One tick: snapshot of the script (with its last position set), prune, then the thread writes.
     // Returns the file being written.
-    QString save(const CVarE& script, const CTimeCode& tcLastPosition, const QString& strAutoSaveFolder,
-                 const QString& strTitle, const QDateTime& when = QDateTime::currentDateTime());
+    QString save(const CVarE& script, const IBookmarkSource& bookmarks, const CTimeCode& tcLastPosition,
+                 const QString& strAutoSaveFolder, const QString& strTitle,
+                 const QDateTime& when = QDateTime::currentDateTime());
     // Waits for every write under way (tests, exit).
     void waitForAll();
 
@@ -53,6 +55,7 @@ signals:
     void saved(const QString& strPath, bool bOk);
 
 private:
+    struct SSnapshot;
     CTraceLog& m_log;
     std::vector<QThread*> m_threads;
 };

@@ -61,3 +61,9 @@ QString CBookmarkList::proposeLabel() const {
         if (!bUsed) return str;
     }
 }
+
+void CBookmarkList::getBookmark(int i, CTimeCode& tc, QString& strLabel) const {
+    const auto it = std::next(m_items.begin(), i);
+    tc = it->first;
+    strLabel = it->second.strLabel;
+}

@@ -10,7 +10,7 @@
 // The marked positions of the current script, each with its command identifier (45000 + n) and its
 // label, in the time-ordered map the band draws. Filled from the script file and by "Marquer cette
 // position..."; changed() tells the menu.
-class CBookmarkList : public QObject, public IBookmarkSink {
+class CBookmarkList : public QObject, public IBookmarkSink, public IBookmarkSource {
     Q_OBJECT
 public:
     static constexpr int FIRST_ID = 45000;
@@ -25,6 +25,8 @@ public:
     // Adds a mark; 0 when the position is already marked or every identifier is taken.
     int add(const CTimeCode& tc, const QString& strLabel);
     void addBookmark(const CTimeCode& tc, const QString& strLabel) override { add(tc, strLabel); }
+    int getBookmarkCount() const override { return int(m_items.size()); }
+    void getBookmark(int i, CTimeCode& tc, QString& strLabel) const override;
     bool remove(int nId);
     void clear();
 

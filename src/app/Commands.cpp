@@ -403,6 +403,7 @@ void CCommandTable::updateState(int nId, QAction* pAction, bool bTestEnabled) co
     const SCommandHandler& h = it->second;
     pAction->setEnabled(!bTestEnabled || !h.enabled || h.enabled());
     if (pAction->isCheckable()) pAction->setChecked(h.checked && h.checked());
+    if (h.caption) pAction->setText(h.caption());
 }
 
 void CCommandTable::refresh() {

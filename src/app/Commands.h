@@ -161,12 +161,13 @@ struct SMenuEntry {
 };
 const std::vector<SMenuEntry>& menuBarLayout();
 
-// What the owner of a command gives: what it does, and when it is enabled and checked (an empty test
-// means always enabled, never checked).
+// What the owner of a command gives: what it does, when it is enabled and checked (an empty test
+// means always enabled, never checked) and, for a caption that changes, what it reads now.
 struct SCommandHandler {
     std::function<void()> run;
     std::function<bool()> enabled;
     std::function<bool()> checked;
+    std::function<QString()> caption;
 };
 
 // The running commands: one QAction per entry of the table, with its keys, bound to the handler its
@@ -181,7 +182,7 @@ public:
 
     QAction* action(int nId) const;
     void bind(int nId, SCommandHandler handler);
-    void bind(int nId, std::function<void()> run) { bind(nId, SCommandHandler{std::move(run), {}, {}}); }
+    void bind(int nId, std::function<void()> run) { bind(nId, SCommandHandler{std::move(run), {}, {}, {}}); }
     bool isBound(int nId) const { return m_handlers.count(nId) != 0; }
     // Runs a command as its menu entry or key would; false (and nothing done) when disabled.
     bool trigger(int nId);

@@ -24,17 +24,17 @@ void CMediaSession::bindCommands(CCommandTable& c) {
     c.bind(Cmd::AUDIO_VOLUME_DOWN, [this] { OnAudioVolumeDown(); });
     c.bind(Cmd::AUDIO_MUTE,
            {[this] { OnAudioMute(); }, {}, [this] { return m_qt.hasMovie() && m_qt.isMuted(); }});
-    c.bind(Cmd::AUDIO_VI, {[this] { OnAudioVersion(); },
-                           [this] { return m_qt.hasMovie() && m_qt.getAudioChannelCount() == 4; },
-                           {}});
+    // The VI entry names the version it switches to.
+    c.bind(Cmd::AUDIO_VI,
+           {[this] { OnAudioVersion(); },
+            [this] { return m_qt.hasMovie() && m_qt.getAudioChannelCount() == 4; },
+            {},
+            [this] {
+                return QStringLiteral("Passer en &V%1\tF2").arg(m_bVI ? QLatin1Char('O') : QLatin1Char('I'));
+            }});
     c.bind(Cmd::AUDIO_RECORD, [] {}); // does nothing, by design
     c.bind(Cmd::VIEW_DEINTERLACE, {[this] { OnViewDeinterlace(); }, {}, [this] { return m_bDeinterlace; }});
     c.bind(Cmd::VIEW_HIGH_QUALITY, {[this] { OnViewHighQuality(); }, {}, [this] { return m_bHighQuality; }});
-    // The VI entry names the version it switches to.
-    QAction* pVI = c.action(Cmd::AUDIO_VI);
-    connect(this, &CMediaSession::audioVersionChanged, pVI, [pVI](int, bool bVI) {
-        pVI->setText(QStringLiteral("Passer en &V%1\tF2").arg(bVI ? QLatin1Char('O') : QLatin1Char('I')));
-    });
 }
 
 void CMediaSession::showStillImage(const QString& strPath) {

@@ -100,6 +100,20 @@ void CTavorinApp::connectParts() {
     m_pMedia->bindCommands(c);
     m_pLink->bindCommands(c);
     c.bind(Cmd::APP_EXIT, [this] { m_pMainFrame->close(); });
+    auto label = [](const char* pszVerb, const QString& strStep, const char* pszKey) {
+        return QString::fromUtf8(pszVerb) + (strStep.isEmpty() ? QString() : QLatin1Char(' ') + strStep) +
+               QLatin1Char('\t') + QLatin1String(pszKey);
+    };
+    c.bind(Cmd::EDIT_UNDO,
+           {[this] { m_pDoc->undo(); },
+            [this] { return m_pDoc->canUndo(); },
+            {},
+            [this, label] { return label("&Annuler", m_pDoc->journal().getUndoLabel(), "Ctrl+Z"); }});
+    c.bind(Cmd::EDIT_REDO,
+           {[this] { m_pDoc->redo(); },
+            [this] { return m_pDoc->canRedo(); },
+            {},
+            [this, label] { return label("&Rétablir", m_pDoc->journal().getRedoLabel(), "Ctrl+Y"); }});
 
     // A new script runs on the clock alone; an opened one gets its media. Either way the synchroniser
     // starts again from the clock's frame.
@@ -109,6 +123,7 @@ void CTavorinApp::connectParts() {
     });
     connect(m_pDoc, &CVarEDoc::opened, this, [this] {
         m_pMedia->attachScriptMedia();
+        m_pDoc->forgetHistory();
         m_pLink->reset();
     });
     connect(m_pMedia, &CMediaSession::mediaChanged, this, [this] {
@@ -116,6 +131,7 @@ void CTavorinApp::connectParts() {
         m_pCommands->refresh();
     });
     connect(m_pDoc, &CVarEDoc::updated, &c, &CCommandTable::refresh);
+    connect(m_pDoc, &CVarEDoc::modifiedChanged, &c, &CCommandTable::refresh);
 }
 
 int CTavorinApp::ExitInstance() {

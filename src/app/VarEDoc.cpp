@@ -21,22 +21,162 @@ QString untitled() {
     return QStringLiteral("Sans titre");
 }
 
-// Bookmarks read from a file, kept until the file has been read whole.
-struct SBookmarkBuffer : IBookmarkSink {
-    std::vector<std::pair<CTimeCode, QString>> items;
-    void addBookmark(const CTimeCode& tc, const QString& strLabel) override {
-        items.emplace_back(tc, strLabel);
+// The script changes, but not as the user's work: the journal does not see it (a media path written the
+// way the file's new folder sees it).
+class CUnrecorded {
+public:
+    CUnrecorded(CVarE& script, CScriptJournal& journal) : m_script(script), m_journal(journal) {
+        m_script.removeObserver(&m_journal);
     }
+    ~CUnrecorded() { m_script.addObserver(&m_journal); }
+    CUnrecorded(const CUnrecorded&) = delete;
+    CUnrecorded& operator=(const CUnrecorded&) = delete;
+
+private:
+    CVarE& m_script;
+    CScriptJournal& m_journal;
 };
 } // namespace
 
-CVarEDoc::CVarEDoc(IAppServices& app, CBookmarkList& bookmarks, CRecentFiles& recent, QObject* pParent)
-    : QObject(pParent), m_app(app), m_bookmarks(bookmarks), m_recent(recent), m_strTitle(untitled()),
-      m_autoSave(app.log()) {
-    connect(&m_bookmarks, &CBookmarkList::changed, this, &CVarEDoc::onBookmarksChanged);
+// While a step is undone or redone, every change of the script reaches the views as the hint that
+// describes it (the commands send their own hints otherwise).
+class CVarEDoc::CReplayHints : public IScriptObserver {
+public:
+    explicit CReplayHints(CVarEDoc& doc) : m_doc(doc) {}
+    void headerChanged(const CVarE&, CVarE::EHeader, const QString&) override { all(); }
+    void timeStampChanged(const CVarE&, const CTimeCode&) override { all(); }
+    void frameRateChanged(const CVarE&, int, bool) override { all(); }
+    void shifted(const CVarE&, int) override { all(); }
+    void lineAdded(const CVarE&, CVarE::LineIterator it) override { tell(NEW_ITEM, &*it); }
+    void lineErasing(const CVarE&, CVarE::LineIterator it) override { tell(DELETE_ITEM, &*it); }
+    void lineReplaced(const CVarE&, const CLine&, CVarE::LineIterator it) override {
+        tell(REPLACE_LINE, &*it);
+    }
+    void loopAdded(const CVarE&, CVarE::LoopIterator it) override { tell(NEW_ITEM, &*it); }
+    void loopErasing(const CVarE&, CVarE::LoopIterator it) override { tell(DELETE_ITEM, &*it); }
+    void loopMoved(const CVarE&, const CTimeCode&, CVarE::LoopIterator) override { all(); }
+    void loopsRenumbered(const CVarE&, CVarE::LoopIterator, const std::vector<int>&) override { all(); }
+    void shotAdded(const CVarE&, CVarE::ShotIterator) override { tell(NOTHING, nullptr); }
+    void shotErasing(const CVarE&, CVarE::ShotIterator) override { tell(NOTHING, nullptr); }
+    void shotMoved(const CVarE&, const CTimeCode&, CVarE::ShotIterator) override { tell(NOTHING, nullptr); }
+    void roleAdded(const CVarE&, CVarE::RoleIterator it) override { tell(UPDATE_ROLE, &*it); }
+    void roleErasing(const CVarE&, CVarE::RoleIterator, const std::vector<CVarE::LineIterator>&) override {
+        tell(UPDATE_ROLE, nullptr);
+    }
+    void roleRenamed(const CVarE&, const QString&, CVarE::RoleIterator it) override {
+        tell(UPDATE_ROLE, &*it);
+    }
+    void roleChanged(const CVarE&, const CRole&, CVarE::RoleIterator it) override { tell(UPDATE_ROLE, &*it); }
+
+private:
+    void tell(int nHint, const void* pObject) { m_doc.UpdateAllViews(nullptr, nHint, pObject); }
+    void all() { tell(NEW_DOC, nullptr); }
+    CVarEDoc& m_doc;
+};
+
+CScriptChange::CScriptChange(CVarEDoc& doc, const QString& strLabel, int nMergeId) : m_doc(doc) {
+    m_doc.beginChange(strLabel, nMergeId);
 }
 
-CVarEDoc::~CVarEDoc() = default;
+CScriptChange::~CScriptChange() {
+    m_doc.endChange();
+}
+
+CVarEDoc::CVarEDoc(IAppServices& app, CBookmarkList& bookmarks, CRecentFiles& recent, QObject* pParent)
+    : QObject(pParent), m_app(app), m_bookmarks(bookmarks), m_recent(recent),
+      m_pReplayHints(std::make_unique<CReplayHints>(*this)), m_strTitle(untitled()), m_autoSave(app.log()) {
+    connect(&m_bookmarks, &CBookmarkList::changed, this, &CVarEDoc::onBookmarksChanged);
+    m_script.addObserver(&m_journal);
+}
+
+CVarEDoc::~CVarEDoc() {
+    m_script.removeObserver(&m_journal);
+}
+
+void CVarEDoc::beginChange(const QString& strLabel, int nMergeId) {
+    m_journal.beginStep(strLabel, nMergeId);
+}
+
+void CVarEDoc::endChange() {
+    // A step that changed something leaves the document modified (unless it undid back to the saved
+    // state, which only undo does).
+    if (m_journal.endStep()) SetModifiedFlag(!m_journal.isClean());
+}
+
+bool CVarEDoc::undo() {
+    return replay(true);
+}
+
+bool CVarEDoc::redo() {
+    return replay(false);
+}
+
+bool CVarEDoc::replay(bool bUndo) {
+    if (bUndo ? !m_journal.canUndo() : !m_journal.canRedo()) {
+        Click::play();
+        return false;
+    }
+    emit aboutToReplay();
+    m_script.addObserver(m_pReplayHints.get());
+    const bool bOk = bUndo ? m_journal.undo(m_script) : m_journal.redo(m_script);
+    m_script.removeObserver(m_pReplayHints.get());
+    if (!bOk) {
+        // The script no longer held what the step changed: everything is read again.
+        UpdateAllViews(nullptr, NEW_DOC);
+        Click::play();
+    }
+    SetModifiedFlag(!m_journal.isClean());
+    return bOk;
+}
+
+void CVarEDoc::forgetHistory() {
+    m_journal.clear();
+    // What the file holds is clean unless the script already differs from it (read from a backup).
+    if (m_bModified)
+        m_journal.markNeverClean();
+    else
+        m_journal.markClean();
+}
+
+const CRole* CVarEDoc::addRole(const CRole& role) {
+    CScriptChange change(*this, QString::fromUtf8("Nouveau rôle"));
+    const auto [it, bAdded] = m_script.addRole(role);
+    if (!bAdded) return nullptr;
+    UpdateAllViews(nullptr, UPDATE_ROLE, &*it);
+    return &*it;
+}
+
+const CRole* CVarEDoc::changeRole(const CRole* pRole, const CRole& value) {
+    const auto it = m_script.findRoleByName(pRole->getName());
+    if (it == m_script.getRoles().end()) return nullptr;
+    CScriptChange change(*this, QString::fromUtf8("Modification du rôle"));
+    if (value.getName() != it->getName() && !m_script.renameRole(it, value.getName())) return nullptr;
+    const auto itNow = m_script.findRoleByName(value.getName());
+    m_script.updateRole(itNow, [&](CRole& r) {
+        r.setGender(value.getGender());
+        r.setColor(value.getColor());
+        r.setDescription(value.getDescription());
+        r.setImage(value.getImage());
+    });
+    UpdateAllViews(nullptr, UPDATE_ROLE, &*itNow);
+    return &*itNow;
+}
+
+bool CVarEDoc::deleteRole(const CRole* pRole) {
+    const auto it = m_script.findRoleByName(pRole->getName());
+    if (it == m_script.getRoles().end()) return false;
+    CScriptChange change(*this, QString::fromUtf8("Suppression du rôle"));
+    m_script.deleteRole(it);
+    UpdateAllViews(nullptr, UPDATE_ROLE, nullptr);
+    return true;
+}
+
+int CVarEDoc::countLinesOfRole(const CRole* pRole) const {
+    int n = 0;
+    for (const CLine& line : m_script.getLines())
+        n += line.getRolePtr() == pRole;
+    return n;
+}
 
 void CVarEDoc::setViewState(std::function<CTimeCode()> position, std::function<int()> track) {
     m_position = std::move(position);
@@ -101,6 +241,7 @@ bool CVarEDoc::OnNewDocument() {
     m_bOwnBookmarkChange = false;
     SetPathName({});
     SetModifiedFlag(false);
+    forgetHistory();
     UpdateAllViews(nullptr, NEW_DOC);
     emit created();
     indent.release();
@@ -142,7 +283,7 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
     // The file is read into a script of its own: the open one stays whole until the new one is complete.
     CVarE loaded;
     openScriptLog(loaded);
-    SBookmarkBuffer marks;
+    CBookmarkArray marks;
     QString strError;
     log.Log("Ouverture du fichier '%s'\n", qUtf8Printable(strRead));
     bool bRead;
@@ -164,7 +305,7 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
     m_script.swap(loaded);
     m_bOwnBookmarkChange = true;
     m_bookmarks.clear();
-    for (const auto& [tc, strLabel] : marks.items)
+    for (const auto& [tc, strLabel] : marks.m_items)
         m_bookmarks.add(tc, strLabel);
     m_bOwnBookmarkChange = false;
     SetPathName(strPath);
@@ -243,17 +384,20 @@ bool CVarEDoc::storeScript(const QString& strPath) {
     // takes the new name.
     const CVarE::EHeader media[] = {CVarE::H_VIDEO_FILE, CVarE::H_AUDIO_FILE};
     QString kept[2];
-    for (int i = 0; i < 2; ++i) {
-        kept[i] = m_script.get(media[i]);
-        m_script.set(media[i], mediaPathFor(kept[i], strPath));
-    }
     bool bOk;
     {
-        CWaitCursor wait;
-        bOk = m_script.store(strPath);
+        CUnrecorded unrecorded(m_script, m_journal);
+        for (int i = 0; i < 2; ++i) {
+            kept[i] = m_script.get(media[i]);
+            m_script.set(media[i], mediaPathFor(kept[i], strPath));
+        }
+        {
+            CWaitCursor wait;
+            bOk = m_script.store(strPath, &m_bookmarks);
+        }
+        for (int i = 0; i < 2; ++i)
+            m_script.set(media[i], kept[i]);
     }
-    for (int i = 0; i < 2; ++i)
-        m_script.set(media[i], kept[i]);
     if (!bOk) m_app.prompts().error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath));
     return bOk;
 }
@@ -273,7 +417,9 @@ bool CVarEDoc::DoSave(const QString& strPath, bool bReplace) {
     }
     if (!OnSaveDocument(strTarget)) return false;
     if (bReplace) {
+        m_journal.markClean();
         // The script now lives at the new place: its media paths as they were written there.
+        CUnrecorded unrecorded(m_script, m_journal);
         for (CVarE::EHeader e : {CVarE::H_VIDEO_FILE, CVarE::H_AUDIO_FILE})
             m_script.set(e, mediaPathFor(m_script.get(e), strTarget));
         SetPathName(strTarget);
@@ -405,6 +551,6 @@ void CVarEDoc::changeTimeStamp(const CTimeCode& tc) {
 
 QString CVarEDoc::autoSave() {
     if (m_strPathName.isEmpty() || !m_bModified) return {};
-    return m_autoSave.save(m_script, m_position ? m_position() : TC_INVALID, m_app.autoSaveFolder(),
-                           m_strTitle);
+    return m_autoSave.save(m_script, m_bookmarks, m_position ? m_position() : TC_INVALID,
+                           m_app.autoSaveFolder(), m_strTitle);
 }

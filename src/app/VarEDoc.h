@@ -2,16 +2,32 @@
 
 #include "app/AutoSave.h"
 #include "base/UpdateHint.h"
+#include "vare/ScriptJournal.h"
 #include "vare/VarE.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class CBookmarkList;
 class CCommandTable;
 class CRecentFiles;
 class IAppServices;
+
+class CVarEDoc;
+
+// One undoable step for the length of a scope.
+class CScriptChange {
+public:
+    CScriptChange(CVarEDoc& doc, const QString& strLabel, int nMergeId = 0);
+    ~CScriptChange();
+    CScriptChange(const CScriptChange&) = delete;
+    CScriptChange& operator=(const CScriptChange&) = delete;
+
+private:
+    CVarEDoc& m_doc;
+};
 
 // The one document: the script being edited, its file, its modified flag and its backups. New and
 // open refill the same object. Every change of the script is announced to the views by updated()
@@ -68,6 +84,26 @@ public:
     // Where a media path named by the script is found (relative paths are beside the script).
     QString resolveMediaPath(const QString& strPath) const;
 
+    // --- the undo path. Every change of the script by the user is one step, made between beginChange()
+    // and endChange() (a CScriptChange does both); "&Annuler" and "&Rétablir" take whole steps back and
+    // forth, the views told of each change, and the modified flag follows: back at the step that was
+    // saved, the document is unmodified.
+    void beginChange(const QString& strLabel, int nMergeId = 0);
+    void endChange();
+    bool canUndo() const { return m_journal.canUndo(); }
+    bool canRedo() const { return m_journal.canRedo(); }
+    bool undo();
+    bool redo();
+    const CScriptJournal& journal() const { return m_journal; }
+    // The history goes (a new or opened script, or media attached to it at opening).
+    void forgetHistory();
+
+    // --- roles, each change one step, announced with UPDATE_ROLE; null (nothing changed) when refused
+    const CRole* addRole(const CRole& role);
+    const CRole* changeRole(const CRole* pRole, const CRole& value);
+    bool deleteRole(const CRole* pRole);
+    int countLinesOfRole(const CRole* pRole) const;
+
     // Auto-save tick: a never-saved or unmodified document is left alone. Returns the backup file
     // being written, empty when none.
     QString autoSave();
@@ -80,6 +116,8 @@ signals:
     // A new empty script, or a script read from a file, is now the document's.
     void created();
     void opened();
+    // Undo or redo is about to change the script: views let go of the items they hold (edit mode).
+    void aboutToReplay();
 
 private:
     void openScriptLog(CVarE& script);
@@ -95,7 +133,12 @@ private:
     CRecentFiles& m_recent;
     std::function<CTimeCode()> m_position;
     std::function<int()> m_track;
+    class CReplayHints;
+    bool replay(bool bUndo);
+
     CVarE m_script;
+    CScriptJournal m_journal;
+    std::unique_ptr<CReplayHints> m_pReplayHints;
     QString m_strPathName;
     QString m_strTitle;
     bool m_bModified = false;

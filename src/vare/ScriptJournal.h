@@ -51,6 +51,8 @@ public:
     void clear();
     // The script as it is now is the one saved: undoing or redoing back to this point makes it clean.
     void markClean() { m_nClean = m_nCurrent; }
+    // The script as it is now differs from its file (read from a backup, say): no step is clean.
+    void markNeverClean() { m_nClean = -1; }
     bool isClean() const { return m_nClean == m_nCurrent && m_open.changes.empty(); }
 
     // --- IScriptObserver
