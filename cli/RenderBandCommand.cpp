@@ -103,7 +103,7 @@ int run(const QStringList& argsIn) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    writer.setQuality(95); // a JPEG of text needs more than the default
+    if (format == "jpg" || format == "jpeg") writer.setQuality(95); // text needs more than the default
     if (image.isNull() || !writer.write(image))
         return cli::fail(QStringLiteral("Impossible de dessiner la bande."));
     QString strError;

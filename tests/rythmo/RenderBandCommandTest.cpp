@@ -2,6 +2,7 @@
 #include "CliRun.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -114,6 +115,8 @@ TEST(RenderBandCommand, WritesTheFormatOfTheNameAndSaysWhyItCannotWrite) {
     ASSERT_EQ(renderBand(at + QStringList{strPng}).nExit, 0);
     const QImage png(strPng);
     EXPECT_EQ(head(strPng, 4), QByteArray("\x89PNG"));
+    // Compressed as before: less than a byte a pixel for a band (an uncompressed one takes three).
+    EXPECT_LT(QFileInfo(strPng).size(), 400 * 300);
     struct SFormat {
         const char* pszName;
         QByteArray magic;
