@@ -5,8 +5,9 @@
 
 namespace {
 int run(const QStringList& args) {
-    if (args.size() != 2)
-        return cli::fail(QStringLiteral("Utilisation : tavorin-cli convert ENTRÉE SORTIE.vare"));
+    if (args.size() != 2 || args[0].startsWith(QLatin1String("--")) ||
+        args[1].startsWith(QLatin1String("--")))
+        return cli::failUsage("convert");
     CVarE script;
     CBookmarkArray bookmarks;
     if (!cli::loadScript(args[0], script, &bookmarks)) return 1;
@@ -16,5 +17,9 @@ int run(const QStringList& args) {
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(convert, "convert", "ENTRÉE SORTIE.vare   convertit un script (.vare ou .det) en VarE",
-                    run);
+TAVORIN_CLI_COMMAND(convert, .name = "convert", .args = "ENTRÉE SORTIE.vare",
+                    .summary = "convertit un script (.vare ou .det) au format VarE",
+                    .description = "Lit un script VarE ou un fichier de détection de l'ancien format et "
+                                   "l'écrit au format VarE ; le fichier de sortie n'est remplacé qu'une fois "
+                                   "entièrement écrit.",
+                    .run = run);

@@ -28,9 +28,7 @@ int run(const QStringList& arguments) {
         return cli::fail(QStringLiteral("Liste des rôles inconnue : %1").arg(strRoles));
     for (const QString& str : args)
         if (str.startsWith("--")) return cli::fail(QStringLiteral("Option inconnue : %1").arg(str));
-    if (args.size() != 2)
-        return cli::fail(
-            QStringLiteral("Utilisation : tavorin-cli export-script FICHIER SORTIE.rtf [options]"));
+    if (args.size() != 2) return cli::failUsage("export-script");
 
     CVarE script;
     if (!cli::loadScript(args[0], script)) return 1;
@@ -38,13 +36,25 @@ int run(const QStringList& arguments) {
         return cli::fail(QStringLiteral("Rôle inconnu : %1").arg(options.strRole));
 
     CExportShading shading;
-    if (!exportScript(script, args[1], QStringLiteral("Tavorin v" TAVORIN_VERSION), options, shading))
-        return cli::fail(QStringLiteral("Impossible d'exporter le script."));
+    QString strError;
+    if (!exportScript(script, args[1], QStringLiteral("Tavorin v" TAVORIN_VERSION), options, shading,
+                      &strError))
+        return cli::fail(
+            QStringLiteral("Impossible d'exporter le script dans « %1 » : %2.").arg(args[1], strError));
     return 0;
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(exportScript, "export-script",
-                    "FICHIER SORTIE.rtf [--layout none|classic|documentary] [--tc-out] [--no-croisille] "
-                    "[--roles none|loops|first-tc] [--no-front-page] [--role NOM]",
-                    run);
+TAVORIN_CLI_COMMAND(
+    exportScript, .name = "export-script", .args = "FICHIER SORTIE.rtf [OPTIONS]",
+    .summary = "exporte le script, le croisillé et la liste des rôles en RTF",
+    .description = "Écrit le document du studio : la page de garde, le script, le croisillé (quel rôle parle "
+                   "dans quelle boucle) et la liste des rôles avec leur lignage.",
+    .options = {{"--layout none|classic|documentary", "la mise en page du script (classic par défaut)"},
+                {"--tc-out", "ajoute le timecode de fin de chaque phrase"},
+                {"--no-croisille", "sans le croisillé"},
+                {"--roles none|loops|first-tc",
+                 "la liste des rôles : aucune, avec les boucles (par défaut) ou avec le premier timecode"},
+                {"--no-front-page", "sans la page de garde"},
+                {"--role NOM", "seulement les phrases du rôle NOM"}},
+    .run = run);

@@ -8,14 +8,19 @@ namespace {
 int run(const QStringList& args) {
     for (const QString& str : args)
         if (str.startsWith("--")) return cli::fail(QStringLiteral("Option inconnue : %1").arg(str));
-    if (args.size() != 2)
-        return cli::fail(QStringLiteral("Utilisation : tavorin-cli export-subtitles FICHIER SORTIE.txt"));
+    if (args.size() != 2) return cli::failUsage("export-subtitles");
     CVarE script;
     if (!cli::loadScript(args[0], script)) return 1;
-    if (!exportSubtitles(script, args[1]))
-        return cli::fail(QStringLiteral("Impossible d'exporter les sous-titres."));
+    QString strError;
+    if (!exportSubtitles(script, args[1], &strError))
+        return cli::fail(
+            QStringLiteral("Impossible d'exporter les sous-titres dans « %1 » : %2.").arg(args[1], strError));
     return 0;
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(exportSubtitles, "export-subtitles", "FICHIER SORTIE.txt", run);
+TAVORIN_CLI_COMMAND(exportSubtitles, .name = "export-subtitles", .args = "FICHIER SORTIE.txt",
+                    .summary = "exporte les sous-titres d'un script",
+                    .description = "Écrit les phrases du script avec leurs timecodes dans un fichier texte "
+                                   "(Windows-1252, fins de ligne CR LF).",
+                    .run = run);

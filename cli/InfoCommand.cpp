@@ -69,7 +69,7 @@ QJsonObject scriptToJson(const CVarE& v, const CBookmarkArray& bookmarks) {
 }
 
 int run(const QStringList& args) {
-    if (args.size() != 1) return cli::fail(QStringLiteral("Utilisation : tavorin-cli info FICHIER"));
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) return cli::failUsage("info");
     CVarE script;
     CBookmarkArray bookmarks;
     if (!cli::loadScript(args[0], script, &bookmarks)) return 1;
@@ -78,4 +78,9 @@ int run(const QStringList& args) {
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(info, "info", "FICHIER   affiche le script (.vare ou .det) en JSON", run);
+TAVORIN_CLI_COMMAND(info, .name = "info", .args = "FICHIER", .summary = "affiche un script en JSON",
+                    .description =
+                        "Écrit sur la sortie standard l'en-tête, les rôles, les phrases avec leurs "
+                        "signes, les boucles, les changements de plan et les positions marquées "
+                        "d'un script (.vare, .vare.bak ou .det), en JSON.",
+                    .run = run);

@@ -15,8 +15,7 @@ QByteArray jsonString(const QString& str) {
 }
 
 int run(const QStringList& args) {
-    if (args.size() != 1 || args[0].startsWith("--"))
-        return cli::fail(QStringLiteral("Utilisation : tavorin-cli lignage FICHIER"));
+    if (args.size() != 1 || args[0].startsWith("--")) return cli::failUsage("lignage");
     CVarE script;
     if (!cli::loadScript(args[0], script)) return 1;
     QByteArray out = "{\"roles\": [";
@@ -35,4 +34,8 @@ int run(const QStringList& args) {
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(lignage, "lignage", "FICHIER", run);
+TAVORIN_CLI_COMMAND(lignage, .name = "lignage", .args = "FICHIER",
+                    .summary = "compte les lignes de chaque rôle",
+                    .description = "Écrit en JSON le lignage de chaque rôle du script, compté comme dans la "
+                                   "liste des rôles exportée, et leur total.",
+                    .run = run);

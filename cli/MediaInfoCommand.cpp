@@ -12,7 +12,7 @@ QByteArray jsonBool(bool b) {
 }
 
 int run(const QStringList& args) {
-    if (args.size() != 1) return cli::fail(QStringLiteral("Utilisation : tavorin-cli media-info FICHIER"));
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) return cli::failUsage("media-info");
     const QString strPath = args.first();
     const QString strFailed = QStringLiteral("Impossible de lire le fichier média « %1 ».").arg(strPath);
     if (!QFileInfo(strPath).isFile()) return cli::fail(strFailed);
@@ -45,4 +45,9 @@ int run(const QStringList& args) {
 }
 } // namespace
 
-TAVORIN_CLI_COMMAND(mediaInfo, "media-info", "FICHIER", run);
+TAVORIN_CLI_COMMAND(mediaInfo, .name = "media-info", .args = "FICHIER",
+                    .summary = "décrit un fichier vidéo ou son tel que le lecteur le voit",
+                    .description = "Écrit en JSON le timecode de début, le timecode de fin, la durée en "
+                                   "images, la cadence, le nombre de canaux audio et la présence d'image et "
+                                   "de son.",
+                    .run = run);

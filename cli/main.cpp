@@ -1,87 +1,58 @@
 #include "CliCommand.h"
+#include "base/HelpPage.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
-#include <algorithm>
 #include <clocale>
 #include <cstdio>
-#include <map>
 #include <memory>
 #ifdef TAVORIN_HAS_GUI
+#include "rythmo/HeadlessGL.h"
+
 #include <QGuiApplication>
 #endif
 
 namespace {
-std::map<QString, CCliCommand>& registry() {
-    static std::map<QString, CCliCommand> s_map;
-    return s_map;
+// Qt's own warnings (a missing runtime folder, a platform's complaints) are not the tool's to say:
+// its messages are one French line.
+void dropQtMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+void print(const QString& str) {
+    std::fputs(str.toUtf8().constData(), stdout);
+}
+
+bool isHelp(const QString& str) {
+    return str == QLatin1String("--help") || str == QLatin1String("-h");
 }
 } // namespace
 
-bool CCliRegistry::add(const CCliCommand& cmd) {
-    registry()[QString::fromLatin1(cmd.name)] = cmd;
-    return true;
-}
-
-const CCliCommand* CCliRegistry::find(const QString& name) {
-    auto it = registry().find(name);
-    return it == registry().end() ? nullptr : &it->second;
-}
-
-QList<CCliCommand> CCliRegistry::all() {
-    QList<CCliCommand> list;
-    for (const auto& [name, cmd] : registry())
-        list.append(cmd);
-    return list;
-}
-
-int cli::fail(const QString& strMessage) {
-    std::fprintf(stderr, "%s\n", strMessage.toUtf8().constData());
-    return 1;
-}
-
-void cli::out(const QByteArray& data) {
-    std::fwrite(data.constData(), 1, size_t(data.size()), stdout);
-}
-
-bool cli::writeFileAtomically(const QString& strPath, const QByteArray& data, QString* pError) {
-    QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        if (pError) *pError = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
-
-QString cli::takeOption(QStringList& args, const QString& strName, const QString& strDefault) {
-    const int i = int(args.indexOf(strName));
-    if (i < 0 || i + 1 >= args.size()) return strDefault;
-    const QString v = args.at(i + 1);
-    args.remove(i, 2);
-    return v;
-}
-
-bool cli::takeFlag(QStringList& args, const QString& strName) {
-    return args.removeAll(strName) > 0;
-}
-
-static int usage() {
-    std::fprintf(stderr, "Utilisation : tavorin-cli COMMANDE [ARGUMENTS]\n");
-    for (const CCliCommand& cmd : CCliRegistry::all())
-        std::fprintf(stderr, "  tavorin-cli %s %s\n", cmd.name, cmd.usage);
-    return 1;
-}
-
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    const CCliCommand* pCmd = CCliRegistry::find(QString::fromLocal8Bit(argv[1]));
-    if (!pCmd) return usage();
+    qInstallMessageHandler(dropQtMessage);
+    const QString strFirst = argc >= 2 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (isHelp(strFirst)) {
+        print(CCliRegistry::programHelp().toText());
+        return 0;
+    }
+    if (strFirst == QLatin1String("--version") || strFirst == QLatin1String("-V")) {
+        print(QStringLiteral("tavorin-cli " TAVORIN_VERSION "\n"));
+        return 0;
+    }
+    if (argc < 2)
+        return cli::fail(
+            QStringLiteral("Utilisation : tavorin-cli COMMANDE [ARGUMENTS] (aide : tavorin-cli --help)"));
+    const CCliCommand* pCmd = CCliRegistry::find(strFirst);
+    if (!pCmd)
+        return cli::fail(
+            QStringLiteral("Commande inconnue : « %1 » (aide : tavorin-cli --help).").arg(strFirst));
+    for (int i = 2; i < argc; ++i)
+        if (isHelp(QString::fromLocal8Bit(argv[i]))) {
+            print(CCliRegistry::commandHelp(*pCmd).toText());
+            return 0;
+        }
 
     std::unique_ptr<QCoreApplication> app;
 #ifdef TAVORIN_HAS_GUI
     if (pCmd->bNeedsGui) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        HeadlessGL::choosePlatform();
         app = std::make_unique<QGuiApplication>(argc, argv);
     }
 #endif

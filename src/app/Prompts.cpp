@@ -2,7 +2,6 @@
 
 #include "app/Dialogs.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <atomic>
@@ -29,17 +28,7 @@ QMessageBox::StandardButton CPrompts::message(const QString& strText, EIcon eIco
     }
     QMessageBox box(icon, QStringLiteral("Tavorin"), strText, buttons, m_pParent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
-    // The French captions of the usual buttons.
-    struct SCaption {
-        QMessageBox::StandardButton button;
-        const char* text;
-    };
-    static const SCaption captions[] = {{QMessageBox::Yes, "&Oui"},
-                                        {QMessageBox::No, "&Non"},
-                                        {QMessageBox::Cancel, "Annuler"},
-                                        {QMessageBox::Ok, "OK"}};
-    for (const SCaption& c : captions)
-        if (QAbstractButton* p = box.button(c.button)) p->setText(QString::fromUtf8(c.text));
+    // The buttons speak French through Qt's own translations, loaded at start-up.
     return QMessageBox::StandardButton(box.exec());
 }
 

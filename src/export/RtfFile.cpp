@@ -1,5 +1,6 @@
 #include "export/RtfFile.h"
 
+#include "base/SystemError.h"
 #include "base/TextEncoding.h"
 #include "export/BestFit.h"
 
@@ -30,7 +31,11 @@ CRtfFile::~CRtfFile() {
 bool CRtfFile::open(const QString& strPath, const QString& strGenerator, const QString& strAuthor) {
     if (isOpen()) close();
     auto pFile = std::make_unique<QSaveFile>(strPath);
-    if (!pFile->open(QIODevice::WriteOnly)) return false;
+    m_strError.clear();
+    if (!pFile->open(QIODevice::WriteOnly)) {
+        m_strError = fileErrorReason(*pFile);
+        return false;
+    }
     m_pFile = std::move(pFile);
     m_buffer.clear();
     m_bFirstSection = true;
@@ -51,6 +56,7 @@ bool CRtfFile::close() {
     write("}\n");
     flush();
     const bool bOk = m_pFile->commit();
+    if (!bOk) m_strError = fileErrorReason(*m_pFile);
     m_pFile.reset();
     return bOk;
 }

@@ -30,6 +30,8 @@ public:
     // Drops the document: the target is left as it was.
     void cancel();
     bool isOpen() const { return m_pFile != nullptr; }
+    // Why the last open() or close() failed, in French ("fichier ou dossier introuvable").
+    const QString& errorReason() const { return m_strError; }
 
     // Control words as they are; each "\n" becomes CR LF.
     void write(const char* psz);
@@ -59,4 +61,5 @@ private:
     std::unique_ptr<QSaveFile> m_pFile;
     QByteArray m_buffer;
     bool m_bFirstSection = false;
+    QString m_strError;
 };

@@ -185,9 +185,13 @@ void writeScript(const CVarE& s, CRtfFile& rtf, const CScriptExportOptions& opti
 } // namespace
 
 bool exportScript(const CVarE& script, const QString& strPath, const QString& strGenerator,
-                  const CScriptExportOptions& options, CExportShading& shading) {
+                  const CScriptExportOptions& options, CExportShading& shading, QString* pError) {
     CRtfFile rtf;
-    if (!rtf.open(strPath, strGenerator, authorText(script))) return false;
+    auto failed = [&] {
+        if (pError) *pError = rtf.errorReason();
+        return false;
+    };
+    if (!rtf.open(strPath, strGenerator, authorText(script))) return failed();
     writePageHeaderAndFooter(script, rtf);
     if (options.bFrontPage) writeFrontPage(script, rtf, options.date);
     const CLoopRoleTable table(script);
@@ -196,7 +200,7 @@ bool exportScript(const CVarE& script, const QString& strPath, const QString& st
         writeRoleList(script, table, rtf, options.nRoleList, shading);
     if (options.nLayout == SCRIPT_CLASSIC || options.nLayout == SCRIPT_DOCUMENTARY)
         writeScript(script, rtf, options);
-    return rtf.close();
+    return rtf.close() || failed();
 }
 
 CScriptExportOptions loadScriptExportOptions(const CSettingsStore& store) {

@@ -23,10 +23,10 @@ struct CScriptExportOptions {
 };
 
 // Writes the studio document: front page, croisillé, role list and script under a common page
-// header and footer. False when the file cannot be created or written; the target is then left
-// as it was.
+// header and footer. False when the file cannot be created or written, with the reason in French in
+// pError; the target is then left as it was.
 bool exportScript(const CVarE& script, const QString& strPath, const QString& strGenerator,
-                  const CScriptExportOptions& options, CExportShading& shading);
+                  const CScriptExportOptions& options, CExportShading& shading, QString* pError = nullptr);
 
 // The options as last used (settings "ScriptFormat", "ScriptTCOut", "ScriptCroisille",
 // "ScriptRoleList", "ScriptFrontPage"); a value out of range reads as its default. The role filter

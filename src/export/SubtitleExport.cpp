@@ -1,14 +1,18 @@
 #include "export/SubtitleExport.h"
 
+#include "base/SystemError.h"
 #include "export/BestFit.h"
 #include "export/PhraseText.h"
 #include "vare/VarE.h"
 
 #include <QSaveFile>
 
-bool exportSubtitles(const CVarE& script, const QString& strPath) {
+bool exportSubtitles(const CVarE& script, const QString& strPath, QString* pError) {
     QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (pError) *pError = fileErrorReason(file);
+        return false;
+    }
     QByteArray out("\r\n");
     out.reserve(64 * script.getLineCount() + 2);
     for (const CLine& line : script.getLines()) {
@@ -21,6 +25,7 @@ bool exportSubtitles(const CVarE& script, const QString& strPath) {
         out += encodeCp1252BestFit(str);
     }
     if (file.write(out) != out.size() || !file.commit()) {
+        if (pError) *pError = fileErrorReason(file);
         file.cancelWriting();
         return false;
     }

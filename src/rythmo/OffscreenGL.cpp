@@ -33,6 +33,8 @@ bool COffscreenGL::create(QSize size, QString* pError) {
     m_pContext = std::make_unique<QOpenGLContext>();
     m_pContext->setFormat(format);
     if (!m_pContext->create()) return fail("cannot create an OpenGL context");
+    // A driver may hand out an older context than asked for; the band's shaders need 3.3.
+    if (m_pContext->format().version() < qMakePair(3, 3)) return fail("OpenGL 3.3 is not available");
     m_pSurface = std::make_unique<QOffscreenSurface>();
     m_pSurface->setFormat(m_pContext->format());
     m_pSurface->create();

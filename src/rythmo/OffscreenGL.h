@@ -11,7 +11,8 @@ class QOpenGLFramebufferObject;
 
 // An OpenGL 3.3 core context on an off-screen surface with a framebuffer object to draw into: the
 // band drawn without a window (tests, tavorin-cli render-band, the benchmark). Needs a
-// QGuiApplication and a platform that gives GL contexts (X11 or Xvfb; "offscreen" under Xvfb).
+// QGuiApplication and a platform that gives GL contexts ("offscreen" or xcb with an X server, our
+// "tavorin-egl" without one: see HeadlessGL.h).
 class COffscreenGL {
 public:
     COffscreenGL();

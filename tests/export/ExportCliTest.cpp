@@ -91,8 +91,20 @@ TEST_F(ExportCliTest, ErrorsAreOneFrenchLineAndLeaveNoFile) {
     }
     EXPECT_EQ(cli(bad[0]).err,
               QString::fromUtf8("Le fichier « %1 » est introuvable.\n").arg(bad[0][1]).toUtf8());
-    EXPECT_EQ(cli(bad[6]).err, "Impossible d'exporter le script.\n");
-    EXPECT_EQ(cli(bad[8]).err, "Impossible d'exporter les sous-titres.\n");
+    // The reason, in French.
+    EXPECT_EQ(cli(bad[6]).err, QString::fromUtf8("Impossible d'exporter le script dans « %1 » : fichier ou "
+                                                 "dossier introuvable.\n")
+                                   .arg(bad[6][2])
+                                   .toUtf8());
+    EXPECT_EQ(cli(bad[8]).err,
+              QString::fromUtf8("Impossible d'exporter les sous-titres dans « %1 » : fichier "
+                                "ou dossier introuvable.\n")
+                  .arg(bad[8][2])
+                  .toUtf8());
+    EXPECT_EQ(cli({"export-script", m_strVare, m_dir.path()}).err,
+              QString::fromUtf8("Impossible d'exporter le script dans « %1 » : c'est un dossier.\n")
+                  .arg(m_dir.path())
+                  .toUtf8());
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"essai.vare"});
 }
 

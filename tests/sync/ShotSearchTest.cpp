@@ -322,10 +322,13 @@ TEST(ShotSearchTest, CommandLinePrintsOneLinePerCut) {
     EXPECT_EQ(cli.readAllStandardOutput(),
               QByteArray("900002\t10:00:00:02\n900041\t10:00:01:16\n900100\t10:00:04:00\n"));
 
+    // No cut: said on stderr, and still a success.
     cli.start(strCli, {"shots", mjpegMovie(), "--threshold", "3000000"});
     ASSERT_TRUE(cli.waitForFinished(60000));
     EXPECT_EQ(cli.exitCode(), 0);
     EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardError()),
+              QString::fromUtf8("Aucun changement de plan trouvé.\n"));
 
     const QStringList failures[] = {
         {"shots", "/nonexistent/film.mov"}, {"shots", mjpegMovie(), "--threshold", "beaucoup"}, {"shots"}};
