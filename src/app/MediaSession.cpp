@@ -5,6 +5,7 @@
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
 #include "app/WaitCursor.h"
+#include "base/DataFolder.h"
 
 #include <QFileInfo>
 
@@ -45,8 +46,12 @@ void CMediaSession::showStillImage(const QString& strPath) {
 
 void CMediaSession::showDefaultImage() {
     QString str = m_app.settings().get(Settings::DefaultImage);
-    if (!str.contains(QLatin1Char('/')) && !str.contains(QLatin1Char('\\')))
-        str = m_app.programFolder() + QLatin1Char('/') + str;
+    if (!str.contains(QLatin1Char('/')) && !str.contains(QLatin1Char('\\'))) {
+        // A bare name: beside the program, else among the files it ships.
+        const QString strBeside = m_app.programFolder() + QLatin1Char('/') + str;
+        const QString strShipped = CDataFolder(m_app.programFolder()).filePath(str);
+        str = QFileInfo::exists(strBeside) || strShipped.isEmpty() ? strBeside : strShipped;
+    }
     showStillImage(str);
 }
 
