@@ -276,6 +276,7 @@ private:
     int loopFrameAfter(int nFrame) const;      // INT_MAX when none
 
     bool isObserved() const { return !m_observers.empty(); }
+    bool ownsRole(const CLine& line) const; // the phrase's role, if any, is one of this script's
     template <class F> void notify(F f) const;
     std::vector<int> loopNumbersFrom(LoopIterator from) const;
     void renumber(LoopIterator from, const std::function<int(int nIndex, int nOld)>& number);
