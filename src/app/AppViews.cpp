@@ -41,7 +41,7 @@ void CTavorinApp::createViews() {
         for (const auto& [nId, pAction] : bandActions) {
             if (!pAction) continue;
             pBand->removeAction(pAction);
-            c.handle(nId, [pAction] { pAction->trigger(); });
+            c.handle(nId, [pTarget = pAction] { pTarget->trigger(); });
             QAction* pMine = c.action(nId);
             pMine->setCheckable(pAction->isCheckable());
             pMine->setChecked(pAction->isChecked());

@@ -65,7 +65,7 @@ QString CAutoSave::save(const CVarE& script, const CTimeCode& tcLastPosition,
     pSnapshot->copyFrom(script);
     pSnapshot->setLastPosition(tcLastPosition);
     const QString strFolder = backupFolder(strAutoSaveFolder, strTitle);
-    const QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
+    QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
     QDir().mkpath(strFolder);
     if (backups(strFolder).size() >= KEPT) prune(strFolder);
 

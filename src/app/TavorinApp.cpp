@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QUrl>
+#include <cmath>
 
 CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::move(options), pParent) {}
 
@@ -46,7 +47,7 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pFrameLoop = new CFrameLoop(m_sync, *this, this);
         if (QScreen* pScreen = QGuiApplication::primaryScreen())
             if (pScreen->refreshRate() > 1.0)
-                m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
+                m_pFrameLoop->setRefreshPeriod(int(std::lround(1000.0 / pScreen->refreshRate())));
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
         registerCommands();

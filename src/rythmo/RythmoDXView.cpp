@@ -15,6 +15,7 @@
 #include <QStyleHints>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <cmath>
 
 namespace {
 // A silent log for a view that was given none.
@@ -116,7 +117,7 @@ bool CRythmoDXView::event(QEvent* pEvent) {
 }
 
 int CRythmoDXView::getRefreshRate() const {
-    return int(refreshRateHz() + 0.5);
+    return int(std::lround(refreshRateHz()));
 }
 
 double CRythmoDXView::refreshRateHz() const {

@@ -589,7 +589,7 @@ QByteArray CQuickTime::grabCurrentPicture(int& nWidth, int& nHeight, int& nStrid
         }
     }
     if (pData && bBgr0 && nStride > 0 && size_t(nStride) * size_t(nHeight) <= nSize)
-        pixels = QByteArray(reinterpret_cast<const char*>(pData), nStride * nHeight);
+        pixels = QByteArray(reinterpret_cast<const char*>(pData), qsizetype(nStride) * nHeight);
     else
         nWidth = nHeight = nStride = 0;
     mpv_free_node_contents(&result);

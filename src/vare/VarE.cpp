@@ -234,7 +234,8 @@ CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
 
 CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change,
                                       bool* pbOk) {
-    const CLine before(*it);
+    // A copy: the line is taken out below, and put back as it was if the change fails.
+    const CLine before(*it); // NOLINT(performance-unnecessary-copy-initialization)
     indexChanged();
     auto node = m_lines.extract(it);
     change(node.value());
