@@ -142,7 +142,7 @@ bool CMediaSession::openAudioFile(const QString& strPath) {
 }
 
 bool CMediaSession::searchSoundBeside(const QString& strVideo) {
-    const int nDot = strVideo.lastIndexOf(QLatin1Char('.'));
+    const qsizetype nDot = strVideo.lastIndexOf(QLatin1Char('.'));
     const QString strStem = nDot < 0 ? strVideo : strVideo.left(nDot);
     for (const char* pszExt : SOUND_EXTENSIONS)
         if (openAudioFile(strStem + QLatin1String(pszExt))) return true;

@@ -12,6 +12,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::move(options), pParent) {}
 
@@ -41,7 +42,7 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pFrameLoop = new CFrameLoop(m_sync, *this, this);
         if (QScreen* pScreen = QGuiApplication::primaryScreen())
             if (pScreen->refreshRate() > 1.0)
-                m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
+                m_pFrameLoop->setRefreshPeriod(int(std::lround(1000.0 / pScreen->refreshRate())));
         m_pTransport = new CTransport(m_sync, *m_pFrameLoop, m_bookmarks, prompts(), *this, this);
         m_pMedia = new CMediaSession(*this, m_qt, m_sync, *m_pTransport, *m_pDoc, this);
         m_pLink = new CLinkControl(*this, m_sync, this);

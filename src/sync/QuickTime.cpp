@@ -152,6 +152,7 @@ bool CQuickTime::open(const QString& strPath) {
                 mpv_get_property(m_pMpv, "container-fps", MPV_FORMAT_DOUBLE, &m_dFrameRate);
             m_nDuration = int(std::llround(std::max(0.0, dDuration) * 600.0));
             m_nFrameUnits = m_dFrameRate > 0.0 ? std::max(1, int(std::lround(600.0 / m_dFrameRate))) : 24;
+            m_position.setMovie(m_nDuration, m_nFrameUnits);
 
             if (!probe.m_timeCode.isEmpty()) {
                 // A timecode track wins over the broadcast-wave timestamp.
@@ -164,8 +165,7 @@ bool CQuickTime::open(const QString& strPath) {
                     m_timeStamp.parse(sz);
                 }
             }
-            m_nAnchor = 0;
-            m_tAnchor = Clock::now();
+            m_position.anchor(0);
             waitForEvent(MPV_EVENT_PLAYBACK_RESTART, FIRST_PICTURE_TIMEOUT_MS);
         }
     }
@@ -192,7 +192,8 @@ void CQuickTime::close() {
     m_dFrameRate = 0.0;
     m_nFrameUnits = 24;
     m_fRate = 0.0f;
-    m_nAnchor = 0;
+    m_position.setMovie(0, m_nFrameUnits);
+    m_position.anchor(0);
     m_bSeekPending = false;
     m_bHold = false;
     m_nShownFrame = m_nStepFrame = -1;
@@ -237,8 +238,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
             }
             // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
             if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
-                m_nAnchor = clampToLastFrame(std::llround(dPos * 600.0));
-                m_tAnchor = Clock::now();
+                m_position.anchor(clampToLastFrame(std::llround(dPos * 600.0)));
             }
         } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
             if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
@@ -258,7 +258,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
         if (m_nSeekAcked == m_nSeekIssued && m_bSeekPending) {
             m_bSeekPending = false;
             m_nStepFrame = -1;
-            m_tAnchor = Clock::now();
+            m_position.restart();
         }
         // The position event of the new picture may come after this one: ask now, so that a frame
         // step never starts from a stale picture.
@@ -328,8 +328,7 @@ long long CQuickTime::frameIndex(double dSeconds) const {
 
 void CQuickTime::seekMovie(long long nMovieTime) {
     const bool bSettled = m_fRate == 0.0f && !m_bSeekPending && m_bHold && !m_bBackward;
-    m_nAnchor = nMovieTime;
-    m_tAnchor = Clock::now();
+    m_position.anchor(nMovieTime);
     m_bHold = true;
     m_bSeekPending = true;
     const long long t = clampToLastFrame(nMovieTime);
@@ -376,14 +375,7 @@ void CQuickTime::seekMovie(long long nMovieTime) {
 
 long long CQuickTime::movieTime() {
     pumpEvents();
-    if (m_bSeekPending || m_fRate == 0.0f) return m_nAnchor;
-    // Between two frame reports the position moves with the speed, but never reaches the next frame
-    // before mpv shows it.
-    const double dElapsed = std::chrono::duration<double>(Clock::now() - m_tAnchor).count();
-    long long nDelta = std::llround(dElapsed * 600.0 * double(m_fRate));
-    const long long nMax = m_nFrameUnits - 1;
-    nDelta = std::max(-nMax, std::min(nDelta, nMax));
-    return std::max(0LL, std::min(m_nAnchor + nDelta, (long long)m_nDuration));
+    return m_bSeekPending ? m_position.getAnchor() : m_position.at(m_fRate);
 }
 
 void CQuickTime::setMovieRate(float fFactor) {
@@ -393,8 +385,7 @@ void CQuickTime::setMovieRate(float fFactor) {
         m_fRate = 0.0f;
         return;
     }
-    m_nAnchor = movieTime();
-    m_tAnchor = Clock::now();
+    m_position.anchor(movieTime());
     m_bHold = false;
     m_bBackward = fFactor < 0.0f;
     setProperty("play-dir", m_bBackward ? "backward" : "forward");
@@ -598,7 +589,7 @@ QByteArray CQuickTime::grabCurrentPicture(int& nWidth, int& nHeight, int& nStrid
         }
     }
     if (pData && bBgr0 && nStride > 0 && size_t(nStride) * size_t(nHeight) <= nSize)
-        pixels = QByteArray(reinterpret_cast<const char*>(pData), nStride * nHeight);
+        pixels = QByteArray(reinterpret_cast<const char*>(pData), qsizetype(nStride) * nHeight);
     else
         nWidth = nHeight = nStride = 0;
     mpv_free_node_contents(&result);

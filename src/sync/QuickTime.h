@@ -2,6 +2,7 @@
 
 #include "base/TraceLog.h"
 #include "sync/MediaPlayer.h"
+#include "sync/PositionEstimate.h"
 #include "vare/TimeCode.h"
 
 #include <QByteArray>
@@ -92,6 +93,9 @@ public:
     void setPlayHints(int nFlags, int nMask);
     int getPlayHints() const { return m_nPlayHints; }
 
+    // Where "now" comes from for the position between two frames (tests move time by hand).
+    void setTimeSource(CSteadyTime::Source source) { m_position.setTimeSource(std::move(source)); }
+
     // Idle time: reads mpv's pending events.
     void onIdle();
     // Waits (bounded) until the last seek has shown its picture; false on timeout.
@@ -144,11 +148,9 @@ private:
     int m_nVolume = FULL_VOLUME;
     int m_nPlayHints = 0;
 
-    // Playing state as the program set it; the position between mpv's frame reports is
-    // interpolated from the last report, never beyond the next frame.
+    // Playing state as the program set it, and the position between mpv's frame reports.
     float m_fRate = 0.0f;
-    long long m_nAnchor = 0;
-    std::chrono::steady_clock::time_point m_tAnchor;
+    CPositionEstimate m_position;
     bool m_bSeekPending = false;
     bool m_bHold = false; // a paused movie answers the time it was sent to
     bool m_bBackward = false;

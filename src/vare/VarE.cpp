@@ -394,7 +394,7 @@ CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
 
 CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change,
                                       bool* pbOk) {
-    const CLine before(*it);
+    const CLine before(*it); // NOLINT(performance-unnecessary-copy-initialization)
     const LineIterator hint = std::next(it);
     auto node = m_lines.extract(it);
     change(node.value());
