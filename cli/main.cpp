@@ -78,6 +78,9 @@ int main(int argc, char** argv) {
     const CCliCommand* pCmd = CCliRegistry::find(QString::fromLocal8Bit(argv[1]));
     if (!pCmd) return usage();
 
+    // The program's names: its cache (working copies) and settings folders are the same.
+    QCoreApplication::setOrganizationName(QStringLiteral("Morvath"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavorin"));
     std::unique_ptr<QCoreApplication> app;
 #ifdef TAVORIN_HAS_GUI
     if (pCmd->bNeedsGui) {
