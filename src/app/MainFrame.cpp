@@ -219,6 +219,7 @@ void CMainFrame::buildMenus() {
     m->addSeparator();
     item(m, Cmd::VIEW_DEINTERLACE, "Désentrelacer", {}, true);
     item(m, Cmd::VIEW_HIGH_QUALITY, "Haute qualité", {}, true);
+    item(m, Cmd::VIEW_WORKING_COPY, "Copie de travail", {}, true);
     m->addSeparator();
     item(m, Cmd::VIEW_CONTROL_SCREEN, "Écran de contrôle", {}, true);
 

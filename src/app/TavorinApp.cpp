@@ -9,6 +9,7 @@
 #include "rythmo/RythmoDXView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
+#include "sync/ui/WorkingCopyPrompts.h"
 
 #include <QAbstractButton>
 #include <QDesktopServices>
@@ -24,6 +25,7 @@ CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
+    delete m_pWorkingCopy; // its making stops before the player goes
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pMainFrame;
     delete m_pDoc;
@@ -49,6 +51,11 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
                 m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
+        m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>();
+        m_pCopyPrompts->setParent(m_pMainFrame);
+        m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
+        connect(m_pWorkingCopy, &CWorkingCopyController::stateChanged, this,
+                &CTavorinApp::updateCommandStates);
         registerCommands();
         if (m_options.bViews) createViews();
         // The synchroniser follows the clock every 10 ms while it is on; it was on when the program
@@ -325,6 +332,8 @@ void CTavorinApp::updateCommandStates() {
     c.action(Cmd::AUDIO_MUTE)->setChecked(m_qt.hasMovie() && m_qt.isMuted());
     c.action(Cmd::VIEW_DEINTERLACE)->setChecked(m_bDeinterlace);
     c.action(Cmd::VIEW_HIGH_QUALITY)->setChecked(m_bHighQuality);
+    c.action(Cmd::VIEW_WORKING_COPY)->setEnabled(m_pWorkingCopy->canSwitch());
+    c.action(Cmd::VIEW_WORKING_COPY)->setChecked(m_pWorkingCopy->isPlayingCopy());
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -433,6 +442,7 @@ void CTavorinApp::registerCommands() {
     c.handle(Cmd::AUDIO_RECORD, [] {}); // does nothing, by design
     c.handle(Cmd::VIEW_DEINTERLACE, [this] { OnViewDeinterlace(); });
     c.handle(Cmd::VIEW_HIGH_QUALITY, [this] { OnViewHighQuality(); });
+    c.handle(Cmd::VIEW_WORKING_COPY, [this] { m_pWorkingCopy->OnViewWorkingCopy(); });
     c.handle(Cmd::VIEW_FULL_SCREEN, [&f] { f.OnViewFullScreen(); });
     c.handle(Cmd::CONTROL_CORVEL, [this] { OnControlCorvel(); });
     if (QAction* pCorvel = c.action(Cmd::CONTROL_CORVEL)) pCorvel->setCheckable(true);

@@ -15,6 +15,8 @@ class CVideoView;
 class CFrameLoop;
 class CMainFrame;
 class CVarEDoc;
+class CWorkingCopyController;
+class CWorkingCopyPrompts;
 
 // The desktop program: the document, the main window, the transport and position commands, the
 // frame loop that keeps the band drawing while the clock runs.
@@ -35,6 +37,7 @@ public:
     CFrameLoop& frameLoop() { return *m_pFrameLoop; }
     CBookmarkList& bookmarks() { return m_bookmarks; }
     CRecentFiles& recentFiles() { return m_recent; }
+    CWorkingCopyController& workingCopy() { return *m_pWorkingCopy; }
     // The views in the panes; null when not created (tests, no OpenGL for the band).
     CControlView* controlView() const { return m_pControlView; }
     CVideoView* videoView() const { return m_pVideoView; }
@@ -117,6 +120,8 @@ private:
     CVideoView* m_pVideoView = nullptr;
     CRythmoDXView* m_pBandView = nullptr;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
+    std::unique_ptr<CWorkingCopyPrompts> m_pCopyPrompts;
+    CWorkingCopyController* m_pWorkingCopy = nullptr;
     CMachineLink m_link;
     QTimer m_linkTimer; // the main frame's timer 0: every 10 ms while the link is on
 };

@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/TavorinApp.h"
+#include "sync/WorkingCopyController.h"
 
 #include <QApplication>
 #include <QDir>
@@ -387,6 +388,7 @@ bool CVarEDoc::openVideoFile(const QString& strPath) {
     const CTimeCode tcStart = qt.getStartTimeCode(), tcEnd = qt.getEndTimeCode();
     m_app.gotoTime(tcBefore.isValid() && tcStart <= tcBefore && tcBefore <= tcEnd ? tcBefore : tcStart);
     m_app.resetLink();
+    m_app.workingCopy().movieOpened();
     return true;
 }
 

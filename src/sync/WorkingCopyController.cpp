@@ -47,23 +47,31 @@ void CWorkingCopyController::movieOpened() {
         emit stateChanged();
         return;
     }
-    int nMode = m_settings.get(Settings::WorkingCopy);
     CSeekCost cost;
-    if (nMode == MODE_NEVER || !cost.read(strSource) || !cost.isSlow()) {
-        emit stateChanged();
+    if (m_settings.get(Settings::WorkingCopy) != MODE_NEVER && cost.read(strSource) && cost.isSlow())
+        // Asked once the opening is over and the window is up.
+        QMetaObject::invokeMethod(
+            this, [this, strSource] { offerCopy(strSource); }, Qt::QueuedConnection);
+    emit stateChanged();
+}
+
+void CWorkingCopyController::offerCopy(const QString& strSource) {
+    // Another movie may have come meanwhile.
+    if (!m_player.hasMovie() || m_player.getPath() != strSource || isMaking() || !m_strCopy.isEmpty()) return;
+    switch (m_settings.get(Settings::WorkingCopy)) {
+    case MODE_NEVER:
         return;
-    }
-    if (nMode != MODE_ALWAYS) {
+    case MODE_ALWAYS:
+        break;
+    default:
         switch (m_prompts.askMakeCopy(question())) {
         case IWorkingCopyPrompts::ANSWER_ALWAYS:
             m_settings.set(Settings::WorkingCopy, MODE_ALWAYS);
             break;
         case IWorkingCopyPrompts::ANSWER_NEVER:
             m_settings.set(Settings::WorkingCopy, MODE_NEVER);
-            emit stateChanged();
             return;
         case IWorkingCopyPrompts::ANSWER_NO:
-            emit stateChanged();
             return;
         case IWorkingCopyPrompts::ANSWER_YES:
             break;

@@ -51,7 +51,9 @@ public:
                            QObject* pParent = nullptr);
     ~CWorkingCopyController() override;
 
-    // To be called after the player opened a movie (and after it failed to).
+    // To be called after the player opened a movie (and after it failed to). The copy found plays at
+    // once; the question, or the making the setting asks for, comes from the event loop, once the
+    // opening is over.
     void movieOpened();
 
     // The menu entry: enabled while the open movie has a copy, checked while the copy plays.
@@ -79,6 +81,7 @@ signals:
     void stateChanged();
 
 private:
+    void offerCopy(const QString& strSource);
     void startMaking(const QString& strSource);
     void stopMaking();
     void onProgress();

@@ -76,6 +76,7 @@ protected:
     void openMovie(const QString& strPath) {
         ASSERT_TRUE(player.open(strPath));
         pController->movieOpened();
+        QCoreApplication::processEvents();
     }
     // A movie of its own, so that no other test's copy is found.
     QString ownMovie(const char* pszName) {
