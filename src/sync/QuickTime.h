@@ -102,6 +102,11 @@ public:
 
     // Idle time: reads mpv's pending events.
     void onIdle();
+    // The index of the picture mpv shows, from its last report; -1 when unknown (tools, benchmarks).
+    long long getShownFrame() {
+        pumpEvents();
+        return m_nShownFrame;
+    }
     // Waits (bounded) until the last seek has shown its picture; false on timeout.
     bool waitForSeek(int nTimeoutMs = 5000);
 

@@ -1,5 +1,4 @@
 #include "sync/ui/WorkingCopyPrompts.h"
-#include "QtTestEnvironment.h"
 #include "base/Settings.h"
 #include "sync/QuickTime.h"
 
@@ -11,10 +10,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
+// The QApplication is the executable's one, set up beside the control view's tests.
 namespace {
-const auto* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new CQtTestEnvironment(false));
-
 // Clicks the button with this caption in the message box that the next exec() shows.
 void clickInNextBox(const QString& strCaption) {
     QTimer::singleShot(0, [strCaption] {
