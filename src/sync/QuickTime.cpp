@@ -2,6 +2,7 @@
 
 #include "sync/BroadcastWave.h"
 #include "sync/MediaProbe.h"
+#include "sync/SeekCost.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -157,6 +158,14 @@ bool CQuickTime::open(const QString& strPath) {
 }
 
 bool CQuickTime::loadFile(const QString& strPath) {
+    CSeekCost cost;
+    m_bIntraOnly = cost.read(strPath) && cost.m_nKeyInterval == 1;
+    // Reverse play reads and decodes stretches of the file backwards. Where every frame is a key
+    // frame, short stretches and a few frames decoded at a time start it in two frame periods
+    // instead of five; long groups of pictures need mpv's own settings.
+    setProperty("demuxer-backward-playback-step", m_bIntraOnly ? "1" : "60");
+    setProperty("video-backward-overlap", m_bIntraOnly ? "0" : "auto");
+    setProperty("video-backward-batch", m_bIntraOnly ? "4" : "1");
     const QString strSuffix = QFileInfo(strPath).suffix().toLower();
     const bool bTransportStream = strSuffix == "ts" || strSuffix == "m2ts" || strSuffix == "mts";
     setProperty("hr-seek-demuxer-offset", bTransportStream ? "1.5" : "0");
@@ -403,9 +412,10 @@ void CQuickTime::seekMovie(long long nMovieTime) {
     m_bSeekPending = true;
     const long long t = clampToLastFrame(nMovieTime);
     // The next picture of a standing movie only needs one more frame decoded, where an exact seek
-    // would decode again from the previous key frame.
+    // would decode again from the previous key frame. A frame step shows its picture one frame period
+    // later, though: where every frame is a key frame (a working copy), the exact seek is quicker.
     const long long nTargetFrame = (long long)std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
-    if (bSettled && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
+    if (bSettled && !m_bIntraOnly && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
         nTargetFrame == m_nShownFrame + 1) {
         m_nStepFrame = nTargetFrame;
         const char* cmd[] = {"frame-step", nullptr};

@@ -171,6 +171,7 @@ private:
     bool m_bSeekPending = false;
     bool m_bHold = false; // a paused movie answers the time it was sent to
     bool m_bBackward = false;
+    bool m_bIntraOnly = false; // every frame of the file played is a key frame
     // Index of the picture mpv shows (from its last reported position) and the picture that a
     // frame step under way must reach; -1 when unknown or none.
     long long m_nShownFrame = -1;
