@@ -368,6 +368,13 @@ CWorkingCopyMaker::EResult CJob::openOutput(const QString& strTemp) {
     m_pVideoOut->avg_frame_rate = m_pVideoEnc->framerate;
     m_pVideoOut->r_frame_rate = m_pVideoEnc->framerate;
     av_dict_copy(&m_pVideoOut->metadata, pIn->metadata, 0);
+    // A movie filmed upright on its side (a telephone's) is turned by the player: so is its copy.
+    for (int i = 0; i < pIn->nb_side_data; ++i) {
+        const AVPacketSideData& side = pIn->side_data[i];
+        if (side.type != AV_PKT_DATA_DISPLAYMATRIX) continue;
+        if (std::uint8_t* p = av_stream_new_side_data(m_pVideoOut, side.type, side.size))
+            std::memcpy(p, side.data, side.size);
+    }
     for (unsigned i = 0; i < m_pIn->nb_streams; ++i) {
         AVStream* pStream = m_pIn->streams[i];
         if (pStream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {

@@ -12,10 +12,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <cmath>
 #include <random>
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 }
 
 namespace {
@@ -55,6 +57,64 @@ SStreams countStreams(const QString& strPath) {
     av_packet_free(&pPacket);
     avformat_close_input(&p);
     return s;
+}
+
+// The picture's turn (degrees) that the file asks the player for; 0 when none.
+double rotationOf(const QString& strPath) {
+    AVFormatContext* p = nullptr;
+    if (avformat_open_input(&p, QFile::encodeName(strPath).constData(), nullptr, nullptr) < 0) return 0.0;
+    avformat_find_stream_info(p, nullptr);
+    double d = 0.0;
+    const int nVideo = av_find_best_stream(p, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (nVideo >= 0)
+        if (const std::uint8_t* pMatrix =
+                av_stream_get_side_data(p->streams[nVideo], AV_PKT_DATA_DISPLAYMATRIX, nullptr))
+            d = av_display_rotation_get(reinterpret_cast<const std::int32_t*>(pMatrix));
+    avformat_close_input(&p);
+    return d;
+}
+
+// Copies a movie's picture into a QuickTime file that asks the player to turn it by 90 degrees, as
+// telephones film.
+bool writeTurnedMovie(const QString& strSource, const QString& strTarget) {
+    AVFormatContext* pIn = nullptr;
+    AVFormatContext* pOut = nullptr;
+    if (avformat_open_input(&pIn, QFile::encodeName(strSource).constData(), nullptr, nullptr) < 0)
+        return false;
+    avformat_find_stream_info(pIn, nullptr);
+    const int nVideo = av_find_best_stream(pIn, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    bool bOk = nVideo >= 0 && avformat_alloc_output_context2(&pOut, nullptr, "mov",
+                                                             QFile::encodeName(strTarget).constData()) >= 0;
+    AVStream* pStream = bOk ? avformat_new_stream(pOut, nullptr) : nullptr;
+    bOk = pStream && avcodec_parameters_copy(pStream->codecpar, pIn->streams[nVideo]->codecpar) >= 0;
+    if (bOk) {
+        pStream->codecpar->codec_tag = 0;
+        pStream->time_base = pIn->streams[nVideo]->time_base;
+        auto* pMatrix = reinterpret_cast<std::int32_t*>(
+            av_stream_new_side_data(pStream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+        bOk = pMatrix != nullptr;
+        if (bOk) av_display_rotation_set(pMatrix, 90.0);
+    }
+    bOk = bOk && avio_open(&pOut->pb, QFile::encodeName(strTarget).constData(), AVIO_FLAG_WRITE) >= 0 &&
+          avformat_write_header(pOut, nullptr) >= 0;
+    AVPacket* pPacket = av_packet_alloc();
+    while (bOk && av_read_frame(pIn, pPacket) >= 0) {
+        if (pPacket->stream_index == nVideo) {
+            av_packet_rescale_ts(pPacket, pIn->streams[nVideo]->time_base, pStream->time_base);
+            pPacket->stream_index = 0;
+            pPacket->pos = -1;
+            bOk = av_interleaved_write_frame(pOut, pPacket) >= 0;
+        }
+        av_packet_unref(pPacket);
+    }
+    bOk = bOk && av_write_trailer(pOut) >= 0;
+    av_packet_free(&pPacket);
+    if (pOut) {
+        if (pOut->pb) avio_closep(&pOut->pb);
+        avformat_free_context(pOut);
+    }
+    avformat_close_input(&pIn);
+    return bOk;
 }
 
 class WorkingCopyTest : public ::testing::Test {
@@ -120,6 +180,15 @@ TEST_F(WorkingCopyTest, CopyKeepsFramesTimecodeAndSound) {
         EXPECT_EQ(cost.m_nWidth * 240, cost.m_nHeight * 320); // the shape of the picture
     }
     EXPECT_EQ(cacheFiles().filter(QStringLiteral(".part")).size(), 0);
+
+    // A picture the player turns is turned in the copy too.
+    const QString strTurned = dir.filePath(QStringLiteral("turned.mov"));
+    ASSERT_TRUE(writeTurnedMovie(testMedia("plain.mov"), strTurned));
+    const double dTurn = rotationOf(strTurned);
+    ASSERT_DOUBLE_EQ(std::fabs(dTurn), 90.0);
+    const QString strCopy = make(strTurned);
+    ASSERT_FALSE(strCopy.isEmpty());
+    EXPECT_DOUBLE_EQ(rotationOf(strCopy), dTurn);
 }
 
 TEST_F(WorkingCopyTest, RandomExactSeeksShowTheSameFramesOnTheCopy) {
