@@ -11,8 +11,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 
 extern "C" {
@@ -280,6 +280,10 @@ TEST_F(WorkingCopyTest, CacheFindsFinishedCopiesOnlyAndFollowsChangedMovies) {
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         f.resize(f.size() / 2);
     }
+    EXPECT_TRUE(cache.find(strMovie).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(strCopy));
+    // Nor is a whole copy of another length (another movie's).
+    ASSERT_TRUE(QFile::copy(make(testMedia("opus.mkv")), strCopy));
     EXPECT_TRUE(cache.find(strMovie).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(strCopy));
     QFile::rename(strCopy + QStringLiteral(".keep"), strCopy);
