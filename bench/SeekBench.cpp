@@ -3,7 +3,7 @@
 // from the call until mpv shows the picture. Then the making of the working copy (in-process, and the
 // same coding by the ffmpeg program for comparison), and the cost of one clock step.
 //
-// Usage: bench_seek [MOVIE] [SEEKS] [--width W] [--no-copy] [--no-ffmpeg]
+// Usage: bench_seek [MOVIE] [SEEKS] [--width W] [--no-original] [--no-copy] [--no-ffmpeg]
 //        (default: the generated bench movie, 200 seeks, copy width 960)
 #include "sync/QuickTime.h"
 #include "sync/SyncManager.h"
@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
         nWidth = args[iWidth + 1].toInt();
         args.remove(iWidth, 2);
     }
+    const bool bOriginal = !args.removeAll(QStringLiteral("--no-original"));
     const bool bCopy = !args.removeAll(QStringLiteral("--no-copy"));
     const bool bFfmpeg = !args.removeAll(QStringLiteral("--no-ffmpeg"));
     const QString strMovie =
@@ -205,7 +206,7 @@ int main(int argc, char** argv) {
     std::printf("%s, %d seeks\n", qPrintable(strMovie), nSeeks);
 
     std::mt19937 rng(7);
-    browse("original", strMovie, nSeeks, rng);
+    if (bOriginal) browse("original", strMovie, nSeeks, rng);
 
     if (bCopy) {
         QTemporaryDir dir;
