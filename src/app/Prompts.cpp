@@ -34,10 +34,10 @@ QMessageBox::StandardButton CPrompts::message(const QString& strText, EIcon eIco
         QMessageBox::StandardButton button;
         const char* text;
     };
-    static const SCaption captions[] = {{QMessageBox::Yes, "&Oui"},
-                                        {QMessageBox::No, "&Non"},
-                                        {QMessageBox::Cancel, "Annuler"},
-                                        {QMessageBox::Ok, "OK"}};
+    static const SCaption captions[] = {
+        {QMessageBox::Yes, "&Oui"},           {QMessageBox::No, "&Non"},
+        {QMessageBox::Cancel, "Annuler"},     {QMessageBox::Ok, "OK"},
+        {QMessageBox::YesToAll, "&Toujours"}, {QMessageBox::NoToAll, "&Jamais"}};
     for (const SCaption& c : captions)
         if (QAbstractButton* p = box.button(c.button)) p->setText(QString::fromUtf8(c.text));
     return QMessageBox::StandardButton(box.exec());

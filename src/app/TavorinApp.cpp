@@ -5,11 +5,11 @@
 #include "app/MainFrame.h"
 #include "app/SingleInstance.h"
 #include "app/VarEDoc.h"
+#include "app/WorkingCopyPrompts.h"
 #include "rythmo/BandTimeSource.h"
 #include "rythmo/RythmoDXView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
-#include "sync/ui/WorkingCopyPrompts.h"
 
 #include <QAbstractButton>
 #include <QDesktopServices>
@@ -51,8 +51,7 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
                 m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
-        m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>();
-        m_pCopyPrompts->setParent(m_pMainFrame);
+        m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
         m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connect(m_pWorkingCopy, &CWorkingCopyController::stateChanged, this,
                 &CTavorinApp::updateCommandStates);

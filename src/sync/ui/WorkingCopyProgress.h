@@ -3,7 +3,6 @@
 #include "sync/WorkingCopyController.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -33,25 +32,6 @@ private:
     QProgressBar* m_pBar;
     QLabel* m_pTimeLeft;
     QPushButton* m_pCancel;
-};
-
-// The working copy's question, progress and messages on screen.
-class CWorkingCopyPrompts : public IWorkingCopyPrompts {
-public:
-    ~CWorkingCopyPrompts() override;
-    // The window the boxes and the progress belong to.
-    void setParent(QWidget* pParent) { m_pParent = pParent; }
-
-    EAnswer askMakeCopy(const QString& strQuestion) override;
-    void showProgress(const QString& strMovie, double dDone, int nSecondsLeft) override;
-    void hideProgress() override;
-    void error(const QString& strText) override;
-
-    CWorkingCopyProgressDlg* progressWindow() const { return m_pDialog; }
-
-private:
-    QPointer<QWidget> m_pParent;
-    QPointer<CWorkingCopyProgressDlg> m_pDialog;
 };
 
 // For the preferences: the room the working copies take, and a button that empties the cache (the

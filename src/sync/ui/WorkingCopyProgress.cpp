@@ -1,4 +1,4 @@
-#include "sync/ui/WorkingCopyPrompts.h"
+#include "sync/ui/WorkingCopyProgress.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -53,46 +53,6 @@ QString CWorkingCopyProgressDlg::text() const {
 
 QString CWorkingCopyProgressDlg::timeLeft() const {
     return m_pTimeLeft->text();
-}
-
-CWorkingCopyPrompts::~CWorkingCopyPrompts() {
-    delete m_pDialog;
-}
-
-IWorkingCopyPrompts::EAnswer CWorkingCopyPrompts::askMakeCopy(const QString& strQuestion) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Tavorin"), strQuestion, QMessageBox::NoButton,
-                    m_pParent);
-    QPushButton* pYes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
-    QPushButton* pNo = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
-    QPushButton* pAlways = box.addButton(QStringLiteral("&Toujours"), QMessageBox::YesRole);
-    QPushButton* pNever = box.addButton(QStringLiteral("&Jamais"), QMessageBox::NoRole);
-    box.setDefaultButton(pYes);
-    box.setEscapeButton(pNo);
-    box.exec();
-    if (box.clickedButton() == pYes) return ANSWER_YES;
-    if (box.clickedButton() == pAlways) return ANSWER_ALWAYS;
-    if (box.clickedButton() == pNever) return ANSWER_NEVER;
-    return ANSWER_NO;
-}
-
-void CWorkingCopyPrompts::showProgress(const QString& strMovie, double dDone, int nSecondsLeft) {
-    if (!m_pDialog) {
-        m_pDialog = new CWorkingCopyProgressDlg(m_pParent);
-        QObject::connect(m_pDialog, &CWorkingCopyProgressDlg::cancelled, m_pDialog, [this] {
-            if (m_cancel) m_cancel();
-        });
-    }
-    m_pDialog->setProgress(strMovie, dDone, nSecondsLeft);
-    if (!m_pDialog->isVisible()) m_pDialog->show();
-}
-
-void CWorkingCopyPrompts::hideProgress() {
-    if (m_pDialog) m_pDialog->hide();
-}
-
-void CWorkingCopyPrompts::error(const QString& strText) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tavorin"), strText, QMessageBox::Ok, m_pParent);
-    box.exec();
 }
 
 CWorkingCopyCacheWidget::CWorkingCopyCacheWidget(CWorkingCopyController& controller, QWidget* pParent)
