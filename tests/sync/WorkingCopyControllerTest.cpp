@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -185,7 +186,10 @@ TEST_F(WorkingCopyControllerTest, TheCopyTakesOverWhilePlaying) {
     const int nAt = player.getTime();
     EXPECT_GT(nAt, nStart);
     EXPECT_NEAR(double(nAt - nStart) / 600.0, dElapsed, 1.0);
-    QThread::msleep(300);
+    QElapsedTimer timer;
+    timer.start();
+    while (player.getTime() <= nAt + 5 * 24 && timer.elapsed() < 3000)
+        QThread::msleep(10);
     EXPECT_GT(player.getTime(), nAt + 5 * 24);
     player.play(0.0f);
 }
