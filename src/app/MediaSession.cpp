@@ -126,6 +126,7 @@ bool CMediaSession::openVideoFile(const QString& strPath) {
     }
     const CTimeCode tcStart = m_qt.getStartTimeCode(), tcEnd = m_qt.getEndTimeCode();
     m_transport.gotoTime(tcBefore.isValid() && tcStart <= tcBefore && tcBefore <= tcEnd ? tcBefore : tcStart);
+    emit movieOpened();
     emit mediaChanged();
     emit audioVersionChanged(m_qt.getAudioChannelCount(), m_bVI);
     return true;

@@ -8,7 +8,9 @@
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
+#include "app/WorkingCopyPrompts.h"
 #include "rythmo/BandTimeSource.h"
+#include "sync/WorkingCopyController.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -18,6 +20,7 @@ CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
+    delete m_pWorkingCopy; // its making stops before the player goes
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pMainFrame;
     delete m_pMedia;
@@ -48,6 +51,8 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pLink = new CLinkControl(*this, m_sync, this);
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
+        m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
+        m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connectParts();
         if (m_options.bViews) createViews();
         m_pLink->restore();
@@ -101,6 +106,11 @@ void CTavorinApp::connectParts() {
     m_pMedia->bindCommands(c);
     m_pLink->bindCommands(c);
     c.bind(Cmd::APP_EXIT, [this] { m_pMainFrame->close(); });
+    c.bind(Cmd::VIEW_WORKING_COPY,
+           {[this] { m_pWorkingCopy->OnViewWorkingCopy(); }, [this] { return m_pWorkingCopy->canSwitch(); },
+            [this] { return m_pWorkingCopy->isPlayingCopy(); }});
+    connect(m_pWorkingCopy, &CWorkingCopyController::stateChanged, &c, &CCommandTable::refresh);
+    connect(m_pMedia, &CMediaSession::movieOpened, m_pWorkingCopy, &CWorkingCopyController::movieOpened);
     auto label = [](const char* pszVerb, const QString& strStep, const char* pszKey) {
         return QString::fromUtf8(pszVerb) + (strStep.isEmpty() ? QString() : QLatin1Char(' ') + strStep) +
                QLatin1Char('\t') + QLatin1String(pszKey);
