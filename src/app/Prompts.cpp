@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <atomic>

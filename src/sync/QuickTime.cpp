@@ -221,8 +221,7 @@ bool CQuickTime::playFile(const QString& strPath) {
         if (bLoaded) {
             selectSound();
             m_strPlayed = strFile;
-            m_nAnchor = nTime;
-            m_tAnchor = Clock::now();
+            m_position.anchor(nTime);
             m_bHold = true;
             m_bSeekPending = false;
             m_nStepFrame = -1;
