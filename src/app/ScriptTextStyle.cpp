@@ -1,0 +1,96 @@
+#include "app/ScriptTextStyle.h"
+
+#include "export/PhraseText.h"
+#include "vare/ScriptItems.h"
+
+#include <QFontDatabase>
+#include <QTextCursor>
+
+namespace {
+constexpr QChar LINE_BREAK = QChar::LineSeparator;
+
+// Characters that a text cursor would make a paragraph break of ("\r\n" even one for two) become line
+// separators, one for one: an element stays one block, and its length is what was written.
+QString withLineBreaks(QString str) {
+    for (QChar& c : str) {
+        const char16_t u = c.unicode();
+        if (u == u'\n' || u == u'\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1)
+            c = LINE_BREAK;
+    }
+    return str;
+}
+
+QTextCharFormat pieceFormat(double fPoints, bool bBold, const QColor& color) {
+    QTextCharFormat f;
+    f.setFontPointSize(fPoints);
+    f.setFontWeight(bBold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(false);
+    f.setFontUnderline(false);
+    f.setFontStrikeOut(false);
+    f.setAnchor(false);
+    f.setForeground(color);
+    return f;
+}
+} // namespace
+
+CScriptTextStyle::SColors CScriptTextStyle::colorsFor(int nTheme) {
+    const QColor current(168, 39, 47);
+    if (nTheme == 0) return {QColor(246, 247, 250), QColor(96, 104, 115), QColor(36, 44, 52), current};
+    return {QColor(250, 246, 232), QColor(140, 114, 85), QColor(47, 30, 14), current};
+}
+
+QString CScriptTextStyle::faceName() {
+    const QStringList families = QFontDatabase::families();
+    for (const char* psz : {"Courier New", "Liberation Mono", "DejaVu Sans Mono"}) {
+        const QString str = QString::fromLatin1(psz);
+        if (families.contains(str, Qt::CaseInsensitive)) return str;
+    }
+    return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+}
+
+QString CScriptTextStyle::phraseText(const QString& strText) {
+    return tidyPhraseText(strText);
+}
+
+CScriptTextStyle::CScriptTextStyle(int nTheme) {
+    build(nTheme);
+}
+
+void CScriptTextStyle::setTheme(int nTheme) {
+    if ((nTheme != 0) != (m_nTheme != 0))
+        build(nTheme);
+    else
+        m_nTheme = nTheme;
+}
+
+void CScriptTextStyle::build(int nTheme) {
+    m_nTheme = nTheme;
+    m_colors = colorsFor(nTheme);
+    for (int i = 0; i < 2; ++i) {
+        const QColor& text = i ? m_colors.current : m_colors.text;
+        m_formats[i][TIMECODE] = pieceFormat(7.5, false, i ? m_colors.current : m_colors.timecode);
+        m_formats[i][ROLE] = pieceFormat(10, true, text);
+        m_formats[i][TEXT] = pieceFormat(8.75, false, text);
+        m_formats[i][LOOP_WORD] = pieceFormat(10, true, text);
+        m_formats[i][LOOP_NUMBER] = pieceFormat(15, true, text);
+    }
+}
+
+void CScriptTextStyle::write(QTextCursor& cursor, const CElement& element, bool bCurrent) const {
+    if (element.getKind() == CElement::KIND_LINE) {
+        const auto& line = static_cast<const CLine&>(element);
+        const CTimeCode tc = line.getSigns().empty() ? TC_INVALID : line.getTimeCode();
+        cursor.insertText(QString::fromLatin1(tc.getText()) + QStringLiteral(" - "),
+                          format(TIMECODE, bCurrent));
+        const QString strRole =
+            line.hasRole() ? withLineBreaks(line.getRole().getName()) : QStringLiteral("???");
+        cursor.insertText(strRole + QStringLiteral(" :") + LINE_BREAK, format(ROLE, bCurrent));
+        cursor.insertText(withLineBreaks(phraseText(line.getText())) + LINE_BREAK + QLatin1Char('\n'),
+                          format(TEXT, bCurrent));
+    } else if (element.getKind() == CElement::KIND_LOOP) {
+        const auto& loop = static_cast<const CLoop&>(element);
+        cursor.insertText(QStringLiteral("boucle "), format(LOOP_WORD, bCurrent));
+        cursor.insertText(QString::number(loop.getNumber()) + LINE_BREAK + QLatin1Char('\n'),
+                          format(LOOP_NUMBER, bCurrent));
+    }
+}
