@@ -49,15 +49,13 @@ void CTavorinApp::createBandView() {
 
     CCommandTable& c = *m_pCommands;
     c.bind(Cmd::VIEW_ZOOM_IN,
-           {[pBand] { pBand->OnDisplayZoomIn(); }, [pBand] { return pBand->canZoomIn(); }, {}, {}});
+           {[pBand] { pBand->OnDisplayZoomIn(); }, [pBand] { return pBand->canZoomIn(); }, {}});
     c.bind(Cmd::VIEW_ZOOM_OUT,
-           {[pBand] { pBand->OnDisplayZoomOut(); }, [pBand] { return pBand->canZoomOut(); }, {}, {}});
-    c.bind(Cmd::VIEW_GRID, {[pBand] { pBand->toggleGridAndSigns(); },
-                            {},
-                            [pBand] { return pBand->isGridAndSignsHidden(); },
-                            {}});
+           {[pBand] { pBand->OnDisplayZoomOut(); }, [pBand] { return pBand->canZoomOut(); }, {}});
+    c.bind(Cmd::VIEW_GRID,
+           {[pBand] { pBand->toggleGridAndSigns(); }, {}, [pBand] { return pBand->isGridAndSignsHidden(); }});
     c.bind(Cmd::VIEW_DETECTION,
-           {[pBand] { pBand->toggleDetection(); }, {}, [pBand] { return pBand->isDetectionShown(); }, {}});
+           {[pBand] { pBand->toggleDetection(); }, {}, [pBand] { return pBand->isDetectionShown(); }});
     connect(pBand, &CRythmoDXView::displayChanged, &c, &CCommandTable::refresh);
     pBand->OnInitialUpdate();
 }
