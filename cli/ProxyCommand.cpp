@@ -74,4 +74,5 @@ static int runProxy(const QStringList& arguments) {
 }
 
 TAVORIN_CLI_COMMAND(proxy, .name = "proxy", .args = "FICHIER [--width L]",
-                    .summary = "copie de travail (chaque image une image clé) dans le cache", .run = runProxy);
+                    .summary = "copie de travail (chaque image une image clé) dans le cache",
+                    .run = runProxy);
