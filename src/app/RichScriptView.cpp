@@ -79,6 +79,7 @@ void CRichScriptView::OnInitialUpdate(const CVarE* pScript) {
     log().Log("CRichScriptView::OnInitialUpdate()\n");
     m_pScript = pScript; // the view is read-only from its making
     QFont face(CScriptTextStyle::faceName());
+    face.setPointSizeF(CScriptTextStyle::TEXT_POINTS); // the first element's blank line as the others'
     setFont(face);
     document()->setDefaultFont(face);
     m_pCurrent = nullptr;

@@ -9,15 +9,19 @@
 namespace {
 constexpr QChar LINE_BREAK = QChar::LineSeparator;
 
-// Characters that a text cursor would make a paragraph break of ("\r\n" even one for two) become line
-// separators, one for one: an element stays one block, and its length is what was written.
-QString withLineBreaks(QString str) {
-    for (QChar& c : str) {
-        const char16_t u = c.unicode();
-        if (u == u'\n' || u == u'\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1)
-            c = LINE_BREAK;
+// Line breaks become line separators, so that an element stays one block; a line break read from a
+// file ("\r\n") is one break, as are a lone "\r" or "\n".
+QString withLineBreaks(const QString& str) {
+    QString out;
+    out.reserve(str.size());
+    for (qsizetype i = 0; i < str.size(); ++i) {
+        const char16_t u = str[i].unicode();
+        if (u == u'\r' && i + 1 < str.size() && str[i + 1] == QLatin1Char('\n')) continue;
+        const bool bBreak =
+            u == u'\n' || u == u'\r' || u == QChar::ParagraphSeparator || u == 0xFDD0 || u == 0xFDD1;
+        out += bBreak ? LINE_BREAK : str[i];
     }
-    return str;
+    return out;
 }
 
 QTextCharFormat pieceFormat(double fPoints, bool bBold, const QColor& color) {
@@ -70,10 +74,11 @@ void CScriptTextStyle::build(int nTheme) {
         const QColor& text = i ? m_colors.current : m_colors.text;
         m_formats[i][TIMECODE] = pieceFormat(7.5, false, i ? m_colors.current : m_colors.timecode);
         m_formats[i][ROLE] = pieceFormat(10, true, text);
-        m_formats[i][TEXT] = pieceFormat(8.75, false, text);
+        m_formats[i][TEXT] = pieceFormat(TEXT_POINTS, false, text);
         m_formats[i][LOOP_WORD] = pieceFormat(10, true, text);
         m_formats[i][LOOP_NUMBER] = pieceFormat(15, true, text);
     }
+    m_blockEnd = pieceFormat(TEXT_POINTS, false, m_colors.text);
 }
 
 void CScriptTextStyle::write(QTextCursor& cursor, const CElement& element, bool bCurrent) const {
@@ -85,12 +90,14 @@ void CScriptTextStyle::write(QTextCursor& cursor, const CElement& element, bool 
         const QString strRole =
             line.hasRole() ? withLineBreaks(line.getRole().getName()) : QStringLiteral("???");
         cursor.insertText(strRole + QStringLiteral(" :") + LINE_BREAK, format(ROLE, bCurrent));
-        cursor.insertText(withLineBreaks(phraseText(line.getText())) + LINE_BREAK + QLatin1Char('\n'),
-                          format(TEXT, bCurrent));
+        cursor.insertText(withLineBreaks(phraseText(line.getText())) + LINE_BREAK, format(TEXT, bCurrent));
     } else if (element.getKind() == CElement::KIND_LOOP) {
         const auto& loop = static_cast<const CLoop&>(element);
         cursor.insertText(QStringLiteral("boucle "), format(LOOP_WORD, bCurrent));
-        cursor.insertText(QString::number(loop.getNumber()) + LINE_BREAK + QLatin1Char('\n'),
-                          format(LOOP_NUMBER, bCurrent));
+        cursor.insertText(QString::number(loop.getNumber()) + LINE_BREAK, format(LOOP_NUMBER, bCurrent));
     }
+    // The block end's format is the next block's, and sets the height of that block's empty last line:
+    // one format for all, or an element after a loop would end on a taller blank line.
+    if (element.getKind() == CElement::KIND_LINE || element.getKind() == CElement::KIND_LOOP)
+        cursor.insertText(QStringLiteral("\n"), m_blockEnd);
 }

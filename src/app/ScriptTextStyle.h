@@ -18,6 +18,7 @@ public:
         QColor text; // role names and phrase texts
         QColor current;
     };
+    static constexpr double TEXT_POINTS = 8.75; // the phrase text's size
     static SColors colorsFor(int nTheme);
     // "Courier New", else the first installed of "Liberation Mono" and "DejaVu Sans Mono", else the
     // system's fixed-pitch face.
@@ -44,4 +45,5 @@ private:
     int m_nTheme = 1;
     SColors m_colors;
     QTextCharFormat m_formats[2][PIECE_COUNT];
+    QTextCharFormat m_blockEnd;
 };

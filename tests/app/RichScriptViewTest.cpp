@@ -207,7 +207,8 @@ TEST_F(SScriptView, PhrasesAndLoopsReadAsTheActorReadsThem) {
     addPhrase(script, at(5), at(6), 1, QStringLiteral("Qui ?"));
     // A loop and a phrase at the same frame: the loop first.
     script.addLoop(CLoop(at(5), 12));
-    addPhrase(script, at(7), at(8), 2, QStringLiteral("ligne\nsuivante"), pAnna);
+    // A line break as read from a file.
+    addPhrase(script, at(7), at(8), 2, QStringLiteral("ligne\r\nsuivante"), pAnna);
     view.OnUpdate(NEW_DOC, nullptr);
 
     EXPECT_EQ(text(), QStringLiteral("10:00:01:00 - ANNA :\ndeux mots\n\n"
@@ -219,6 +220,15 @@ TEST_F(SScriptView, PhrasesAndLoopsReadAsTheActorReadsThem) {
     expectMirrors(view, script);
     // Every element is one block of the document: a line break inside is a line separator.
     EXPECT_EQ(view.document()->blockCount(), 5);
+    // The blank line closing each element has one height, after a loop as after a phrase.
+    auto* pLayout = qobject_cast<QPlainTextDocumentLayout*>(view.document()->documentLayout());
+    ASSERT_NE(pLayout, nullptr);
+    QList<qreal> blanks;
+    for (QTextBlock b = view.document()->firstBlock(); b.next().isValid(); b = b.next()) {
+        pLayout->ensureBlockLayout(b);
+        blanks << b.layout()->lineAt(b.layout()->lineCount() - 1).height();
+    }
+    EXPECT_EQ(blanks, QList<qreal>(4, blanks.front()));
 }
 
 TEST_F(SScriptView, EachPieceHasItsSizeWeightAndThemeColour) {
