@@ -393,6 +393,14 @@ TEST_F(SScriptView, APhraseMovedLaterKeepsItsHighlight) {
     EXPECT_LT(view.ranges().range(pOther).first, view.ranges().range(pMoved).first);
     EXPECT_EQ(colorAt(view.ranges().range(pMoved).first), QColor(168, 39, 47).rgb());
     EXPECT_TRUE(textOf(pMoved).startsWith(QStringLiteral("10:00:04:00 - ")));
+
+    // Moved on its own (no clock step after it): the highlight goes with the text.
+    script.updateLine(script.findLine(pMoved->getKey()),
+                      [](CLine& l) { l.moveSign(l.getSign(0).getTimeCode(), at(2, 10)); });
+    view.replaceElem(pMoved);
+    EXPECT_EQ(view.currentElement(), pMoved);
+    EXPECT_EQ(colorAt(view.ranges().range(pMoved).first), QColor(168, 39, 47).rgb());
+    EXPECT_TRUE(textOf(pMoved).startsWith(QStringLiteral("10:00:02:10 - ")));
     expectMirrors(view, script);
 }
 
