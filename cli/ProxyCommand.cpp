@@ -30,8 +30,7 @@ static int runProxy(const QStringList& arguments) {
     const int nWidth = strWidth.toInt(&bOk);
     if (!bOk || nWidth < 64 || nWidth > 7680)
         return cli::fail(QStringLiteral("Largeur invalide : « %1 » (64 à 7680).").arg(strWidth));
-    if (args.size() != 1 || args.first().startsWith(QLatin1String("--")))
-        return cli::fail(QStringLiteral("Utilisation : tavorin-cli proxy FICHIER [--width L]"));
+    if (args.size() != 1 || args.first().startsWith(QLatin1String("--"))) return cli::failUsage("proxy");
     const QString strSource = QFileInfo(args.first()).absoluteFilePath();
     if (!QFileInfo(strSource).isFile())
         return cli::fail(QStringLiteral("Fichier introuvable : « %1 ».").arg(args.first()));
@@ -73,6 +72,12 @@ static int runProxy(const QStringList& arguments) {
     return 0;
 }
 
-TAVORIN_CLI_COMMAND(proxy, .name = "proxy", .args = "FICHIER [--width L]",
-                    .summary = "copie de travail (chaque image une image clé) dans le cache",
-                    .run = runProxy);
+TAVORIN_CLI_COMMAND(
+    proxy, .name = "proxy", .args = "FICHIER [--width L]",
+    .summary = "fait la copie de travail d'un film dans le cache",
+    .description = "Fait, comme le programme, la copie de travail du film (chaque image une image clé, "
+                   "réduite à L pixels de large au plus, 960 par défaut) dans le dossier des copies de "
+                   "travail, ou l'y trouve, et écrit son chemin. L'avancement et les chiffres vont sur la "
+                   "sortie d'erreur ; une commande interrompue retire sa copie inachevée.",
+    .options = {{"--width L", "la largeur la plus grande de la copie, de 64 à 7680 pixels"}},
+    .run = runProxy);
