@@ -46,7 +46,7 @@ CScriptTextStyle::SColors CScriptTextStyle::colorsFor(int nTheme) {
 QString CScriptTextStyle::faceName() {
     const QStringList families = QFontDatabase::families();
     for (const char* psz : {"Courier New", "Liberation Mono", "DejaVu Sans Mono"}) {
-        const QString str = QString::fromLatin1(psz);
+        QString str = QString::fromLatin1(psz);
         if (families.contains(str, Qt::CaseInsensitive)) return str;
     }
     return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
