@@ -4,7 +4,7 @@
 // median processor time of the GUI thread, the view shown and drawn as in the program; then the ratio
 // of each cost at 50,000 phrases to its cost at 1,000.
 //
-//   xvfb-run -a -s "-screen 0 1600x900x24" bench_script_view [--runs N]
+//   xvfb-run -a -s "-screen 0 1600x900x24" bench_script_view [--runs N] [--hidden]
 #include "BenchUtil.h"
 #include "ScriptGenerator.h"
 #include "app/RichScriptView.h"
@@ -47,14 +47,14 @@ template <class F> double medianCpu(int nRuns, F&& body) {
     return bench::percentile(v, 0.5);
 }
 
-SFigures measure(int nPhrases, int nRuns) {
+SFigures measure(int nPhrases, int nRuns, bool bShown) {
     CVarE script;
     generateScript(script, nPhrases, 1);
     SHost host;
     CRichScriptView view;
     view.setHost(&host);
     view.resize(640, 628); // the script's pane in a 1600 × 900 window
-    view.show();
+    if (bShown) view.show();
     view.OnInitialUpdate(&script);
     QCoreApplication::processEvents();
 
@@ -118,12 +118,16 @@ SFigures measure(int nPhrases, int nRuns) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int nRuns = 200;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--runs") == 0) nRuns = std::atoi(argv[i + 1]);
+    bool bShown = true;
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 < argc && std::strcmp(argv[i], "--runs") == 0) nRuns = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--hidden") == 0) bShown = false; // the changes without their drawing
+    }
 
-    const SFigures small = measure(1000, nRuns);
-    const SFigures large = measure(50000, nRuns);
-    std::printf("Script text view, processor time of the GUI thread (median), view 640 x 628 drawn\n");
+    const SFigures small = measure(1000, nRuns, bShown);
+    const SFigures large = measure(50000, nRuns, bShown);
+    std::printf("Script text view, processor time of the GUI thread (median), view 640 x 628 %s\n",
+                bShown ? "drawn" : "hidden");
     std::printf("%-34s %12s %12s %8s\n", "", "1,000", "50,000", "ratio");
     auto row = [](const char* pszName, double a, double b) {
         std::printf("%-34s %9.3f ms %9.3f ms %7.2fx\n", pszName, a, b, a > 0 ? b / a : 0.0);
