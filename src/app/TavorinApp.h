@@ -13,7 +13,9 @@ class CFrameLoop;
 class CLinkControl;
 class CMainFrame;
 class CMediaSession;
+class CRichScriptView;
 class CRythmoDXView;
+class CScriptViewHost;
 class CTransport;
 class CVarEDoc;
 class CVideoView;
@@ -51,12 +53,16 @@ public:
     CControlView* controlView() const { return m_pControlView; }
     CVideoView* videoView() const { return m_pVideoView; }
     CRythmoDXView* bandView() const { return m_pBandView; }
+    CRichScriptView* scriptView() const { return m_pScriptView; }
+    // What the script text view asks of the band (the edit view plugs its edit mode in there).
+    CScriptViewHost* scriptViewHost() const { return m_pScriptHost.get(); }
 
 private:
     void createViews();
     void createBandView();
     void createControlView();
     void createVideoView();
+    void createScriptView();
     void connectParts();
     void openFromOtherCopy(const QString& strPath);
 
@@ -73,6 +79,8 @@ private:
     CControlView* m_pControlView = nullptr;
     CVideoView* m_pVideoView = nullptr;
     CRythmoDXView* m_pBandView = nullptr;
+    CRichScriptView* m_pScriptView = nullptr;
+    std::unique_ptr<CScriptViewHost> m_pScriptHost;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
     std::unique_ptr<CWorkingCopyPrompts> m_pCopyPrompts;
     CWorkingCopyController* m_pWorkingCopy = nullptr;
