@@ -10,9 +10,9 @@ struct SCliRun {
     QByteArray out, err;
 };
 
-inline SCliRun runCli(const QStringList& args, int nTimeoutMs = 60000) {
-    QProcess p;
-    p.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), args);
+// Starts a program in the process given (its environment set by the caller) and waits for it.
+inline SCliRun runProcess(QProcess& p, const QString& strProgram, const QStringList& args, int nTimeoutMs) {
+    p.start(strProgram, args);
     SCliRun r;
     if (!p.waitForFinished(nTimeoutMs)) {
         p.kill();
@@ -23,4 +23,9 @@ inline SCliRun runCli(const QStringList& args, int nTimeoutMs = 60000) {
     r.out = p.readAllStandardOutput();
     r.err = p.readAllStandardError();
     return r;
+}
+
+inline SCliRun runCli(const QStringList& args, int nTimeoutMs = 60000) {
+    QProcess p;
+    return runProcess(p, QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), args, nTimeoutMs);
 }

@@ -25,25 +25,12 @@ protected:
     SCliRun run(const QStringList& args, const QString& strShellPrefix = {}) const {
         QProcess p;
         p.setProcessEnvironment(environment());
-        if (strShellPrefix.isEmpty()) {
-            p.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), args);
-        } else {
-            QString strCommand =
-                strShellPrefix + QStringLiteral(" exec '" TAVORIN_BINARY_DIR "/cli/tavorin-cli'");
-            for (const QString& a : args)
-                strCommand += QStringLiteral(" '") + a + QLatin1Char('\'');
-            p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), strCommand});
-        }
-        SCliRun r;
-        if (!p.waitForFinished(120000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.nExit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+        const QString strCli = QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli");
+        if (strShellPrefix.isEmpty()) return runProcess(p, strCli, args, 120000);
+        QString strCommand = strShellPrefix + QStringLiteral(" exec '") + strCli + QLatin1Char('\'');
+        for (const QString& a : args)
+            strCommand += QStringLiteral(" '") + a + QLatin1Char('\'');
+        return runProcess(p, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), strCommand}, 120000);
     }
     QStringList files() const { return QDir(cacheFolder()).entryList(QDir::Files | QDir::Hidden); }
 };

@@ -1,6 +1,6 @@
+#include "vare/XmlShape.h"
 #include "vare/ScriptFile.h"
 #include "vare/VarE.h"
-#include "vare/XmlShape.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -61,7 +61,8 @@ TEST(XmlShape, HostileScriptsAreRefusedWithTheirReason) {
     };
     const QString strDeep = write("deep.vare", "<vare><roles/><body>" + nested(150000) + "</body></vare>");
     const QString strBomb = write("bomb.vare", entityBomb());
-    const QString strGood = write("good.vare", "<vare><header><title>Bon</title></header><roles/><body/></vare>");
+    const QString strGood =
+        write("good.vare", "<vare><header><title>Bon</title></header><roles/><body/></vare>");
 
     CVarE script;
     QString strError;
