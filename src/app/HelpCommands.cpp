@@ -38,12 +38,12 @@ void CHelpCommands::bindCommands(CCommandTable& c) {
 }
 
 bool CHelpCommands::openShipped(const char* pszRelative) {
-    const CDataFolder data(m_app.programFolder());
-    QString strPath = data.filePath(QString::fromLatin1(pszRelative));
-    // Not there: the message names the place it was looked for.
-    if (strPath.isEmpty())
-        strPath = (data.roots().isEmpty() ? m_app.programFolder() : data.roots().constFirst()) +
-                  QLatin1Char('/') + QString::fromLatin1(pszRelative);
+    const QString strPath = CDataFolder(m_app.programFolder()).filePath(QString::fromLatin1(pszRelative));
+    if (strPath.isEmpty()) {
+        // Not shipped with this copy of the program (or its data folder is gone).
+        m_app.prompts().message(QStringLiteral("Fichier introuvable."), IPrompts::ICON_ERROR);
+        return false;
+    }
     return m_app.shell().openFile(strPath);
 }
 

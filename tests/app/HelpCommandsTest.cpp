@@ -98,6 +98,9 @@ TEST(HelpCommands, WhatCannotBeOpenedIsSaidInFrench) {
     EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Aucun programme trouvé pour lire le fichier.")));
     ASSERT_TRUE(c.trigger(Cmd::HELP_WEB));
     EXPECT_TRUE(t.prompts.told(QStringLiteral("Erreur lors de l'ouverture du fichier.")));
+    // Both were handed to the desktop, which refused them.
+    EXPECT_EQ(t.opened.size(), 2u);
+    t.opened.clear();
 
     t.prompts.m_messages.clear();
     t.bDesktopOpens = true;

@@ -236,7 +236,8 @@ TEST_F(ShotDetect, TheCommandOpensTheDialogOnThePlayersMovie) {
     const SShotMovie movie = SShotMovie::ofPlayer(t.app().player());
     EXPECT_EQ(movie.strPath, strMovie);
     EXPECT_EQ(movie.tcStart.toString(), "10:00:00:00");
-    EXPECT_EQ(movie.tcEnd.toString(), "10:00:29:24");
+    // The player's end: the end of the movie's 30 seconds.
+    EXPECT_EQ(movie.tcEnd.toString(), "10:00:30:00");
     t.app().media().closeMedia();
     EXPECT_TRUE(SShotMovie::ofPlayer(t.app().player()).strPath.isEmpty());
     EXPECT_TRUE(t.app().commands().isEnabled(Cmd::EDIT_SHOT_DETECTION));
