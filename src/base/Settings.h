@@ -47,6 +47,9 @@ inline constexpr CIntSetting ScriptFrontPage{"Settings", "ScriptFrontPage", 1};
 inline constexpr CStringSetting UpdateURL{"Settings", "UpdateURL", ""};
 // "Page web de Tavorin".
 inline constexpr CStringSetting HomePageURL{"Settings", "HomePageURL", "https://www.morvath.fr/tavorin/"};
+// Working copies of slow movies: 0 ask, 1 always make one, 2 never; the copy's largest width.
+inline constexpr CIntSetting WorkingCopy{"Settings", "WorkingCopy", 0};
+inline constexpr CIntSetting WorkingCopyWidth{"Settings", "WorkingCopyWidth", 960};
 
 // "Logs"
 inline constexpr CIntSetting Console{"Logs", "Console", 0};
