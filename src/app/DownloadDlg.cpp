@@ -97,6 +97,8 @@ int CDownloadDlgThread::download() {
     bool bWriteFailed = false;
     QEventLoop loop;
     auto consume = [&] {
+        // The size is known with the headers, before the first block: every block shows it.
+        if (nTotal <= 0) nTotal = pReply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
         while (pReply->bytesAvailable() > 0 && !bWriteFailed) {
             waitWhileHeld();
             if (m_bCancel) return;
