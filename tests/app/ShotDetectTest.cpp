@@ -79,6 +79,9 @@ TEST(ShotDetectTexts, SingularAndPluralOfCutsMinutesAndSeconds) {
     EXPECT_EQ(CShotDetectDlg::statusText(0, "x"), QString::fromUtf8("0 plans détectés — x"));
     EXPECT_EQ(CShotDetectDlg::remainingText(61), "1 minute et 1 seconde");
     EXPECT_EQ(CShotDetectDlg::remainingText(120), "2 minutes et 0 secondes");
+    // Each word takes its own number.
+    EXPECT_EQ(CShotDetectDlg::remainingText(62), "1 minute et 2 secondes");
+    EXPECT_EQ(CShotDetectDlg::remainingText(121), "2 minutes et 1 seconde");
     EXPECT_EQ(CShotDetectDlg::remainingText(59), "0 minutes et 59 secondes");
     EXPECT_EQ(CShotDetectDlg::remainingText(3725), "62 minutes et 5 secondes");
 }
