@@ -18,7 +18,7 @@ QStringList filterPatterns(const QString& strFilter) {
 QString IPrompts::getSaveFileNameAndFilter(const QString& strCaption, const QString& strDirOrFile,
                                            const QString& strFilters, const QString& strDefaultSuffix,
                                            QString& strChosenFilter) {
-    const QString strPath = getSaveFileName(strCaption, strDirOrFile, strFilters, strDefaultSuffix);
+    QString strPath = getSaveFileName(strCaption, strDirOrFile, strFilters, strDefaultSuffix);
     strChosenFilter.clear();
     const QString strName = QFileInfo(strPath).fileName();
     for (const QString& strFilter : strFilters.split(QStringLiteral(";;"))) {
