@@ -37,8 +37,7 @@ int run(const QStringList& arguments) {
 
     CExportShading shading;
     QString strError;
-    if (!exportScript(script, args[1], QStringLiteral("Tavorin v" TAVORIN_VERSION), options, shading,
-                      &strError))
+    if (!exportScript(script, args[1], scriptExportGenerator(), options, shading, &strError))
         return cli::fail(
             QStringLiteral("Impossible d'exporter le script dans « %1 » : %2.").arg(args[1], strError));
     return 0;

@@ -4,8 +4,31 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <atomic>
+
+QStringList filterPatterns(const QString& strFilter) {
+    static const QRegularExpression s_patterns(QStringLiteral("\\(([^)]*)\\)"));
+    const QRegularExpressionMatch match = s_patterns.match(strFilter);
+    return match.hasMatch() ? match.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts) : QStringList();
+}
+
+QString IPrompts::getSaveFileNameAndFilter(const QString& strCaption, const QString& strDirOrFile,
+                                           const QString& strFilters, const QString& strDefaultSuffix,
+                                           QString& strChosenFilter) {
+    QString strPath = getSaveFileName(strCaption, strDirOrFile, strFilters, strDefaultSuffix);
+    strChosenFilter.clear();
+    const QString strName = QFileInfo(strPath).fileName();
+    for (const QString& strFilter : strFilters.split(QStringLiteral(";;"))) {
+        if (QDir::match(filterPatterns(strFilter), strName)) {
+            strChosenFilter = strFilter;
+            break;
+        }
+    }
+    return strPath;
+}
 
 QMessageBox::StandardButton CPrompts::message(const QString& strText, EIcon eIcon,
                                               QMessageBox::StandardButtons buttons,
@@ -43,14 +66,32 @@ QString CPrompts::getOpenFileName(const QString& strCaption, const QString& strD
 
 QString CPrompts::getSaveFileName(const QString& strCaption, const QString& strDirOrFile,
                                   const QString& strFilter, const QString& strDefaultSuffix) {
-    QFileDialog dialog(m_pParent, strCaption, strDirOrFile, strFilter);
+    QString strChosen;
+    return getSaveFileNameAndFilter(strCaption, strDirOrFile, strFilter, strDefaultSuffix, strChosen);
+}
+
+QString CPrompts::getSaveFileNameAndFilter(const QString& strCaption, const QString& strDirOrFile,
+                                           const QString& strFilters, const QString& strDefaultSuffix,
+                                           QString& strChosenFilter) {
+    QFileDialog dialog(m_pParent, strCaption, strDirOrFile, strFilters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(strDefaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    // A name typed without extension takes the one of the filter selected.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& strFilter) {
+        const QStringList patterns = filterPatterns(strFilter);
+        if (!patterns.isEmpty() && patterns.first().startsWith(QStringLiteral("*.")))
+            dialog.setDefaultSuffix(patterns.first().mid(2));
+    });
     if (QFileInfo(strDirOrFile).suffix().size() || !QFileInfo(strDirOrFile).isDir())
         dialog.selectFile(strDirOrFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    strChosenFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().first();
+}
+
+void CPrompts::about(const QString& strText) {
+    QMessageBox::about(m_pParent, QString::fromUtf8("À propos de Tavorin"), strText);
 }
 
 CTimeCode CPrompts::askTimeCode(const QString& strCaption, const CTimeCode& tcInitial) {

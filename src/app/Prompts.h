@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 class CBookmarkList;
 class QWidget;
@@ -25,6 +26,13 @@ public:
                                     const QString& strFilter) = 0;
     virtual QString getSaveFileName(const QString& strCaption, const QString& strDirOrFile,
                                     const QString& strFilter, const QString& strDefaultSuffix) = 0;
+    // A save dialog offering several filters; strChosenFilter receives the one the user left selected.
+    // By default, the first filter whose patterns match the name chosen.
+    virtual QString getSaveFileNameAndFilter(const QString& strCaption, const QString& strDirOrFile,
+                                             const QString& strFilters, const QString& strDefaultSuffix,
+                                             QString& strChosenFilter);
+    // The "À propos" box; by default an information message.
+    virtual void about(const QString& strText) { message(strText, ICON_INFORMATION); }
 
     // The "Aller à" dialog with a caption and a first value; invalid when cancelled.
     virtual CTimeCode askTimeCode(const QString& strCaption, const CTimeCode& tcInitial) = 0;
@@ -53,6 +61,10 @@ public:
                             const QString& strFilter) override;
     QString getSaveFileName(const QString& strCaption, const QString& strDirOrFile, const QString& strFilter,
                             const QString& strDefaultSuffix) override;
+    QString getSaveFileNameAndFilter(const QString& strCaption, const QString& strDirOrFile,
+                                     const QString& strFilters, const QString& strDefaultSuffix,
+                                     QString& strChosenFilter) override;
+    void about(const QString& strText) override;
     CTimeCode askTimeCode(const QString& strCaption, const CTimeCode& tcInitial) override;
     bool askBookmarkLabel(QString& strLabel) override;
     void deleteBookmarks(CBookmarkList& bookmarks) override;
@@ -60,6 +72,9 @@ public:
 private:
     QWidget* m_pParent = nullptr;
 };
+
+// The patterns of a file dialog filter ("Fichier Texte (*.txt)" gives "*.txt").
+QStringList filterPatterns(const QString& strFilter);
 
 // The short click of a refused command (volume at a limit, an impossible timecode).
 namespace Click {

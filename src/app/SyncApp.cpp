@@ -8,7 +8,8 @@
 
 CSyncApp::CSyncApp(SAppOptions options, QObject* pParent)
     : QObject(pParent), m_options(std::move(options)),
-      m_pPrompts(m_options.pPrompts ? m_options.pPrompts : &m_defaultPrompts) {}
+      m_pPrompts(m_options.pPrompts ? m_options.pPrompts : &m_defaultPrompts),
+      m_shell(*m_pPrompts, m_options.openUrl) {}
 
 CSyncApp::~CSyncApp() = default;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Prompts.h"
+#include "app/ShellOpen.h"
 #include "base/Settings.h"
 #include "base/TraceLog.h"
 #include "sync/QuickTime.h"
@@ -23,6 +24,7 @@ struct SAppOptions {
     bool bViews = true;           // the control view and the picture in their panes
     bool bBand = true;            // the band in its pane (needs OpenGL 3.3)
     IPrompts* pPrompts = nullptr; // default: real message boxes and file dialogs
+    CShellOpen::Opener openUrl;   // default: the desktop's program for the file or address
 };
 
 // What the program's parts need of the application around them: its trace log, its settings, its
@@ -33,6 +35,8 @@ public:
     virtual CTraceLog& log() = 0;
     virtual CSettingsStore& settings() = 0;
     virtual IPrompts& prompts() = 0;
+    // Opens files and web addresses with the desktop's programs.
+    virtual CShellOpen& shell() = 0;
     virtual const QString& programFolder() const = 0;
     virtual const QString& dataFolder() const = 0;
     virtual const QString& autoSaveFolder() const = 0;
@@ -58,6 +62,7 @@ public:
     CTraceLog& log() override { return *this; }
     CSettingsStore& settings() override { return *m_pSettings; }
     IPrompts& prompts() override { return *m_pPrompts; }
+    CShellOpen& shell() override { return m_shell; }
     const QString& programFolder() const override { return m_strProgramFolder; }
     const QString& dataFolder() const override { return m_strDataFolder; }
     const QString& autoSaveFolder() const override { return m_strAutoSaveFolder; }
@@ -73,6 +78,7 @@ protected:
     std::unique_ptr<CSettingsStore> m_pSettings;
     CPrompts m_defaultPrompts;
     IPrompts* m_pPrompts;
+    CShellOpen m_shell;
     CSyncManager m_sync;
     CQuickTime m_qt;
 

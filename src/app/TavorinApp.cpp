@@ -1,13 +1,18 @@
 #include "app/TavorinApp.h"
 
 #include "app/Commands.h"
+#include "app/ExportCommands.h"
 #include "app/FrameLoop.h"
+#include "app/HelpCommands.h"
 #include "app/LinkControl.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/RoleImport.h"
 #include "app/ScriptViewHost.h"
+#include "app/ShotDetectDlg.h"
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
+#include "app/UpdateChecker.h"
 #include "app/VarEDoc.h"
 #include "app/WorkingCopyPrompts.h"
 #include "rythmo/BandTimeSource.h"
@@ -23,6 +28,9 @@ CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
     delete m_pWorkingCopy; // its making stops before the player goes
     // The window (with the views) and the document go before the clock, the player and the log.
+    delete m_pHelp;
+    delete m_pExports;
+    m_pRoleImport.reset();
     delete m_pMainFrame;
     delete m_pMedia;
     delete m_pDoc;
@@ -52,6 +60,10 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pLink = new CLinkControl(*this, m_sync, this);
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
+        m_pExports = new CExportCommands(*this, *m_pDoc, m_pMainFrame, this);
+        m_pHelp = new CHelpCommands(
+            *this, m_pMainFrame, [this] { m_pMainFrame->close(); }, this);
+        m_pRoleImport = std::make_unique<CRoleImport>(*this, *m_pDoc, m_pMainFrame);
         m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
         m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connectParts();
@@ -86,6 +98,9 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     if (settings().get(Settings::EnableAutoSave) != 0)
         m_pMainFrame->startAutoSave(settings().get(Settings::AutoSaveTimer));
 
+    // The check runs in the background: the window is usable meanwhile.
+    if (settings().get(Settings::CheckForUpdatesAtStartup) != 0) m_pHelp->updates().check(true);
+
     if (settings().get(Settings::FirstRun) != 0) {
         if (prompts().yesNo(
                 QStringLiteral("Bienvenue dans Tavorin %1 !\nVoulez-vous consulter les notes de version ?")
@@ -106,6 +121,13 @@ void CTavorinApp::connectParts() {
     m_pTransport->bindCommands(c);
     m_pMedia->bindCommands(c);
     m_pLink->bindCommands(c);
+    m_pExports->bindCommands(c);
+    m_pHelp->bindCommands(c);
+    m_pRoleImport->bindCommands(c);
+    c.bind(Cmd::EDIT_SHOT_DETECTION, [this] {
+        CShotDetectDlg dlg(*this, *m_pDoc, SShotMovie::ofPlayer(m_qt), m_pMainFrame);
+        dlg.exec();
+    });
     c.bind(Cmd::APP_EXIT, [this] { m_pMainFrame->close(); });
     c.bind(Cmd::VIEW_WORKING_COPY,
            {[this] { m_pWorkingCopy->OnViewWorkingCopy(); }, [this] { return m_pWorkingCopy->canSwitch(); },

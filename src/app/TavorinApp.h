@@ -9,11 +9,14 @@
 class CBandTimeSource;
 class CCommandTable;
 class CControlView;
+class CExportCommands;
+class CHelpCommands;
 class CFrameLoop;
 class CLinkControl;
 class CMainFrame;
 class CMediaSession;
 class CRichScriptView;
+class CRoleImport;
 class CRythmoDXView;
 class CScriptViewHost;
 class CTransport;
@@ -44,6 +47,7 @@ public:
     CTransport& transport() { return *m_pTransport; }
     CMediaSession& media() { return *m_pMedia; }
     CLinkControl& linkControl() { return *m_pLink; }
+    CHelpCommands& help() { return *m_pHelp; }
     CBookmarkList& bookmarks() { return m_bookmarks; }
     CRecentFiles& recentFiles() { return m_recent; }
     // The track the band's commands act on (0 to 3), shared by the band views.
@@ -75,6 +79,9 @@ private:
     CTransport* m_pTransport = nullptr;
     CMediaSession* m_pMedia = nullptr;
     CLinkControl* m_pLink = nullptr;
+    CExportCommands* m_pExports = nullptr;
+    CHelpCommands* m_pHelp = nullptr;
+    std::unique_ptr<CRoleImport> m_pRoleImport;
     CMainFrame* m_pMainFrame = nullptr;
     CControlView* m_pControlView = nullptr;
     CVideoView* m_pVideoView = nullptr;

@@ -18,7 +18,8 @@ CDataFolder::CDataFolder(const QString& strProgramFolder) {
     const QString strProgram = QDir::cleanPath(program.absolutePath());
     if (strProgram == strBuild || strProgram.startsWith(strBuild + QLatin1Char('/'))) {
         const QString strSource = QDir::cleanPath(QStringLiteral(TAVORIN_SOURCE_DIR));
-        m_roots = {strSource + QStringLiteral("/data"), strSource};
+        // Then the build folder, for the files the build makes (the page of keyboard shortcuts).
+        m_roots = {strSource + QStringLiteral("/data"), strSource, strBuild};
     }
 }
 

@@ -6,8 +6,8 @@
 // Where the program finds the read-only files it ships: the user guide and release notes ("docs/..."),
 // sounds, and the fonts it falls back on when the system lacks them ("fonts/..."). Installed, that is
 // <prefix>/share/tavorin beside <prefix>/bin; run from the build folder, the source tree (files of
-// data/ and docs/ where the install puts them). Files are named relative to it:
-// CDataFolder::program().filePath("docs/Notes de version.rtf").
+// data/ and docs/ where the install puts them), then the build folder (files the build makes). Files are
+// named relative to it: CDataFolder::program().filePath("docs/Notes de version.rtf").
 class CDataFolder {
 public:
     // The data folder of a program whose executable lies in that folder.

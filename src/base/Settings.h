@@ -42,6 +42,11 @@ inline constexpr CIntSetting ScriptTCOut{"Settings", "ScriptTCOut", 0};
 inline constexpr CIntSetting ScriptCroisille{"Settings", "ScriptCroisille", 1};
 inline constexpr CIntSetting ScriptRoleList{"Settings", "ScriptRoleList", 1};
 inline constexpr CIntSetting ScriptFrontPage{"Settings", "ScriptFrontPage", 1};
+// The maker's site for the update check: the version file is read from it + "/bin/version.xml" (HTTPS
+// only). Empty: no update address, no check.
+inline constexpr CStringSetting UpdateURL{"Settings", "UpdateURL", ""};
+// "Page web de Tavorin".
+inline constexpr CStringSetting HomePageURL{"Settings", "HomePageURL", "https://www.morvath.fr/tavorin/"};
 // Working copies of slow movies: 0 ask, 1 always make one, 2 never; the copy's largest width.
 inline constexpr CIntSetting WorkingCopy{"Settings", "WorkingCopy", 0};
 inline constexpr CIntSetting WorkingCopyWidth{"Settings", "WorkingCopyWidth", 960};

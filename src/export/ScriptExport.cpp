@@ -184,6 +184,10 @@ void writeScript(const CVarE& s, CRtfFile& rtf, const CScriptExportOptions& opti
 }
 } // namespace
 
+QString scriptExportGenerator() {
+    return QStringLiteral("Tavorin v" TAVORIN_VERSION);
+}
+
 bool exportScript(const CVarE& script, const QString& strPath, const QString& strGenerator,
                   const CScriptExportOptions& options, CExportShading& shading, QString* pError) {
     CRtfFile rtf;

@@ -22,6 +22,9 @@ struct CScriptExportOptions {
     QDate date = QDate::currentDate(); // printed on the front page
 };
 
+// The generator text written into every exported document: "Tavorin v" and the program's version.
+QString scriptExportGenerator();
+
 // Writes the studio document: front page, croisillé, role list and script under a common page
 // header and footer. False when the file cannot be created or written, with the reason in French in
 // pError; the target is then left as it was.

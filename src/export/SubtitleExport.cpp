@@ -6,13 +6,10 @@
 #include "vare/VarE.h"
 
 #include <QSaveFile>
+#include <algorithm>
 
-bool exportSubtitles(const CVarE& script, const QString& strPath, QString* pError) {
-    QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (pError) *pError = fileErrorReason(file);
-        return false;
-    }
+namespace {
+QByteArray textLayout(const CVarE& script) {
     QByteArray out("\r\n");
     out.reserve(64 * script.getLineCount() + 2);
     for (const CLine& line : script.getLines()) {
@@ -24,6 +21,47 @@ bool exportSubtitles(const CVarE& script, const QString& strPath, QString* pErro
         str.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         out += encodeCp1252BestFit(str);
     }
+    return out;
+}
+
+// A timecode as SubRip writes time: its hours, minutes and seconds, and its frames as milliseconds at
+// the script's rate.
+QString subRipTime(const CTimeCode& tc, int nRate) {
+    const int nMs = std::min(999, (tc.getFrameOfSecond() * 1000 + nRate / 2) / nRate);
+    return QString::asprintf("%02d:%02d:%02d,%03d", tc.getHours(), tc.getMinutes(), tc.getSeconds(), nMs);
+}
+
+QByteArray subRip(const CVarE& script) {
+    // A phrase with all its signs on one frame has no length of its own: it stays this long on screen.
+    const int SINGLE_SIGN_FRAMES = 2 * CTimeCode::DEFAULT_RATE;
+    const int nRate = std::clamp(script.getFrameRate(), 1, 600);
+    QString out;
+    int nCue = 0;
+    for (const CLine& line : script.getLines()) {
+        if (line.getSigns().empty()) continue;
+        // A blank line would end the cue: the text's lines are kept, its empty lines dropped.
+        QStringList lines;
+        for (const QString& str : tidyPhraseText(line.getText()).split(QLatin1Char('\n')))
+            if (const QString strLine = str.trimmed(); !strLine.isEmpty()) lines.append(strLine);
+        if (lines.isEmpty()) continue;
+        const CTimeCode tcStart = line.getSigns().front().getTimeCode();
+        CTimeCode tcEnd = line.getSigns().back().getTimeCode();
+        if (tcEnd <= tcStart) tcEnd = tcStart + SINGLE_SIGN_FRAMES;
+        out += QString::number(++nCue) + QStringLiteral("\r\n") + subRipTime(tcStart, nRate) +
+               QStringLiteral(" --> ") + subRipTime(tcEnd, nRate) + QStringLiteral("\r\n") +
+               lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n");
+    }
+    return out.toUtf8();
+}
+} // namespace
+
+bool exportSubtitles(const CVarE& script, const QString& strPath, QString* pError, ESubtitleFormat eFormat) {
+    QSaveFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (pError) *pError = fileErrorReason(file);
+        return false;
+    }
+    const QByteArray out = eFormat == SUBTITLES_SUBRIP ? subRip(script) : textLayout(script);
     if (file.write(out) != out.size() || !file.commit()) {
         if (pError) *pError = fileErrorReason(file);
         file.cancelWriting();

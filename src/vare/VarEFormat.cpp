@@ -3,7 +3,6 @@
 
 #include "vare/VarE.h"
 #include "vare/XmlPlatform.h"
-#include "vare/XmlShape.h"
 
 #include <QFile>
 #include <QHash>
@@ -15,10 +14,7 @@
 #include <string_view>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/framework/Wrapper4InputSource.hpp>
 #include <xercesc/framework/XMLFormatter.hpp>
-#include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
 using namespace xercesc;
@@ -29,8 +25,6 @@ namespace {
 constexpr int MAX_FRAME_RATE = 120;
 // A script larger than this is not a script.
 constexpr qint64 MAX_FILE_SIZE = 512LL * 1024 * 1024;
-// Internal entities may be used, but never to blow a small file up.
-constexpr XMLSize_t MAX_ENTITY_EXPANSIONS = 10000;
 
 QByteArray utf8(const QString& str) {
     return str.toUtf8();
@@ -199,33 +193,6 @@ private:
     }
 
     std::vector<std::pair<const char16_t*, DOMElement*>> m_first;
-};
-
-// Collects the parser's fatal errors; the parse stops at the first one.
-class CErrorHandler : public DOMErrorHandler {
-public:
-    bool handleError(const DOMError& err) override {
-        if (err.getSeverity() == DOMError::DOM_SEVERITY_WARNING) return true;
-        if (m_strFirst.isEmpty()) {
-            m_strFirst = QStringLiteral("%1 (ligne %2, colonne %3)")
-                             .arg(toQString(err.getMessage()))
-                             .arg(err.getLocation() ? err.getLocation()->getLineNumber() : 0)
-                             .arg(err.getLocation() ? err.getLocation()->getColumnNumber() : 0);
-        }
-        return false;
-    }
-    QString m_strFirst;
-};
-
-// No external resource is ever fetched: every external entity or DTD reads as empty.
-class CNoExternalResources : public DOMLSResourceResolver {
-public:
-    DOMLSInput* resolveResource(const XMLCh*, const XMLCh*, const XMLCh*, const XMLCh*,
-                                const XMLCh*) override {
-        static const XMLByte s_empty[1] = {0};
-        auto* pSource = new MemBufInputSource(s_empty, 0, "empty", false);
-        return new Wrapper4InputSource(pSource, true);
-    }
 };
 
 // --------------------------------------------------------------------------- writing helpers
@@ -415,53 +382,13 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
         return false;
     }
-    switch (CXmlShape::check(data)) {
-    case CXmlShape::OK:
-        break;
-    case CXmlShape::TOO_DEEP:
-        m_log.Log("CVarE::load(%s) => elements nested too deep\n", path.constData());
-        m_strLoadProblem =
-            QStringLiteral("ses éléments sont imbriqués sur plus de %1 niveaux, ce qu'aucun script "
-                           "ne fait")
-                .arg(CXmlShape::MAX_DEPTH);
-        return false;
-    case CXmlShape::DECLARES_ENTITIES:
-        m_log.Log("CVarE::load(%s) => entity declarations refused\n", path.constData());
-        m_strLoadProblem = QStringLiteral("il déclare des entités XML, ce qu'aucun script ne fait");
-        return false;
-    }
-
-    DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    std::unique_ptr<DOMLSParser, void (*)(DOMLSParser*)> parser(
-        static_cast<DOMImplementationLS*>(impl)->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS,
-                                                                nullptr),
-        [](DOMLSParser* p) { p->release(); });
-    CErrorHandler errors;
-    CNoExternalResources resolver;
-    SecurityManager security;
-    security.setEntityExpansionLimit(MAX_ENTITY_EXPANSIONS);
-    DOMConfiguration* config = parser->getDomConfig();
-    config->setParameter(XMLUni::fgDOMErrorHandler, &errors);
-    config->setParameter(XMLUni::fgDOMResourceResolver, &resolver);
-    config->setParameter(XMLUni::fgDOMValidate, false);
-    config->setParameter(XMLUni::fgDOMNamespaces, false);
-    config->setParameter(XMLUni::fgDOMComments, false);
-    config->setParameter(XMLUni::fgXercesLoadExternalDTD, false);
-    config->setParameter(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-    config->setParameter(XMLUni::fgXercesSecurityManager, &security);
-
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(data.constData()), XMLSize_t(data.size()),
-                             "vare", false);
-    Wrapper4InputSource input(&source, false);
-    DOMDocument* doc = nullptr;
-    try {
-        doc = parser->parse(&input);
-    } catch (...) {
-        doc = nullptr;
-    }
-    if (!doc || !errors.m_strFirst.isEmpty()) {
+    CSafeDomParser parser;
+    DOMDocument* doc = parser.parse(data, "vare");
+    if (!doc) {
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
-        if (!errors.m_strFirst.isEmpty()) m_log.Log("%s\n", utf8(errors.m_strFirst).constData());
+        if (!parser.refusal().isEmpty()) m_log.Log("%s\n", utf8(parser.refusal()).constData());
+        m_strLoadProblem = parser.refusal();
+        if (!parser.firstError().isEmpty()) m_log.Log("%s\n", utf8(parser.firstError()).constData());
         return false;
     }
 

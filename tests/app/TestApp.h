@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QUuid>
 #include <deque>
 #include <functional>
@@ -31,6 +32,7 @@ public:
     std::deque<QString> m_files;                       // next file dialog answers; cancel when empty
     std::deque<CTimeCode> m_timeCodes;                 // next "Aller à" answers; cancel when empty
     std::deque<QString> m_labels;                      // next bookmark labels; cancel when empty
+    std::deque<QString> m_filters; // filters chosen in the next save dialogs; by the name when empty
     QString m_strProposedLabel;
     QString m_strProposedFile;
     std::function<void(CBookmarkList&)> m_deleteBookmarks;
@@ -53,6 +55,17 @@ public:
     }
     QString getSaveFileName(const QString&, const QString& strDir, const QString&, const QString&) override {
         return next(strDir);
+    }
+    QString getSaveFileNameAndFilter(const QString& strCaption, const QString& strDir,
+                                     const QString& strFilters, const QString& strSuffix,
+                                     QString& strChosen) override {
+        const QString str =
+            IPrompts::getSaveFileNameAndFilter(strCaption, strDir, strFilters, strSuffix, strChosen);
+        if (!m_filters.empty()) {
+            strChosen = m_filters.front();
+            m_filters.pop_front();
+        }
+        return str;
     }
     CTimeCode askTimeCode(const QString&, const CTimeCode&) override {
         if (m_timeCodes.empty()) return TC_INVALID;
@@ -95,6 +108,9 @@ struct STestApp {
     std::unique_ptr<CTavorinApp> pApp;
     bool m_bViews = false;
     bool m_bBand = false;
+    // What the program handed to the desktop to open; whether the desktop accepts it.
+    std::vector<QUrl> opened;
+    bool bDesktopOpens = true;
     QString strInstance = QStringLiteral("tavorin-test-") + QUuid::createUuid().toString(QUuid::Id128);
 
     QString programFolder() const { return dir.filePath(QStringLiteral("program")); }
@@ -123,6 +139,10 @@ struct STestApp {
         o.bViews = m_bViews;
         o.bBand = m_bBand; // OpenGL only with an X server
         o.pPrompts = &prompts;
+        o.openUrl = [this](const QUrl& url) {
+            opened.push_back(url);
+            return bDesktopOpens;
+        };
         return o;
     }
     bool start(const QString& strFile = {}) {

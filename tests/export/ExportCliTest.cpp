@@ -4,6 +4,7 @@
 #include "export/ExportShading.h"
 #include "export/Lignage.h"
 #include "export/ScriptExport.h"
+#include "export/SubtitleExport.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -118,6 +119,16 @@ TEST_F(ExportCliTest, SubtitlesAndLignage) {
               " 00:00:02:10  00:00:03:15\r\nOui (il rit) et toi ? Oui (il rit) et toi ? Oui (il rit) "
               "et toi ? Oui (il rit) et toi ?\r\n"
               " 00:00:44:00  00:00:46:00\r\nAu revoir\r\n");
+
+    // --srt: the library's SubRip file, byte for byte.
+    const QString strSrt = m_dir.filePath("essai.srt");
+    ASSERT_EQ(cli({"export-subtitles", m_strVare, strSrt, "--srt"}).nExit, 0);
+    CVarE v;
+    ASSERT_TRUE(v.load(m_strVare));
+    ASSERT_TRUE(exportSubtitles(v, m_dir.filePath("library.srt"), nullptr, SUBTITLES_SUBRIP));
+    EXPECT_EQ(readAll(strSrt), readAll(m_dir.filePath("library.srt")));
+    EXPECT_TRUE(readAll(strSrt).startsWith("1\r\n00:00:00,400 --> 00:00:01,600\r\nBonjour"));
+    EXPECT_EQ(cli({"export-subtitles", m_strVare, strSrt, "--vtt"}).nExit, 1);
 
     const SCliRun r = cli({"lignage", m_strVare});
     ASSERT_EQ(r.nExit, 0) << r.err.toStdString();

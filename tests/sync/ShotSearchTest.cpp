@@ -1,3 +1,4 @@
+#include "CutMovies.h"
 #include "sync/FrameReader.h"
 
 #include <QCoreApplication>
@@ -12,47 +13,27 @@
 #include <thread>
 
 namespace {
-// Test movies are made by tools/make-cut-movie into the build tree, once per run.
-QString movie(const QString& strName, const QStringList& options) {
-    const QString strDir = QStringLiteral(TAVORIN_BINARY_DIR "/test-media/cuts");
-    QDir().mkpath(strDir);
-    const QString strPath = strDir + QLatin1Char('/') + strName;
-    if (!QFileInfo::exists(strPath)) {
-        // Made under a name of this process and renamed once complete: tests may run in parallel.
-        const QString strPart =
-            strDir + QStringLiteral("/%1-").arg(QCoreApplication::applicationPid()) + strName;
-        QProcess tool;
-        tool.start(QStringLiteral(TAVORIN_SOURCE_DIR "/tools/make-cut-movie"),
-                   options + QStringList{strPart});
-        if (!tool.waitForFinished(120000) || tool.exitCode() != 0)
-            ADD_FAILURE() << "make-cut-movie failed: " << tool.readAllStandardError().toStdString();
-        else if (!QFile::rename(strPart, strPath) && !QFileInfo::exists(strPath))
-            ADD_FAILURE() << "cannot rename " << strPart.toStdString();
-        QFile::remove(strPart);
-    }
-    return strPath;
-}
-
 // MJPEG (full-range pictures), 320 x 240, shots starting at 30, 70 and 125.
 QString mjpegMovie() {
-    return movie("cuts-mjpeg.avi", {"--codec", "mjpeg", "--cuts", "30,70,125"});
+    return cutMovie("cuts-mjpeg.avi", {"--codec", "mjpeg", "--cuts", "30,70,125"});
 }
 // H.264 with B-frames and a start timecode, a one-frame first shot.
 QString h264Movie() {
-    return movie("cuts-h264.mp4", {"--codec", "h264-longgop", "--size", "160x120", "--frames", "120",
-                                   "--cuts", "1,40,99", "--timecode", "10:00:00:00"});
+    return cutMovie("cuts-h264.mp4", {"--codec", "h264-longgop", "--size", "160x120", "--frames", "120",
+                                      "--cuts", "1,40,99", "--timecode", "10:00:00:00"});
 }
 
 // H.264 with B-frames and a key frame every 50 frames: cuts on, just after and just before key frames.
 QString gopMovie() {
-    return movie("cuts-gop50.mp4", {"--codec", "h264-longgop", "--gop", "50", "--size", "160x120", "--frames",
-                                    "400", "--cuts", "100,151,199,302,350"});
+    return cutMovie("cuts-gop50.mp4", {"--codec", "h264-longgop", "--gop", "50", "--size", "160x120",
+                                       "--frames", "400", "--cuts", "100,151,199,302,350"});
 }
 
 // 1000 frames with a key frame every 20: many stretches for the two decoders to share out.
 QString shortGopMovie() {
-    return movie("cuts-gop20.mp4", {"--codec", "h264-longgop", "--gop", "20", "--size", "160x120", "--frames",
-                                    "1000", "--cuts", "100,151,199,302,350,420,555,601,777,901"});
+    return cutMovie("cuts-gop20.mp4",
+                    {"--codec", "h264-longgop", "--gop", "20", "--size", "160x120", "--frames", "1000",
+                     "--cuts", "100,151,199,302,350,420,555,601,777,901"});
 }
 
 std::vector<int> allCuts(CFrameReader& reader, int nThreshold = CFrameReader::DEFAULT_THRESHOLD) {
@@ -216,7 +197,7 @@ TEST(ShotSearchTest, TracesEveryFrameDifferenceUnderTheUpdatesMask) {
 // The stop is looked at before every frame, also while the two decoders share a long cut-free stretch.
 TEST(ShotSearchTest, AStopRequestEndsASearchWithoutWaitingForACut) {
     const QString strPath =
-        movie("one-shot.avi", {"--codec", "mjpeg", "--size", "64x48", "--frames", "4000", "--cuts", ""});
+        cutMovie("one-shot.avi", {"--codec", "mjpeg", "--size", "64x48", "--frames", "4000", "--cuts", ""});
     CFrameReader reader;
     ASSERT_TRUE(reader.open(strPath));
     ASSERT_EQ(reader.getEndTimeCode().getFrames(), 3999);
@@ -247,8 +228,8 @@ TEST(ShotSearchTest, AStopRequestEndsASearchWithoutWaitingForACut) {
 TEST(ShotSearchTest, AStopInTheMiddleKeepsTheCutsFoundSoFar) {
     // One key frame: a single decoder reads the frames in order, so that the stop falls at a known read.
     const QString strPath =
-        movie("four-shots.mp4", {"--codec", "h264-longgop", "--gop", "5000", "--size", "64x48", "--frames",
-                                 "4000", "--cuts", "100,300,2000,3000"});
+        cutMovie("four-shots.mp4", {"--codec", "h264-longgop", "--gop", "5000", "--size", "64x48", "--frames",
+                                    "4000", "--cuts", "100,300,2000,3000"});
     CFrameReader reader;
     ASSERT_TRUE(reader.open(strPath));
     std::atomic<bool> bStop{false};
