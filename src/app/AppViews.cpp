@@ -1,6 +1,7 @@
 // The views of the main frame's panes and their wiring: the control view and the picture run the
 // transport commands, the band draws the script at the clock's position, and every view follows the
 // document's update hints.
+#include "app/BandEditing.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/MainFrame.h"
@@ -8,7 +9,7 @@
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
-#include "rythmo/RythmoDXView.h"
+#include "rythmo/RythmoDXEditView.h"
 #include "rythmo/SyncTimeSource.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
@@ -25,12 +26,15 @@ void CTavorinApp::createViews() {
 
 void CTavorinApp::createBandView() {
     // The band: only where OpenGL 3.3 can be had (it says so itself otherwise).
-    auto* pBand = new CRythmoDXView;
+    m_pEditing = std::make_unique<CBandEditing>(*m_pDoc, *m_pTransport, prompts(), settings(), *m_pCommands);
+    auto* pBand = new CRythmoDXEditView(*m_pEditing);
     if (pBand->OnCreate(&settings()) != 0) {
         delete pBand;
+        m_pEditing.reset();
         return;
     }
     m_pBandView = pBand;
+    m_pEditing->setView(pBand, m_pMainFrame);
     m_pBandTime = std::make_unique<CSyncTimeSource>(m_sync, m_pFrameLoop->driver());
     pBand->setLog(this);
     pBand->setScript(&m_pDoc->script());
@@ -41,7 +45,9 @@ void CTavorinApp::createBandView() {
     // The band paces the clock from now on: one step per presented frame.
     m_pFrameLoop->setBandDriven(true);
     connect(m_pFrameLoop, &CFrameLoop::frameRequested, pBand, &CRythmoDXView::requestFrame);
-    connect(m_pDoc, &CVarEDoc::updated, pBand, [pBand](int nHint, const void*) { pBand->OnUpdate(nHint); });
+    connect(m_pDoc, &CVarEDoc::updated, pBand,
+            [pBand](int nHint, const void* pObject) { pBand->OnUpdate(nHint, pObject); });
+    connect(m_pDoc, &CVarEDoc::aboutToReplay, pBand, &CRythmoDXEditView::aboutToReplay);
     connect(&m_bookmarks, &CBookmarkList::changed, pBand, &CRythmoDXView::requestFrame);
 
     CCommandTable& c = *m_pCommands;
@@ -54,6 +60,7 @@ void CTavorinApp::createBandView() {
     c.bind(Cmd::VIEW_DETECTION,
            {[pBand] { pBand->toggleDetection(); }, {}, [pBand] { return pBand->isDetectionShown(); }});
     connect(pBand, &CRythmoDXView::displayChanged, &c, &CCommandTable::refresh);
+    m_pEditing->bindCommands();
     pBand->OnInitialUpdate();
 }
 
@@ -65,7 +72,10 @@ void CTavorinApp::createControlView() {
     // The buttons run the commands as their keys do (a direct call: the focus goes back to the band).
     CCommandTable& c = *m_pCommands;
     auto run = [&c](int nId) { return [&c, nId] { c.trigger(nId); }; };
-    connect(pControl, &CControlView::playPause, this, run(Cmd::CONTROL_PLAY_PAUSE), Qt::DirectConnection);
+    // The button plays and pauses even while a phrase is open (its key types a space there).
+    connect(
+        pControl, &CControlView::playPause, this, [this] { m_pTransport->OnControlPlayPause(); },
+        Qt::DirectConnection);
     connect(pControl, &CControlView::nextFrame, this, run(Cmd::CONTROL_NEXT_FRAME), Qt::DirectConnection);
     connect(pControl, &CControlView::previousFrame, this, run(Cmd::CONTROL_PREVIOUS_FRAME),
             Qt::DirectConnection);

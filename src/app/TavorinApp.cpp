@@ -1,5 +1,6 @@
 #include "app/TavorinApp.h"
 
+#include "app/BandEditing.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/LinkControl.h"

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class CBandEditing;
 class CBandTimeSource;
 class CCommandTable;
 class CControlView;
@@ -13,7 +14,7 @@ class CFrameLoop;
 class CLinkControl;
 class CMainFrame;
 class CMediaSession;
-class CRythmoDXView;
+class CRythmoDXEditView;
 class CTransport;
 class CVarEDoc;
 class CVideoView;
@@ -47,7 +48,9 @@ public:
     // The views in the panes; null when not created (tests, no OpenGL for the band).
     CControlView* controlView() const { return m_pControlView; }
     CVideoView* videoView() const { return m_pVideoView; }
-    CRythmoDXView* bandView() const { return m_pBandView; }
+    CRythmoDXEditView* bandView() const { return m_pBandView; }
+    // The band's editing (null without the band).
+    CBandEditing* bandEditing() const { return m_pEditing.get(); }
 
 private:
     void createViews();
@@ -69,6 +72,7 @@ private:
     CMainFrame* m_pMainFrame = nullptr;
     CControlView* m_pControlView = nullptr;
     CVideoView* m_pVideoView = nullptr;
-    CRythmoDXView* m_pBandView = nullptr;
+    CRythmoDXEditView* m_pBandView = nullptr;
+    std::unique_ptr<CBandEditing> m_pEditing;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
 };
