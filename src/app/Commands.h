@@ -165,9 +165,9 @@ const std::vector<SMenuEntry>& menuBarLayout();
 // means always enabled, never checked) and, for a caption that changes, what it reads now.
 struct SCommandHandler {
     std::function<void()> run;
-    std::function<bool()> enabled;
-    std::function<bool()> checked;
-    std::function<QString()> caption;
+    std::function<bool()> enabled = {};
+    std::function<bool()> checked = {};
+    std::function<QString()> caption = {};
 };
 
 // The running commands: one QAction per entry of the table, with its keys, bound to the handler its

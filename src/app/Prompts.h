@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 
 class CBookmarkList;
 class QWidget;
@@ -64,6 +65,8 @@ private:
 // The short click of a refused command (volume at a limit, an impossible timecode).
 namespace Click {
 void play();
+// What plays it (the program's click sound); without one, the desktop's bell.
+void setSound(std::function<void()> sound);
 // How many clicks were played since start-up (tests).
 int count();
 } // namespace Click

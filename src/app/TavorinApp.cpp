@@ -9,7 +9,9 @@
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
+#include "base/DataFolder.h"
 #include "rythmo/BandTimeSource.h"
+#include "sync/ClickSound.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -18,6 +20,7 @@ CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
+    if (m_pClick) Click::setSound({});
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pMainFrame;
     delete m_pMedia;
@@ -33,6 +36,13 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     CLogIndent indent(*this);
 
     m_recent.load(settings());
+    if (!m_options.bHeadless) {
+        // The click is heard through the sound output; without it, the desktop's bell.
+        m_pClick = std::make_unique<CClickSound>();
+        CClickSound* pClick = m_pClick.get();
+        if (pClick->open(CDataFolder::program().filePath(QStringLiteral("click.wav"))))
+            Click::setSound([pClick] { pClick->play(); });
+    }
 
     Log("Creation du document template\n");
     {

@@ -8,6 +8,7 @@
 
 class CBandEditing;
 class CBandTimeSource;
+class CClickSound;
 class CCommandTable;
 class CControlView;
 class CFrameLoop;
@@ -75,4 +76,5 @@ private:
     CRythmoDXEditView* m_pBandView = nullptr;
     std::unique_ptr<CBandEditing> m_pEditing;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
+    std::unique_ptr<CClickSound> m_pClick;
 };

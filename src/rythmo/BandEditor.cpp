@@ -437,7 +437,7 @@ void CBandEditor::OnChar(char32_t c, bool bRepeat) {
     } else if (c == U'&') {
         linkAtCaret(false);
     } else if (isPrintable(c)) {
-        const QString str(QChar(char16_t(c)));
+        const QString str{QChar(char16_t(c))};
         typeText(str);
         log("Typing char : '%s' => index = %i\n", str.toUtf8().constData(), state().m_nSelStart);
     } else {

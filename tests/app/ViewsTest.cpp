@@ -3,7 +3,7 @@
 #include "WaitUntilStill.h"
 
 #include "app/Commands.h"
-#include "rythmo/RythmoDXView.h"
+#include "rythmo/RythmoDXEditView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
 
