@@ -231,7 +231,7 @@ TEST_F(SEditView, LipSignsAreUnlinkedInDetectionAndHookedAtTheCaretInEditMode) {
                                             {Qt::Key_8, CLipSync::VOWEL_O},
                                             {Qt::Key_9, CLipSync::WEUQUE},
                                             {Qt::Key_7, CLipSync::VOWEL_A}};
-    int nFrame = 11;
+    int nFrame = 1; // between the opening and the labial, all free
     for (const auto& [k, nType] : lips) {
         goTo(T_FREE + nFrame);
         pad(k);

@@ -309,13 +309,14 @@ TEST_F(XServer, AScriptBuiltWithTheKeyboardAlone) {
     goTo("10000410", "10:00:04:10");
     editMode();
 
-    // Track 2 (F6), 10:00:01:10: Margaux, the first in the list.
+    // Track 2 (F6), 10:00:01:10: Margaux.
     p.keys({QStringLiteral("F6")});
     ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditTrack() => 2")));
     goTo("10000110", "10:00:01:10");
     p.keys({QStringLiteral("KP_2")});
     waitWindow("Rôles");
-    p.keys({QStringLiteral("Down"), QStringLiteral("Return")});
+    // The list has the keyboard, nothing chosen yet: the arrows choose (the first, whatever was current).
+    p.keys({QStringLiteral("Down"), QStringLiteral("Up"), QStringLiteral("Return")});
     QTest::qWait(400);
     editMode();
     type("Oui");
