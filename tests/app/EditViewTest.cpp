@@ -183,6 +183,22 @@ TEST_F(SEditView, LoopsMayNotCutAPhraseAndMarkersTakeOnePlaceEach) {
     pad(Qt::Key_1);
     EXPECT_EQ(Click::count(), nClicks + 3);
     EXPECT_EQ(doc().journal().getUndoCount(), 2);
+
+    // On a phrase's closing sign the loop would still cut it; one frame later it goes in.
+    key(Qt::Key_F5);
+    goTo(T_FREE + 50);
+    newLine();
+    goTo(T_FREE + 60);
+    pad(Qt::Key_3);
+    ASSERT_TRUE(lineAt(T_FREE + 50, 0)->hasClosingSign());
+    nClicks = Click::count();
+    pad(Qt::Key_0);
+    EXPECT_EQ(Click::count(), nClicks + 1);
+    EXPECT_EQ(script().getLoopAt(T_FREE + 60), script().getLoops().end());
+    goTo(T_FREE + 61);
+    pad(Qt::Key_0);
+    EXPECT_EQ(Click::count(), nClicks + 1);
+    EXPECT_NE(script().getLoopAt(T_FREE + 61), script().getLoops().end());
 }
 
 TEST_F(SEditView, LipSignsAreUnlinkedInDetectionAndHookedAtTheCaretInEditMode) {
