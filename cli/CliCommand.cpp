@@ -111,7 +111,7 @@ bool cli::writeFileAtomically(const QString& strPath, const QByteArray& data, QS
 QString cli::takeOption(QStringList& args, const QString& strName, const QString& strDefault) {
     const int i = int(args.indexOf(strName));
     if (i < 0 || i + 1 >= args.size()) return strDefault;
-    const QString v = args.at(i + 1);
+    QString v = args.at(i + 1);
     args.remove(i, 2);
     return v;
 }

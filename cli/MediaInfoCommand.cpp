@@ -13,7 +13,7 @@ QByteArray jsonBool(bool b) {
 
 int run(const QStringList& args) {
     if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) return cli::failUsage("media-info");
-    const QString strPath = args.first();
+    const QString& strPath = args.first();
     const QString strFailed = QStringLiteral("Impossible de lire le fichier média « %1 ».").arg(strPath);
     if (!QFileInfo(strPath).isFile()) return cli::fail(strFailed);
 

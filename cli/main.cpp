@@ -49,6 +49,9 @@ int main(int argc, char** argv) {
             return 0;
         }
 
+    // The program's names: its cache (working copies) and settings folders are the same.
+    QCoreApplication::setOrganizationName(QStringLiteral("Morvath"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavorin"));
     std::unique_ptr<QCoreApplication> app;
 #ifdef TAVORIN_HAS_GUI
     if (pCmd->bNeedsGui) {

@@ -95,7 +95,7 @@ QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
         pSnapshot->bookmarks.addBookmark(tc, strLabel);
     }
     const QString strFolder = backupFolder(strAutoSaveFolder, strTitle);
-    const QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
+    QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
     QDir().mkpath(strFolder);
     if (backups(strFolder).size() >= KEPT) prune(strFolder);
 

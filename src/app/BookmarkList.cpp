@@ -51,7 +51,7 @@ void CBookmarkList::clear() {
 
 QString CBookmarkList::proposeLabel() const {
     for (int n = 1;; ++n) {
-        const QString str = QStringLiteral("Position %1").arg(n);
+        QString str = QStringLiteral("Position %1").arg(n);
         bool bUsed = false;
         for (const Entry& e : m_items)
             if (e.second.strLabel == str) {

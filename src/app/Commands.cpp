@@ -265,7 +265,7 @@ std::vector<SMenuEntry> makeLayout() {
     sep();
     cmd({Cmd::VIEW_ZOOM_IN, Cmd::VIEW_ZOOM_OUT});
     sep();
-    cmd({Cmd::VIEW_DEINTERLACE, Cmd::VIEW_HIGH_QUALITY});
+    cmd({Cmd::VIEW_DEINTERLACE, Cmd::VIEW_HIGH_QUALITY, Cmd::VIEW_WORKING_COPY});
 
     menu("Audio");
     cmd({Cmd::AUDIO_VI});

@@ -164,10 +164,10 @@ const std::vector<SMenuEntry>& menuBarLayout();
 // What the owner of a command gives: what it does, when it is enabled and checked (an empty test
 // means always enabled, never checked) and, for a caption that changes, what it reads now.
 struct SCommandHandler {
-    std::function<void()> run;
-    std::function<bool()> enabled = {};
-    std::function<bool()> checked = {};
-    std::function<QString()> caption = {};
+    std::function<void()> run{};
+    std::function<bool()> enabled{};
+    std::function<bool()> checked{};
+    std::function<QString()> caption{};
 };
 
 // The running commands: one QAction per entry of the table, with its keys, bound to the handler its

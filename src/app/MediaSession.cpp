@@ -126,6 +126,7 @@ bool CMediaSession::openVideoFile(const QString& strPath) {
     }
     const CTimeCode tcStart = m_qt.getStartTimeCode(), tcEnd = m_qt.getEndTimeCode();
     m_transport.gotoTime(tcBefore.isValid() && tcStart <= tcBefore && tcBefore <= tcEnd ? tcBefore : tcStart);
+    emit movieOpened();
     emit mediaChanged();
     emit audioVersionChanged(m_qt.getAudioChannelCount(), m_bVI);
     return true;
@@ -142,7 +143,7 @@ bool CMediaSession::openAudioFile(const QString& strPath) {
 }
 
 bool CMediaSession::searchSoundBeside(const QString& strVideo) {
-    const int nDot = strVideo.lastIndexOf(QLatin1Char('.'));
+    const qsizetype nDot = strVideo.lastIndexOf(QLatin1Char('.'));
     const QString strStem = nDot < 0 ? strVideo : strVideo.left(nDot);
     for (const char* pszExt : SOUND_EXTENSIONS)
         if (openAudioFile(strStem + QLatin1String(pszExt))) return true;

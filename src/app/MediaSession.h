@@ -53,6 +53,8 @@ public:
 
 signals:
     void stillImageChanged(const QString& strPath);
+    // A movie was opened and the clock stands on it (its working copy may be looked for).
+    void movieOpened();
     // The picture, the sound or their options changed (indicators, menus).
     void mediaChanged();
     // The audio version or channel count changed: the VI/VO indicators follow.

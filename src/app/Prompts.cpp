@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <atomic>
@@ -29,6 +30,9 @@ QMessageBox::StandardButton CPrompts::message(const QString& strText, EIcon eIco
     QMessageBox box(icon, QStringLiteral("Tavorin"), strText, buttons, m_pParent);
     if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
     // The buttons speak French through Qt's own translations, loaded at start-up.
+    // Qt's translations have no short captions for these two; the working copy's question uses them.
+    if (QAbstractButton* p = box.button(QMessageBox::YesToAll)) p->setText(QStringLiteral("&Toujours"));
+    if (QAbstractButton* p = box.button(QMessageBox::NoToAll)) p->setText(QStringLiteral("&Jamais"));
     return QMessageBox::StandardButton(box.exec());
 }
 

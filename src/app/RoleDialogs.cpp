@@ -243,25 +243,23 @@ void CSelectRoleDlg::accept() {
     QDialog::accept();
 }
 
-void CSelectRoleDlg::OnNew() {
-    CEditRoleDlg dlg(m_doc, m_prompts, nullptr, this);
+void CSelectRoleDlg::editRole(const CRole* pRole) {
+    CEditRoleDlg dlg(m_doc, m_prompts, pRole, this);
     dlg.setPhotoSource(m_photoSource);
     if (m_runEditDialog(dlg) != QDialog::Accepted) return;
     fill(dlg.role());
     makeOkDefault();
 }
 
+void CSelectRoleDlg::OnNew() {
+    editRole(nullptr);
+}
+
 void CSelectRoleDlg::OnModify() {
-    const CRole* p = current();
-    if (!p) {
+    if (const CRole* p = current())
+        editRole(p);
+    else
         m_prompts.error(QString::fromUtf8("Vous devez sélectionner un rôle."));
-        return;
-    }
-    CEditRoleDlg dlg(m_doc, m_prompts, p, this);
-    dlg.setPhotoSource(m_photoSource);
-    if (m_runEditDialog(dlg) != QDialog::Accepted) return;
-    fill(dlg.role());
-    makeOkDefault();
 }
 
 void CSelectRoleDlg::OnDelete() {

@@ -93,6 +93,8 @@ protected:
 
 private:
     void fill(const CRole* pSelect);
+    // The role dialog on a role (null: a new one); on OK the list shows it chosen.
+    void editRole(const CRole* pRole);
     const CRole* current() const;
     void showPhoto();
     void makeOkDefault();

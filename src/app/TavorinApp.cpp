@@ -9,18 +9,22 @@
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
+#include "app/WorkingCopyPrompts.h"
 #include "base/DataFolder.h"
 #include "rythmo/BandTimeSource.h"
 #include "sync/ClickSound.h"
+#include "sync/WorkingCopyController.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::move(options), pParent) {}
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
     if (m_pClick) Click::setSound({});
+    delete m_pWorkingCopy; // its making stops before the player goes
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pMainFrame;
     delete m_pMedia;
@@ -52,12 +56,14 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pFrameLoop = new CFrameLoop(m_sync, *this, this);
         if (QScreen* pScreen = QGuiApplication::primaryScreen())
             if (pScreen->refreshRate() > 1.0)
-                m_pFrameLoop->setRefreshPeriod(int(1000.0 / pScreen->refreshRate() + 0.5));
+                m_pFrameLoop->setRefreshPeriod(int(std::lround(1000.0 / pScreen->refreshRate())));
         m_pTransport = new CTransport(m_sync, *m_pFrameLoop, m_bookmarks, prompts(), *this, this);
         m_pMedia = new CMediaSession(*this, m_qt, m_sync, *m_pTransport, *m_pDoc, this);
         m_pLink = new CLinkControl(*this, m_sync, this);
         m_pMainFrame = new CMainFrame(*this);
         m_defaultPrompts.setParent(m_pMainFrame);
+        m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
+        m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connectParts();
         if (m_options.bViews) createViews();
         m_pLink->restore();
@@ -111,6 +117,11 @@ void CTavorinApp::connectParts() {
     m_pMedia->bindCommands(c);
     m_pLink->bindCommands(c);
     c.bind(Cmd::APP_EXIT, [this] { m_pMainFrame->close(); });
+    c.bind(Cmd::VIEW_WORKING_COPY,
+           {[this] { m_pWorkingCopy->OnViewWorkingCopy(); }, [this] { return m_pWorkingCopy->canSwitch(); },
+            [this] { return m_pWorkingCopy->isPlayingCopy(); }});
+    connect(m_pWorkingCopy, &CWorkingCopyController::stateChanged, &c, &CCommandTable::refresh);
+    connect(m_pMedia, &CMediaSession::movieOpened, m_pWorkingCopy, &CWorkingCopyController::movieOpened);
     auto label = [](const char* pszVerb, const QString& strStep, const char* pszKey) {
         return QString::fromUtf8(pszVerb) + (strStep.isEmpty() ? QString() : QLatin1Char(' ') + strStep) +
                QLatin1Char('\t') + QLatin1String(pszKey);

@@ -19,6 +19,8 @@ class CRythmoDXEditView;
 class CTransport;
 class CVarEDoc;
 class CVideoView;
+class CWorkingCopyController;
+class CWorkingCopyPrompts;
 
 // The desktop program: it makes the long-lived parts, connects them and hands them out. The document
 // owns the script; the transport moves the clock; the media session opens the picture and the sound;
@@ -46,6 +48,7 @@ public:
     CRecentFiles& recentFiles() { return m_recent; }
     // The track the band's commands act on (0 to 3), shared by the band views.
     int activeTrack() const { return m_nActiveTrack; }
+    CWorkingCopyController& workingCopy() { return *m_pWorkingCopy; }
     // The views in the panes; null when not created (tests, no OpenGL for the band).
     CControlView* controlView() const { return m_pControlView; }
     CVideoView* videoView() const { return m_pVideoView; }
@@ -77,4 +80,6 @@ private:
     std::unique_ptr<CBandEditing> m_pEditing;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
     std::unique_ptr<CClickSound> m_pClick;
+    std::unique_ptr<CWorkingCopyPrompts> m_pCopyPrompts;
+    CWorkingCopyController* m_pWorkingCopy = nullptr;
 };

@@ -42,6 +42,9 @@ inline constexpr CIntSetting ScriptTCOut{"Settings", "ScriptTCOut", 0};
 inline constexpr CIntSetting ScriptCroisille{"Settings", "ScriptCroisille", 1};
 inline constexpr CIntSetting ScriptRoleList{"Settings", "ScriptRoleList", 1};
 inline constexpr CIntSetting ScriptFrontPage{"Settings", "ScriptFrontPage", 1};
+// Working copies of slow movies: 0 ask, 1 always make one, 2 never; the copy's largest width.
+inline constexpr CIntSetting WorkingCopy{"Settings", "WorkingCopy", 0};
+inline constexpr CIntSetting WorkingCopyWidth{"Settings", "WorkingCopyWidth", 960};
 
 // "Logs"
 inline constexpr CIntSetting Console{"Logs", "Console", 0};

@@ -222,7 +222,7 @@ void CPolice::drawText(QStringView text, int x0, int y0, int x1, int y1, float r
     auto byte = [](float c) -> std::uint32_t {
         if (c >= 1.0f) return 255;
         if (c <= 0.0f) return 0;
-        return std::uint32_t(int(c * 255.0f + 0.5f));
+        return std::uint32_t(std::lround(c * 255.0f));
     };
     const std::uint32_t argb = (byte(a) << 24) | (byte(r) << 16) | (byte(g) << 8) | byte(b);
     const int nWidth = getTextWidth(text);

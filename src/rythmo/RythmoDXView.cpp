@@ -14,6 +14,7 @@
 #include <QStyleHints>
 #include <QSurfaceFormat>
 #include <QTimer>
+#include <cmath>
 
 namespace {
 // A silent log for a view that was given none.
@@ -98,7 +99,7 @@ bool CRythmoDXView::event(QEvent* pEvent) {
 }
 
 int CRythmoDXView::getRefreshRate() const {
-    return int(refreshRateHz() + 0.5);
+    return int(std::lround(refreshRateHz()));
 }
 
 double CRythmoDXView::refreshRateHz() const {

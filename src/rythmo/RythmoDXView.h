@@ -53,6 +53,8 @@ public:
 
     // Asks for a frame; the loop keeps going by itself while the rate is not 0.
     void requestFrame();
+    // Whether the loop runs: a next frame is due. It stops after the first frame drawn at rate 0.
+    bool isFrameLoopRunning() const { return m_bPacing; }
     bool isDeviceReady() const { return m_bDeviceReady; }
     bool isInitialised() const { return m_bInitialised; }
 

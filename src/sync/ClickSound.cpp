@@ -14,9 +14,12 @@ bool CClickSound::open(const QString& strPath) {
     m_pMpv = mpv_create();
     if (!m_pMpv) return false;
     const std::pair<const char*, const char*> options[] = {
-        {"config", "no"},       {"terminal", "no"}, {"video", "no"},  {"audio-display", "no"},
-        {"idle", "yes"},        {"osc", "no"},      {"ytdl", "no"},   {"input-default-bindings", "no"},
-        {"ao", "pulse,alsa"},   {"audio-client-name", "Tavorin"},    {"load-scripts", "no"}};
+        {"config", "no"},      {"terminal", "no"},
+        {"video", "no"},       {"audio-display", "no"},
+        {"idle", "yes"},       {"osc", "no"},
+        {"ytdl", "no"},        {"input-default-bindings", "no"},
+        {"ao", "pulse,alsa"},  {"audio-client-name", "Tavorin"},
+        {"load-scripts", "no"}};
     for (const auto& [pszName, pszValue] : options)
         mpv_set_option_string(m_pMpv, pszName, pszValue);
     if (mpv_initialize(m_pMpv) < 0) {

@@ -6,7 +6,7 @@ CClockDriver::CClockDriver(CSyncManager& sync, TimeSource source)
     : m_sync(sync), m_source(std::move(source)) {}
 
 int CClockDriver::tick() {
-    const TimePoint now = m_source ? m_source() : std::chrono::steady_clock::now();
+    const TimePoint now = CSteadyTime::now(m_source);
     const int nFrequency = m_sync.getComputeFrequency() > 0 ? m_sync.getComputeFrequency() : 75;
     const std::chrono::nanoseconds period(1000000000LL / nFrequency);
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <chrono>
-#include <functional>
+#include "sync/SteadyTime.h"
 
 class CSyncManager;
 
@@ -12,8 +11,8 @@ class CSyncManager;
 // is dropped rather than replayed as a jump.
 class CClockDriver {
 public:
-    using TimePoint = std::chrono::steady_clock::time_point;
-    using TimeSource = std::function<TimePoint()>;
+    using TimePoint = CSteadyTime::TimePoint;
+    using TimeSource = CSteadyTime::Source;
 
     explicit CClockDriver(CSyncManager& sync, TimeSource source = {});
 

@@ -223,6 +223,8 @@ struct CLane {
         std::int64_t keyTs = AV_NOPTS_VALUE;       // ...or, when set, the key frame at this time stamp
         const std::atomic<int>* pLimit = nullptr;  // up to the first frame at or after it (may move)
         const std::atomic<bool>* pbStop = nullptr; // the user's stop request
+        const CFrameReader::Progress* pProgress = nullptr;
+        int nTimeStamp = 0; // added to frame indexes for the progress
         // Shared by the two lanes of a fill: set by the first that finishes its stretch, and then the other
         // stops too, once it has scanned at least one new frame, rather than leave a core idle. It goes
         // on from there at the next fill.
@@ -306,6 +308,7 @@ void CLane::scan(const CScanPlan& plan, CScan& result) {
         result.state.push_back(frameDifference(pPrevious, pCurrent));
         std::swap(pPrevious, pCurrent);
         nPrevious = nCurrent;
+        if (plan.pProgress && *plan.pProgress) (*plan.pProgress)(nCurrent + plan.nTimeStamp);
     }
     std::memcpy(last.data(), pPrevious, SHOT_BYTES);
     nLastIndex = nPrevious;
@@ -328,6 +331,7 @@ struct CFrameReader::Impl {
     int nTimeStamp = 0;                                  // the media's start timecode, in frames
     int nFrameCount = 0;                                 // frames in the stream, estimated
     CScaler photoScaler;
+    CFrameReader::Progress progress;
 
     void release() {
         lanes[0].release();
@@ -398,12 +402,16 @@ struct CFrameReader::Impl {
         frontPlan.nFrom = nFrom;
         frontPlan.pLimit = &frontLimit;
         frontPlan.pbStop = pbStop;
+        frontPlan.pProgress = &progress;
+        frontPlan.nTimeStamp = nTimeStamp;
         CLane::CScan front, ahead;
         pFront->setLoopFilter(false);
         if (bAhead) {
             const std::atomic<int> aheadLimit{firstKnownAfter(aheadPlan.nFrom)};
             aheadPlan.pLimit = &aheadLimit;
             aheadPlan.pbStop = pbStop;
+            aheadPlan.pProgress = &progress;
+            aheadPlan.nTimeStamp = nTimeStamp;
             aheadPlan.pbDone = frontPlan.pbDone = &bDone;
             aheadPlan.pOtherLimit = &frontLimit;
             aheadPlan.nAfter = nFrom + 1;
@@ -452,6 +460,9 @@ int CFrameReader::getWidth() const {
 }
 int CFrameReader::getHeight() const {
     return isOpen() ? m_p->lanes[0].pCodec->height : 0;
+}
+void CFrameReader::setProgress(Progress progress) {
+    m_p->progress = std::move(progress);
 }
 void CFrameReader::setTimeStamp(const CTimeCode& tc) {
     m_p->nTimeStamp = std::max(0, tc.getFrames());

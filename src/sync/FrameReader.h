@@ -8,6 +8,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,6 +65,12 @@ public:
     // size; otherwise the frame is scaled so that rcCrop takes the output's size and rcCrop's area is
     // returned, at the output's size. A null image when there is no movie or the frame cannot be read.
     CFrameImage grabFrame(const QRect& rcCrop, const QRect* prcOutput, const CTimeCode& tc);
+
+    // Called after each frame the search reads and compares, with that frame's position, on the thread that
+    // read it: the search's own or its second decoding thread (both may call at once). A progress display
+    // follows the search with it; the stop flag may be set from it.
+    using Progress = std::function<void(int nFrame)>;
+    void setProgress(Progress progress);
 
     // Silences the decoding libraries' own messages on stderr (command-line tools).
     static void quietLibraryMessages();

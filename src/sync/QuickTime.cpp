@@ -2,6 +2,7 @@
 
 #include "sync/BroadcastWave.h"
 #include "sync/MediaProbe.h"
+#include "sync/SeekCost.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -106,9 +107,6 @@ bool CQuickTime::open(const QString& strPath) {
     if (m_pMpv) {
         CMediaProbe probe;
         probe.open(strPath);
-        const QString strSuffix = QFileInfo(strPath).suffix().toLower();
-        const bool bTransportStream = strSuffix == "ts" || strSuffix == "m2ts" || strSuffix == "mts";
-        setProperty("hr-seek-demuxer-offset", bTransportStream ? "1.5" : "0");
         setProperty("pause", "yes");
         setProperty("play-dir", "forward");
         m_bBackward = false;
@@ -119,28 +117,11 @@ bool CQuickTime::open(const QString& strPath) {
         setVolume(FULL_VOLUME);
         setProperty("mute", "no");
 
-        const QByteArray file = QFile::encodeName(strPath);
-        const char* cmd[] = {"loadfile", file.constData(), "replace", nullptr};
-        bool bLoaded = false, bFailed = mpv_command(m_pMpv, cmd) < 0;
-        const auto tEnd = Clock::now() + std::chrono::milliseconds(OPEN_TIMEOUT_MS);
-        while (!bLoaded && !bFailed) {
-            const int nWait = remainingMs(tEnd);
-            mpv_event* e = mpv_wait_event(m_pMpv, nWait / 1000.0);
-            if (e->event_id == MPV_EVENT_NONE) {
-                if (nWait == 0) bFailed = true;
-                continue;
-            }
-            handleEvent(*e);
-            if (e->event_id == MPV_EVENT_FILE_LOADED) bLoaded = true;
-            if (e->event_id == MPV_EVENT_END_FILE) {
-                const auto* pEnd = static_cast<mpv_event_end_file*>(e->data);
-                if (pEnd->reason == MPV_END_FILE_REASON_ERROR) bFailed = true;
-            }
-        }
+        const bool bLoaded = loadFile(strPath);
         if (bLoaded) {
             m_bMovie = true;
             bOk = true;
-            m_strPath = strPath;
+            m_strPath = m_strPlayed = strPath;
             m_bVideoTrack = probe.m_bHasVideo;
             m_bAudioTrack = probe.m_bHasAudio;
             m_nAudioChannels = probe.m_nAudioChannels;
@@ -152,6 +133,7 @@ bool CQuickTime::open(const QString& strPath) {
                 mpv_get_property(m_pMpv, "container-fps", MPV_FORMAT_DOUBLE, &m_dFrameRate);
             m_nDuration = int(std::llround(std::max(0.0, dDuration) * 600.0));
             m_nFrameUnits = m_dFrameRate > 0.0 ? std::max(1, int(std::lround(600.0 / m_dFrameRate))) : 24;
+            m_position.setMovie(m_nDuration, m_nFrameUnits);
 
             if (!probe.m_timeCode.isEmpty()) {
                 // A timecode track wins over the broadcast-wave timestamp.
@@ -164,8 +146,7 @@ bool CQuickTime::open(const QString& strPath) {
                     m_timeStamp.parse(sz);
                 }
             }
-            m_nAnchor = 0;
-            m_tAnchor = Clock::now();
+            m_position.anchor(0);
             waitForEvent(MPV_EVENT_PLAYBACK_RESTART, FIRST_PICTURE_TIMEOUT_MS);
         }
     }
@@ -173,6 +154,89 @@ bool CQuickTime::open(const QString& strPath) {
     onIdle();
     indent.release();
     Log("CQuickTime::open(%s) => %s\n", path.constData(), bOk ? "Ok" : "Failed");
+    return bOk;
+}
+
+bool CQuickTime::loadFile(const QString& strPath) {
+    CSeekCost cost;
+    m_bIntraOnly = cost.read(strPath) && cost.m_nKeyInterval == 1;
+    // Reverse play reads and decodes stretches of the file backwards. Where every frame is a key
+    // frame, short stretches and a few frames decoded at a time start it in two frame periods
+    // instead of five; long groups of pictures need mpv's own settings.
+    setProperty("demuxer-backward-playback-step", m_bIntraOnly ? "1" : "60");
+    setProperty("video-backward-overlap", m_bIntraOnly ? "0" : "auto");
+    setProperty("video-backward-batch", m_bIntraOnly ? "4" : "1");
+    const QString strSuffix = QFileInfo(strPath).suffix().toLower();
+    const bool bTransportStream = strSuffix == "ts" || strSuffix == "m2ts" || strSuffix == "mts";
+    setProperty("hr-seek-demuxer-offset", bTransportStream ? "1.5" : "0");
+    const QByteArray file = QFile::encodeName(strPath);
+    const char* cmd[] = {"loadfile", file.constData(), "replace", nullptr};
+    bool bLoaded = false, bFailed = mpv_command(m_pMpv, cmd) < 0;
+    const auto tEnd = Clock::now() + std::chrono::milliseconds(OPEN_TIMEOUT_MS);
+    while (!bLoaded && !bFailed) {
+        const int nWait = remainingMs(tEnd);
+        mpv_event* e = mpv_wait_event(m_pMpv, nWait / 1000.0);
+        if (e->event_id == MPV_EVENT_NONE) {
+            if (nWait == 0) bFailed = true;
+            continue;
+        }
+        handleEvent(*e);
+        if (e->event_id == MPV_EVENT_FILE_LOADED) bLoaded = true;
+        if (e->event_id == MPV_EVENT_END_FILE) {
+            const auto* pEnd = static_cast<mpv_event_end_file*>(e->data);
+            if (pEnd->reason == MPV_END_FILE_REASON_ERROR) bFailed = true;
+        }
+    }
+    return bLoaded;
+}
+
+void CQuickTime::selectSound() {
+    if (!m_strAudioFile.isEmpty()) {
+        const QByteArray file = QFile::encodeName(m_strAudioFile);
+        const char* cmd[] = {"audio-add", file.constData(), "select", nullptr};
+        mpv_command(m_pMpv, cmd);
+    } else if (m_bSoundOff) {
+        setProperty("aid", "no");
+    }
+}
+
+bool CQuickTime::playFile(const QString& strPath) {
+    const QByteArray path = strPath.toUtf8();
+    Log("CQuickTime::playFile(%s)\n", path.constData());
+    if (!m_bMovie || !m_pMpv || strPath.isEmpty()) return false;
+    if (strPath == m_strPlayed) return true;
+    const long long nTime = clampToLastFrame(movieTime());
+    const float fRate = m_fRate;
+    const QString strBefore = m_strPlayed;
+    // The new file starts paused on the frame shown; the speed comes back once its picture is there.
+    const auto load = [&](const QString& strFile) {
+        setProperty("pause", "yes");
+        m_fRate = 0.0f;
+        setProperty("aid", "auto");
+        char sz[32];
+        std::snprintf(sz, sizeof sz, "%.6f", seekSeconds(nTime));
+        setProperty("start", sz);
+        const bool bLoaded = loadFile(strFile);
+        setProperty("start", "none");
+        if (bLoaded) {
+            selectSound();
+            m_strPlayed = strFile;
+            m_position.anchor(nTime);
+            m_bHold = true;
+            m_bSeekPending = false;
+            m_nStepFrame = -1;
+            waitForEvent(MPV_EVENT_PLAYBACK_RESTART, FIRST_PICTURE_TIMEOUT_MS);
+        }
+        return bLoaded;
+    };
+    const bool bOk = load(strPath);
+    if (!bOk && !load(strBefore)) {
+        Log("CQuickTime::playFile(%s) => %s\n", path.constData(), "Failed");
+        close();
+        return false;
+    }
+    if (fRate != 0.0f) setMovieRate(fRate);
+    Log("CQuickTime::playFile(%s) => %s\n", path.constData(), bOk ? "Ok" : "Failed");
     return bOk;
 }
 
@@ -184,6 +248,9 @@ void CQuickTime::close() {
     }
     m_bMovie = false;
     m_strPath.clear();
+    m_strPlayed.clear();
+    m_strAudioFile.clear();
+    m_bSoundOff = false;
     m_timeStamp.setFrames(0);
     m_bVideoTrack = m_bAudioTrack = false;
     m_nAudioChannels = 0;
@@ -192,7 +259,8 @@ void CQuickTime::close() {
     m_dFrameRate = 0.0;
     m_nFrameUnits = 24;
     m_fRate = 0.0f;
-    m_nAnchor = 0;
+    m_position.setMovie(0, m_nFrameUnits);
+    m_position.anchor(0);
     m_bSeekPending = false;
     m_bHold = false;
     m_nShownFrame = m_nStepFrame = -1;
@@ -216,6 +284,8 @@ bool CQuickTime::addAudio(const QString& strPath) {
     const char* cmd[] = {"audio-add", file.constData(), "select", nullptr};
     const bool bAdded = added.m_bHasAudio && mpv_command(m_pMpv, cmd) >= 0;
     if (!bAdded) setProperty("aid", "no");
+    m_strAudioFile = bAdded ? strPath : QString();
+    m_bSoundOff = !bAdded;
     m_bAudioTrack = bAdded;
     m_nAudioChannels = bAdded ? added.m_nAudioChannels : 0;
     m_nChannelMask = bAdded ? added.m_nChannelMask : 0;
@@ -237,8 +307,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
             }
             // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
             if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
-                m_nAnchor = clampToLastFrame(std::llround(dPos * 600.0));
-                m_tAnchor = Clock::now();
+                m_position.anchor(clampToLastFrame(std::llround(dPos * 600.0)));
             }
         } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
             if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
@@ -258,7 +327,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
         if (m_nSeekAcked == m_nSeekIssued && m_bSeekPending) {
             m_bSeekPending = false;
             m_nStepFrame = -1;
-            m_tAnchor = Clock::now();
+            m_position.restart();
         }
         // The position event of the new picture may come after this one: ask now, so that a frame
         // step never starts from a stale picture.
@@ -326,17 +395,25 @@ long long CQuickTime::frameIndex(double dSeconds) const {
     return std::max(0LL, std::min(std::llround(dSeconds * m_dFrameRate), nLast));
 }
 
+double CQuickTime::seekSeconds(long long t) const {
+    if (m_dFrameRate <= 0.0) return double(t) / 600.0;
+    // The frame that contains t, aimed a hair before its own time so that rounding in the container's
+    // time base never lands on the next frame.
+    const double dFrame = std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
+    return std::max(0.0, dFrame / m_dFrameRate - 0.0005);
+}
+
 void CQuickTime::seekMovie(long long nMovieTime) {
     const bool bSettled = m_fRate == 0.0f && !m_bSeekPending && m_bHold && !m_bBackward;
-    m_nAnchor = nMovieTime;
-    m_tAnchor = Clock::now();
+    m_position.anchor(nMovieTime);
     m_bHold = true;
     m_bSeekPending = true;
     const long long t = clampToLastFrame(nMovieTime);
     // The next picture of a standing movie only needs one more frame decoded, where an exact seek
-    // would decode again from the previous key frame.
+    // would decode again from the previous key frame. A frame step shows its picture one frame period
+    // later, though: where every frame is a key frame (a working copy), the exact seek is quicker.
     const long long nTargetFrame = (long long)std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
-    if (bSettled && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
+    if (bSettled && !m_bIntraOnly && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
         nTargetFrame == m_nShownFrame + 1) {
         m_nStepFrame = nTargetFrame;
         const char* cmd[] = {"frame-step", nullptr};
@@ -349,13 +426,7 @@ void CQuickTime::seekMovie(long long nMovieTime) {
         return;
     }
     m_nStepFrame = -1;
-    double dSeconds = double(t) / 600.0;
-    if (m_dFrameRate > 0.0) {
-        // The frame that contains t, aimed a hair before its own time so that rounding in the
-        // container's time base never lands on the next frame.
-        const double dFrame = std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
-        dSeconds = std::max(0.0, dFrame / m_dFrameRate - 0.0005);
-    }
+    const double dSeconds = seekSeconds(t);
     mpv_node args[3];
     args[0].format = MPV_FORMAT_STRING;
     args[0].u.string = const_cast<char*>("seek");
@@ -376,14 +447,7 @@ void CQuickTime::seekMovie(long long nMovieTime) {
 
 long long CQuickTime::movieTime() {
     pumpEvents();
-    if (m_bSeekPending || m_fRate == 0.0f) return m_nAnchor;
-    // Between two frame reports the position moves with the speed, but never reaches the next frame
-    // before mpv shows it.
-    const double dElapsed = std::chrono::duration<double>(Clock::now() - m_tAnchor).count();
-    long long nDelta = std::llround(dElapsed * 600.0 * double(m_fRate));
-    const long long nMax = m_nFrameUnits - 1;
-    nDelta = std::max(-nMax, std::min(nDelta, nMax));
-    return std::max(0LL, std::min(m_nAnchor + nDelta, (long long)m_nDuration));
+    return m_bSeekPending ? m_position.getAnchor() : m_position.at(m_fRate);
 }
 
 void CQuickTime::setMovieRate(float fFactor) {
@@ -393,8 +457,7 @@ void CQuickTime::setMovieRate(float fFactor) {
         m_fRate = 0.0f;
         return;
     }
-    m_nAnchor = movieTime();
-    m_tAnchor = Clock::now();
+    m_position.anchor(movieTime());
     m_bHold = false;
     m_bBackward = fFactor < 0.0f;
     setProperty("play-dir", m_bBackward ? "backward" : "forward");
@@ -598,7 +661,7 @@ QByteArray CQuickTime::grabCurrentPicture(int& nWidth, int& nHeight, int& nStrid
         }
     }
     if (pData && bBgr0 && nStride > 0 && size_t(nStride) * size_t(nHeight) <= nSize)
-        pixels = QByteArray(reinterpret_cast<const char*>(pData), nStride * nHeight);
+        pixels = QByteArray(reinterpret_cast<const char*>(pData), qsizetype(nStride) * nHeight);
     else
         nWidth = nHeight = nStride = 0;
     mpv_free_node_contents(&result);

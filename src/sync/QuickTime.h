@@ -2,6 +2,7 @@
 
 #include "base/TraceLog.h"
 #include "sync/MediaPlayer.h"
+#include "sync/PositionEstimate.h"
 #include "vare/TimeCode.h"
 
 #include <QByteArray>
@@ -56,7 +57,15 @@ public:
     virtual bool hasAudio() const { return m_bAudioTrack; }
     bool hasVideo() const { return m_bVideoTrack; }
     bool hasMovie() const override { return m_bMovie; }
+    // The movie opened: what the cut search and the photos read, whichever file plays it.
     const QString& getPath() const { return m_strPath; }
+    // The file that plays the movie: the movie itself, or its working copy.
+    const QString& getPlayedPath() const { return m_strPlayed; }
+    // Plays the movie from another file with the same frames and sound (its working copy, or the
+    // movie itself again), from the frame shown, at the same speed and direction. The timestamp, the
+    // length, the sound routing and the volume stay. False (the previous file playing on) when the file
+    // cannot be played.
+    bool playFile(const QString& strPath);
 
     // The timecode of a sound file's first sample from its broadcast-wave data, traced here.
     CTimeCode readTimeStamp(const QString& strPath);
@@ -92,8 +101,16 @@ public:
     void setPlayHints(int nFlags, int nMask);
     int getPlayHints() const { return m_nPlayHints; }
 
+    // Where "now" comes from for the position between two frames (tests move time by hand).
+    void setTimeSource(CSteadyTime::Source source) { m_position.setTimeSource(std::move(source)); }
+
     // Idle time: reads mpv's pending events.
     void onIdle();
+    // The index of the picture mpv shows, from its last report; -1 when unknown (tools, benchmarks).
+    long long getShownFrame() {
+        pumpEvents();
+        return m_nShownFrame;
+    }
     // Waits (bounded) until the last seek has shown its picture; false on timeout.
     bool waitForSeek(int nTimeoutMs = 5000);
 
@@ -115,6 +132,9 @@ public:
     QByteArray grabCurrentPicture(int& nWidth, int& nHeight, int& nStride);
 
 private:
+    bool loadFile(const QString& strPath);
+    void selectSound();
+    double seekSeconds(long long nMovieTime) const;
     void handleEvent(const mpv_event& e);
     void pumpEvents();
     bool waitForEvent(int nEventId, int nTimeoutMs);
@@ -136,7 +156,10 @@ private:
     bool m_bVideoTrack = false;
     bool m_bAudioTrack = false;
     QString m_strPath;
-    int m_nDuration = 0; // 1/600 s
+    QString m_strPlayed;
+    QString m_strAudioFile;   // the sound file that replaces the movie's own sound
+    bool m_bSoundOff = false; // a sound file without sound replaced the movie's
+    int m_nDuration = 0;      // 1/600 s
     double m_dFrameRate = 0.0;
     int m_nFrameUnits = 24; // one frame in 1/600 s
     int m_nAudioChannels = 0;
@@ -144,14 +167,13 @@ private:
     int m_nVolume = FULL_VOLUME;
     int m_nPlayHints = 0;
 
-    // Playing state as the program set it; the position between mpv's frame reports is
-    // interpolated from the last report, never beyond the next frame.
+    // Playing state as the program set it, and the position between mpv's frame reports.
     float m_fRate = 0.0f;
-    long long m_nAnchor = 0;
-    std::chrono::steady_clock::time_point m_tAnchor;
+    CPositionEstimate m_position;
     bool m_bSeekPending = false;
     bool m_bHold = false; // a paused movie answers the time it was sent to
     bool m_bBackward = false;
+    bool m_bIntraOnly = false; // every frame of the file played is a key frame
     // Index of the picture mpv shows (from its last reported position) and the picture that a
     // frame step under way must reach; -1 when unknown or none.
     long long m_nShownFrame = -1;

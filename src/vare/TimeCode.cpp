@@ -133,25 +133,22 @@ void CTimeCode::decompose(int nFrames, int r, bool bDrop, int& h, int& m, int& s
     }
 }
 
+std::array<int, 4> CTimeCode::fields() const {
+    std::array<int, 4> a{};
+    decompose(m_nFrames, m_nRate, m_bDrop, a[0], a[1], a[2], a[3]);
+    return a;
+}
 int CTimeCode::getHours() const {
-    int h, m, s, f;
-    decompose(m_nFrames, m_nRate, m_bDrop, h, m, s, f);
-    return h;
+    return fields()[0];
 }
 int CTimeCode::getMinutes() const {
-    int h, m, s, f;
-    decompose(m_nFrames, m_nRate, m_bDrop, h, m, s, f);
-    return m;
+    return fields()[1];
 }
 int CTimeCode::getSeconds() const {
-    int h, m, s, f;
-    decompose(m_nFrames, m_nRate, m_bDrop, h, m, s, f);
-    return s;
+    return fields()[2];
 }
 int CTimeCode::getFrameOfSecond() const {
-    int h, m, s, f;
-    decompose(m_nFrames, m_nRate, m_bDrop, h, m, s, f);
-    return f;
+    return fields()[3];
 }
 
 void CTimeCode::format() {

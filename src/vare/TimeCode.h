@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 
 // A position counted in video frames, kept with its ready-formatted text hh:mm:ss:ff so that views
 // can draw it without formatting again. Everything set from a frame count or from text is 25 fps
@@ -37,6 +38,8 @@ public:
     const char* getText() const;
     QString toString() const { return QString::fromLatin1(getText()); }
 
+    // Hours, minutes, seconds and frames of the timecode as shown.
+    std::array<int, 4> fields() const;
     int getHours() const;
     int getMinutes() const;
     int getSeconds() const;

@@ -363,13 +363,19 @@ int CVarE::loopFrameAfter(int nFrame) const {
 
 // ---------------------------------------------------------------- phrases
 
+bool CVarE::ownsRole(const CLine& line) const {
+    if (!line.hasRole()) return true;
+    const auto it = findRoleByName(line.getRole().getName());
+    return it != m_roles.end() && &*it == line.getRolePtr();
+}
+
 std::pair<CVarE::LineIterator, bool> CVarE::addLine(const CLine& line) {
     return addLine(CLine(line));
 }
 
 std::pair<CVarE::LineIterator, bool> CVarE::addLine(CLine&& line) {
     if (line.getSigns().empty()) return {m_lines.end(), false};
-    assert(!line.hasRole() || findRoleByName(line.getRole().getName()) != m_roles.end());
+    assert(ownsRole(line));
     const int nTrack = line.getTrack();
     auto result = m_lines.insert(std::move(line));
     if (result.second) {
@@ -388,10 +394,11 @@ CVarE::LineIterator CVarE::eraseLine(LineIterator it) {
 
 CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(CLine&)>& change,
                                       bool* pbOk) {
-    const CLine before(*it);
+    const CLine before(*it); // NOLINT(performance-unnecessary-copy-initialization)
     const LineIterator hint = std::next(it);
     auto node = m_lines.extract(it);
     change(node.value());
+    assert(ownsRole(node.value()));
     LineIterator result = m_lines.end();
     bool bOk = !node.value().getSigns().empty();
     if (bOk) {
@@ -414,7 +421,6 @@ CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(
 }
 
 CVarE::LineIterator CVarE::replaceLine(LineIterator it, const CLine& line, bool* pbOk) {
-    assert(!line.hasRole() || findRoleByName(line.getRole().getName()) != m_roles.end());
     return updateLine(
         it, [&](CLine& l) { l = line; }, pbOk);
 }

@@ -115,8 +115,8 @@ public:
     // keep pointing at their roles, which move with them. The observers of both are told that their
     // script was replaced.
     void swap(CVarE& other);
-    // Everything a file keeps (header, rate, roles, phrases with their flags, loops, shot changes); the
-    // view state and the track count take no part.
+    // The same script: header (first loop number included), rate, roles, phrases with their flags, loops
+    // with their numbers, shot changes. The view state and the track count take no part.
     bool operator==(const CVarE& o) const;
     bool operator!=(const CVarE& o) const { return !(*this == o); }
 
@@ -164,7 +164,7 @@ public:
     // --- phrases
     const LineSet& getLines() const { return m_lines; }
     int getLineCount() const { return int(m_lines.size()); }
-    // Refused (end(), false) for a phrase without signs or whose key is taken.
+    // Refused (false) for a phrase without signs (end()) or whose key is taken (the phrase holding it).
     std::pair<LineIterator, bool> addLine(const CLine& line);
     std::pair<LineIterator, bool> addLine(CLine&& line);
     LineIterator eraseLine(LineIterator it);
@@ -178,7 +178,7 @@ public:
     // Thin helpers over updateLine for the edit view and the dialogs. They never move the phrase.
     LineIterator insertText(LineIterator it, const QString& str, int nPos);
     LineIterator deleteText(LineIterator it, int nPos, int nCount);
-    LineIterator setLineRole(LineIterator it, RoleIterator role); // roles().end(): no role
+    LineIterator setLineRole(LineIterator it, RoleIterator role); // getRoles().end(): no role
 
     LineIterator lineLowerBound(const CTimeCode& tc, int nTrack) const;
     LineIterator lineUpperBound(const CTimeCode& tc, int nTrack) const;
@@ -280,8 +280,8 @@ private:
     int loopFrameAfter(int nFrame) const;      // INT_MAX when none
 
     bool isObserved() const { return !m_observers.empty(); }
+    bool ownsRole(const CLine& line) const; // the phrase's role, if any, is one of this script's
     template <class F> void notify(F f) const;
-    std::vector<int> loopNumbersFrom(LoopIterator from) const;
     void renumber(LoopIterator from, const std::function<int(int nIndex, int nOld)>& number);
     QString uniqueRoleId(const QString& strName, const QString& strId, const CRole* pSelf) const;
     // Changes that cannot move an item in its set are made in place, here only.

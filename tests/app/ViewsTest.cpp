@@ -1,8 +1,8 @@
 // The whole window with its views: the band drawing at the clock's position while the transport runs.
 #include "TestApp.h"
-#include "WaitUntilStill.h"
 
 #include "app/Commands.h"
+#include "app/FrameLoop.h"
 #include "rythmo/RythmoDXEditView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
@@ -32,19 +32,29 @@ TEST(Views, TheBandFollowsTheClock) {
     app.transport().gotoTime(CTimeCode("10:00:02:00"));
 
     CRythmoDXView& band = *app.bandView();
-    int nFrames = 0;
-    QObject::connect(&band, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
+    // The band draws where the clock is: within a frame or two of it when the frame is shown, on most
+    // frames (a loaded machine may take long over some of them).
+    int nFrames = 0, nClose = 0;
+    QObject::connect(&band, &CRythmoDXView::frameSwapped, [&] {
+        ++nFrames;
+        nClose += std::abs(band.renderer().getPosition() - app.sync().getTime(0)) <= 48;
+    });
     app.transport().OnControlPlayPause();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames >= 20; }, 10000));
-    EXPECT_GT(app.transport().getTimeCode(), CTimeCode("10:00:02:00"));
-    // The band drew where the clock is (within a frame or two of the step it read).
-    EXPECT_LE(std::abs(band.renderer().getPosition() - app.sync().getTime(0)), 48);
+    // The player may take a while to start on a loaded machine; the band draws meanwhile.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return nFrames >= 20 && app.transport().getTimeCode() > CTimeCode("10:00:02:05"); }, 20000));
+    EXPECT_GE(nClose, nFrames / 2);
 
     app.transport().OnControlPlayPause();
-    const int nStopped = waitUntilStill(nFrames);
-    // A running loop would draw about sixty frames in a second; a stray repaint (an expose) may come.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !band.isFrameLoopRunning(); }, 20000));
+    EXPECT_FALSE(app.frameLoop().isRunning());
+    const int nStopped = nFrames;
+    // A running loop would draw about sixty frames in a second (a loaded machine only fewer); a stray
+    // repaint (an expose) may come.
     QTest::qWait(1000);
-    EXPECT_LE(nFrames - nStopped, 2);
+    EXPECT_LE(nFrames - nStopped, 1);
+    // Still, it shows where the clock stopped.
+    EXPECT_LE(std::abs(band.renderer().getPosition() - app.sync().getTime(0)), 24);
 
     // The display commands reach the band.
     const int nZoom = band.getZoomLevel();

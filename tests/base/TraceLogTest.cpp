@@ -4,7 +4,11 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 QStringList logFiles(const QString& dir) {
@@ -110,4 +114,88 @@ TEST(TraceLog, UnwritableFolderKeepsLogOnWithoutFile) {
     EXPECT_NE(out.find("Impossible d'écrire le fichier '/nonexistent/folder/for/logs/"), std::string::npos)
         << out;
     EXPECT_NE(out.find("app.log => 0"), std::string::npos) << out;
+}
+
+// The auto-save and cut-search threads write beside the GUI thread: every line arrives whole, in each
+// thread's order, and the shared indentation is back to zero once every traced scope has ended.
+TEST(TraceLog, LinesFromSeveralThreadsStayWhole) {
+    QTemporaryDir dir;
+    CTraceLog log;
+    log.Open(CTraceLog::TYPE_FILE, 15, dir.path(), "threads");
+    constexpr int THREADS = 4, LINES = 3000;
+    const std::string strPayload(300, 'x');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < LINES; ++i) {
+                CLogIndent indent(log);
+                if (i % 2)
+                    log.Log("thread %d line %d %s\n", t, i, strPayload.c_str());
+                else
+                    log.LogIf(CTraceLog::MASK_UPDATES, "thread %d line %d %s\n", t, i, strPayload.c_str());
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(log.m_nIndent.load(), 0);
+
+    const QStringList lines = readAll(log.getLogPath()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + THREADS * LINES);
+    const QRegularExpression line(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d{3}\\t+thread (\\d) line (\\d+) x{300}$"));
+    int next[THREADS] = {};
+    int nBroken = 0;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QRegularExpressionMatch m = line.match(lines[i]);
+        if (!m.hasMatch()) {
+            if (++nBroken < 3) ADD_FAILURE() << "broken line: " << lines[i].left(120).toStdString();
+            continue;
+        }
+        const int t = m.captured(1).toInt();
+        ASSERT_LT(t, THREADS);
+        EXPECT_EQ(m.captured(2).toInt(), next[t]++) << "thread " << t;
+    }
+    EXPECT_EQ(nBroken, 0);
+}
+
+// The indentation alone, on a log that writes nothing: raised and lowered from several threads at once.
+TEST(TraceLog, IndentationSharedByThreadsKeepsItsCount) {
+    CTraceLog log;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200000; ++i) {
+                CLogIndent indent(log);
+                log.LogIf(CTraceLog::MASK_RENDER, "never written %d\n", i);
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(log.m_nIndent.load(), 0);
+}
+
+// A log opened again (a new document) or switched off while another thread writes into it.
+TEST(TraceLog, ReopenedWhileAnotherThreadWrites) {
+    QTemporaryDir dir;
+    CTraceLog log;
+    log.Open(CTraceLog::TYPE_FILE, 1, dir.path(), "reopen");
+    std::atomic<bool> bDone{false};
+    std::thread writer([&] {
+        for (int i = 0; !bDone; ++i)
+            log.Log("writer line %d\n", i);
+    });
+    for (int i = 0; i < 40; ++i) {
+        log.Open(CTraceLog::TYPE_FILE, i % 4 == 3 ? 0 : 1, dir.path(), "reopen");
+        std::this_thread::yield();
+    }
+    log.Open(CTraceLog::TYPE_FILE, 1, dir.path(), "reopen");
+    log.Log("last\n");
+    bDone = true;
+    writer.join();
+    const QStringList lines = readAll(log.getLogPath()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    const QRegularExpression line(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d:\\d{3}\\t(writer line \\d+|last|Fichier log : .*)$"));
+    for (const QString& s : lines)
+        EXPECT_TRUE(line.match(s).hasMatch()) << s.toStdString();
 }

@@ -1,4 +1,5 @@
 #include "sync/ClockDriver.h"
+#include "ManualClock.h"
 #include "sync/SyncManager.h"
 
 #include <cmath>
@@ -6,14 +7,6 @@
 
 namespace {
 using namespace std::chrono;
-
-// A clock that the test moves by hand.
-struct CManualClock {
-    steady_clock::time_point now{seconds(1000)};
-    CClockDriver::TimeSource source() {
-        return [this] { return now; };
-    }
-};
 
 struct CDriven {
     CManualClock clock;

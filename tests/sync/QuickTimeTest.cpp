@@ -1,6 +1,7 @@
 #include "sync/QuickTime.h"
 #include "FrameNumber.h"
 #include "MediaFiles.h"
+#include "WaitFor.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -180,9 +181,8 @@ TEST(QuickTimeTest, PlayRefusesFastFactorsAndStopsBeforeTurning) {
     EXPECT_EQ(qt.getMovieRate(), 0.0f);
     qt.play(3.0f);
     EXPECT_EQ(qt.getMovieRate(), 3.0f);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const int nForward = qt.getTime() - qt.getStartTime();
-    EXPECT_GT(nForward, 100); // moving forward; its speed is checked with the clock elsewhere
+    // Moving forward (its speed is checked against the wall clock with the playback tests).
+    EXPECT_TRUE(waitFor([&] { return qt.getTime() - qt.getStartTime() > 100; }));
     qt.play(-1.0f);
     EXPECT_EQ(qt.getMovieRate(), -1.0f);
     const QByteArray text = logText(qt);
@@ -195,32 +195,38 @@ TEST(QuickTimeTest, PlayRefusesFastFactorsAndStopsBeforeTurning) {
 }
 
 TEST(QuickTimeTest, SlowPlayPositionMovesBetweenFrames) {
-    // At one eighth of normal speed mpv moves on a frame every 320 ms; the position in between moves
-    // with the speed (the band would jerk otherwise), never runs a whole frame ahead, and the
-    // picture does not leap ahead when play starts.
+    // At one eighth of normal speed mpv moves on a frame every 320 ms: the position read in between moves
+    // (how, the position estimate's own tests say), never backwards, and the picture does not leap ahead
+    // when slow play starts. A loaded machine can only make mpv late, never early.
+    using namespace std::chrono;
     CQuickTime qt;
     ASSERT_TRUE(qt.initialize());
     ASSERT_TRUE(qt.open(testMedia("frames.mov")));
     ASSERT_TRUE(qt.Goto(tc("10:00:10:00")));
     ASSERT_TRUE(qt.waitForSeek());
     const int nFrom = qt.getTime();
+    const auto tStart = steady_clock::now();
     qt.play(0.125f);
     std::vector<int> samples;
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(1200);
-    while (std::chrono::steady_clock::now() < tEnd) {
+    double dMostAhead = -1e9; // units travelled beyond what the time elapsed allows
+    // 1.2 s of slow play (90 units); the limit only guards against a player that does not move.
+    while ((samples.empty() || samples.back() - nFrom < 90) && steady_clock::now() - tStart < seconds(20)) {
         samples.push_back(qt.getTime());
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const double dAllowed = duration<double>(steady_clock::now() - tStart).count() * 600 / 8;
+        dMostAhead = std::max(dMostAhead, samples.back() - nFrom - dAllowed);
+        std::this_thread::sleep_for(milliseconds(10));
     }
     qt.play(0.0f);
-    ASSERT_GT(samples.size(), 50u);
-    int nDistinct = 1, nBackwards = 0;
+    ASSERT_GE(samples.back() - nFrom, 90) << "slow play did not move";
+    int nBackwards = 0, nBetween = 0;
     for (size_t i = 1; i < samples.size(); ++i) {
-        nDistinct += samples[i] != samples[i - 1];
         nBackwards += samples[i] < samples[i - 1];
+        nBetween += (samples[i] - nFrom) % 24 != 0;
     }
     EXPECT_EQ(nBackwards, 0);
-    EXPECT_GT(nDistinct, 30); // whole frames alone would give about four values
-    EXPECT_NEAR(samples.back() - nFrom, 1.2 * 600 / 8, 30);
+    EXPECT_GE(nBetween, 3) << "whole frames only";
+    // The frame shown may be due a little early, and the position runs up to a frame past it.
+    EXPECT_LE(dMostAhead, 2 * 24);
 }
 
 TEST(QuickTimeTest, VolumeMuteAndHints) {

@@ -213,6 +213,7 @@ TEST(ShotSearchTest, TracesEveryFrameDifferenceUnderTheUpdatesMask) {
         << lines.at(lines.size() - 11).toStdString();
 }
 
+// The stop is looked at before every frame, also while the two decoders share a long cut-free stretch.
 TEST(ShotSearchTest, AStopRequestEndsASearchWithoutWaitingForACut) {
     const QString strPath =
         movie("one-shot.avi", {"--codec", "mjpeg", "--size", "64x48", "--frames", "4000", "--cuts", ""});
@@ -225,17 +226,58 @@ TEST(ShotSearchTest, AStopRequestEndsASearchWithoutWaitingForACut) {
     EXPECT_FALSE(reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop));
     EXPECT_EQ(position.getFrames(), 10);
 
-    // Set from another thread while the search runs through a cut-free stretch.
+    // Set by the 50th frame read, on whichever of the search's threads reads it.
     bStop = false;
+    std::atomic<int> nRead{0}, nReadAfterStop{0};
+    reader.setProgress([&](int) {
+        if (bStop)
+            ++nReadAfterStop;
+        else if (++nRead == 50)
+            bStop = true;
+    });
     position = CTimeCode::fromFrames(0);
-    bool bFound = true;
-    std::thread worker(
-        [&] { bFound = reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    bStop = true;
-    worker.join();
-    EXPECT_FALSE(bFound);
-    EXPECT_LT(position.getFrames(), 3999) << "the search must not run to the end";
+    EXPECT_FALSE(reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop));
+    EXPECT_LE(nReadAfterStop, 1) << "the other decoder finishes at most the frame it was reading";
+    EXPECT_LT(position.getFrames(), 60);
+    EXPECT_LT(reader.getDecodedFrames(), 60) << "the search must not run on";
+}
+
+// As the cut search's dialog runs it, search after search: a stop in the middle of the third search keeps
+// the two cuts found before it, ends that search where it stood, and a new search goes on from there.
+TEST(ShotSearchTest, AStopInTheMiddleKeepsTheCutsFoundSoFar) {
+    // One key frame: a single decoder reads the frames in order, so that the stop falls at a known read.
+    const QString strPath =
+        movie("four-shots.mp4", {"--codec", "h264-longgop", "--gop", "5000", "--size", "64x48", "--frames",
+                                 "4000", "--cuts", "100,300,2000,3000"});
+    CFrameReader reader;
+    ASSERT_TRUE(reader.open(strPath));
+    std::atomic<bool> bStop{false};
+    std::atomic<int> nSearch{0}, nReadInThird{0};
+    reader.setProgress([&](int) {
+        if (nSearch == 3 && ++nReadInThird == 300) bStop = true;
+    });
+    std::vector<int> cuts;
+    CTimeCode position = reader.getStartTimeCode();
+    for (;;) {
+        ++nSearch;
+        if (!reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop)) break;
+        cuts.push_back(position.getFrames());
+    }
+    EXPECT_EQ(nSearch, 3);
+    EXPECT_TRUE(bStop) << "the search ended by itself";
+    EXPECT_EQ(cuts, (std::vector<int>{101, 301}));
+    EXPECT_GT(position.getFrames(), 301) << "where the stopped search stood";
+    EXPECT_LT(position.getFrames(), 2001);
+    EXPECT_EQ(nReadInThird, 300) << "no frame read after the stop";
+    EXPECT_LT(reader.getDecodedFrames(), 1500);
+
+    bStop = false;
+    reader.setProgress({});
+    std::vector<int> after;
+    while (reader.findNextShot(position, CFrameReader::DEFAULT_THRESHOLD, &bStop))
+        after.push_back(position.getFrames());
+    EXPECT_EQ(after, (std::vector<int>{2001, 3001}));
+    EXPECT_EQ(allCuts(reader), (std::vector<int>{101, 301, 2001, 3001}));
 }
 
 TEST(ShotSearchTest, GrabsTheRightPictureAtTheRequestedSize) {
