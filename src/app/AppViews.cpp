@@ -6,6 +6,8 @@
 #include "app/FrameLoop.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/RichScriptView.h"
+#include "app/ScriptViewHost.h"
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
@@ -18,6 +20,7 @@ void CTavorinApp::createViews() {
     if (m_options.bBand) createBandView();
     createControlView();
     createVideoView();
+    createScriptView();
     if (m_pBandView) {
         m_pMainFrame->setFocusTarget(m_pBandView);
         m_pBandView->setFocus();
@@ -115,4 +118,27 @@ void CTavorinApp::createVideoView() {
     connect(m_pDoc, &CVarEDoc::updated, pVideo,
             [pVideo](int nHint, const void*) { pVideo->onUpdate(nHint); });
     m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
+}
+
+void CTavorinApp::createScriptView() {
+    auto* pView = new CRichScriptView;
+    m_pScriptView = pView;
+    // The band's edit mode is the edit view's to plug in (scriptViewHost()->band()); meanwhile a click
+    // takes the transport to the element and makes a phrase's track active, a double click only gives
+    // the band the keyboard.
+    SBandActions band;
+    band.setActiveTrack = [this](int nTrack) {
+        m_nActiveTrack = nTrack;
+        if (m_pBandView) m_pBandView->requestFrame();
+    };
+    band.focus = [this] { m_pMainFrame->takeKeyboardBack(); };
+    m_pScriptHost = std::make_unique<CScriptViewHost>(
+        *m_pTransport, [this] { return m_nActiveTrack; }, std::move(band));
+    pView->setLog(this);
+    pView->setSettings(&settings());
+    pView->setHost(m_pScriptHost.get());
+    connect(m_pDoc, &CVarEDoc::updated, pView,
+            [pView](int nHint, const void* pObject) { pView->OnUpdate(nHint, pObject); });
+    m_pMainFrame->setPaneWidget(EPane::Script, pView);
+    pView->OnInitialUpdate(&m_pDoc->script());
 }

@@ -6,6 +6,7 @@
 #include "app/LinkControl.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/ScriptViewHost.h"
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"

@@ -15,7 +15,9 @@ class CFrameLoop;
 class CLinkControl;
 class CMainFrame;
 class CMediaSession;
+class CRichScriptView;
 class CRythmoDXEditView;
+class CScriptViewHost;
 class CTransport;
 class CVarEDoc;
 class CVideoView;
@@ -55,12 +57,16 @@ public:
     CRythmoDXEditView* bandView() const { return m_pBandView; }
     // The band's editing (null without the band).
     CBandEditing* bandEditing() const { return m_pEditing.get(); }
+    CRichScriptView* scriptView() const { return m_pScriptView; }
+    // What the script text view asks of the band (the edit view plugs its edit mode in there).
+    CScriptViewHost* scriptViewHost() const { return m_pScriptHost.get(); }
 
 private:
     void createViews();
     void createBandView();
     void createControlView();
     void createVideoView();
+    void createScriptView();
     void connectParts();
     void openFromOtherCopy(const QString& strPath);
 
@@ -78,6 +84,8 @@ private:
     CVideoView* m_pVideoView = nullptr;
     CRythmoDXEditView* m_pBandView = nullptr;
     std::unique_ptr<CBandEditing> m_pEditing;
+    CRichScriptView* m_pScriptView = nullptr;
+    std::unique_ptr<CScriptViewHost> m_pScriptHost;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
     std::unique_ptr<CClickSound> m_pClick;
     std::unique_ptr<CWorkingCopyPrompts> m_pCopyPrompts;

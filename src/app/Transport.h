@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/MediaUnits.h"
+
 #include "vare/TimeCode.h"
 
 #include <QObject>
@@ -10,13 +12,6 @@ class CFrameLoop;
 class CSyncManager;
 class CTraceLog;
 class IPrompts;
-
-// Speeds in 1/24 of normal speed.
-namespace Rate {
-constexpr int STOPPED = 0;
-constexpr int NORMAL = 24;
-constexpr int FAST = 3 * NORMAL;
-} // namespace Rate
 
 // The transport commands: play, pause, reverse, stop, steps, jog, shuttle, go to, bookmarks. They act
 // on the clock (the only source of "now") and wake the frame loop; the views learn of a move or a

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/MediaUnits.h"
+
 #include "base/TraceLog.h"
 #include "sync/Serial.h"
 
@@ -39,8 +41,10 @@ public:
     void reset(int nPosition);
     // Moves the machine toward (nPosition, bHalf) by at most 20 half-frames; keep-alive and reconnection.
     void update(int nPosition, bool bHalf);
-    // update() from a media time in 1/600 s: 24 units a frame, the second half after 12.
-    void updateFromMediaTime(long long t) { update(int(t / 24), (t % 24) > 12); }
+    // update() from a media time: a frame of 25 fps, its second half after half of it.
+    void updateFromMediaTime(long long t) {
+        update(int(t / MediaUnits::FRAME_25), (t % MediaUnits::FRAME_25) > MediaUnits::FRAME_25 / 2);
+    }
     void buildMessage(int nPosition, int nSlot, std::uint32_t nTime, bool bHalf);
     void disconnect();
 

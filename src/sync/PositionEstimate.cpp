@@ -1,4 +1,5 @@
 #include "sync/PositionEstimate.h"
+#include "sync/MediaUnits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,7 @@ long long CPositionEstimate::at(float fRate) const {
     if (fRate == 0.0f) return m_nAnchor;
     const double dElapsed = std::chrono::duration<double>(CSteadyTime::now(m_source) - m_tAnchor).count();
     const long long nMax = m_nFrameUnits - 1;
-    const long long nDelta = std::clamp(std::llround(dElapsed * 600.0 * double(fRate)), -nMax, nMax);
+    const long long nDelta =
+        std::clamp(std::llround(dElapsed * MediaUnits::PER_SECOND_F * double(fRate)), -nMax, nMax);
     return std::clamp(m_nAnchor + nDelta, 0LL, std::max(0LL, m_nDuration));
 }

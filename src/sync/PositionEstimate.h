@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/MediaUnits.h"
+
 #include "sync/SteadyTime.h"
 
 // The movie's position between the frames the player reports. mpv moves its position in whole frames
@@ -31,5 +33,5 @@ private:
     long long m_nAnchor = 0;
     CSteadyTime::TimePoint m_tAnchor;
     long long m_nDuration = 0;
-    int m_nFrameUnits = 24;
+    int m_nFrameUnits = MediaUnits::FRAME_25;
 };

@@ -2,6 +2,7 @@
 
 #include "sync/BroadcastWave.h"
 #include "sync/MediaProbe.h"
+#include "sync/MediaUnits.h"
 #include "sync/SeekCost.h"
 
 #include <QFile>
@@ -131,8 +132,10 @@ bool CQuickTime::open(const QString& strPath) {
             if (dDuration <= 0.0) mpv_get_property(m_pMpv, "duration", MPV_FORMAT_DOUBLE, &dDuration);
             if (m_dFrameRate <= 0.0 && m_bVideoTrack)
                 mpv_get_property(m_pMpv, "container-fps", MPV_FORMAT_DOUBLE, &m_dFrameRate);
-            m_nDuration = int(std::llround(std::max(0.0, dDuration) * 600.0));
-            m_nFrameUnits = m_dFrameRate > 0.0 ? std::max(1, int(std::lround(600.0 / m_dFrameRate))) : 24;
+            m_nDuration = int(std::llround(std::max(0.0, dDuration) * MediaUnits::PER_SECOND_F));
+            m_nFrameUnits = m_dFrameRate > 0.0
+                                ? std::max(1, int(std::lround(MediaUnits::PER_SECOND_F / m_dFrameRate)))
+                                : MediaUnits::FRAME_25;
             m_position.setMovie(m_nDuration, m_nFrameUnits);
 
             if (!probe.m_timeCode.isEmpty()) {
@@ -257,7 +260,7 @@ void CQuickTime::close() {
     m_nChannelMask = 0;
     m_nDuration = 0;
     m_dFrameRate = 0.0;
-    m_nFrameUnits = 24;
+    m_nFrameUnits = MediaUnits::FRAME_25;
     m_fRate = 0.0f;
     m_position.setMovie(0, m_nFrameUnits);
     m_position.anchor(0);
@@ -307,7 +310,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
             }
             // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
             if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
-                m_position.anchor(clampToLastFrame(std::llround(dPos * 600.0)));
+                m_position.anchor(clampToLastFrame(std::llround(dPos * MediaUnits::PER_SECOND_F)));
             }
         } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
             if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
@@ -391,15 +394,15 @@ long long CQuickTime::clampToLastFrame(long long nMovieTime) const {
 
 long long CQuickTime::frameIndex(double dSeconds) const {
     if (m_dFrameRate <= 0.0 || !m_bVideoTrack) return -1;
-    const long long nLast = std::llround(m_nDuration * m_dFrameRate / 600.0) - 1;
+    const long long nLast = std::llround(m_nDuration * m_dFrameRate / MediaUnits::PER_SECOND_F) - 1;
     return std::max(0LL, std::min(std::llround(dSeconds * m_dFrameRate), nLast));
 }
 
 double CQuickTime::seekSeconds(long long t) const {
-    if (m_dFrameRate <= 0.0) return double(t) / 600.0;
+    if (m_dFrameRate <= 0.0) return double(t) / MediaUnits::PER_SECOND_F;
     // The frame that contains t, aimed a hair before its own time so that rounding in the container's
     // time base never lands on the next frame.
-    const double dFrame = std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
+    const double dFrame = std::floor(double(t) * m_dFrameRate / MediaUnits::PER_SECOND_F + 1e-9);
     return std::max(0.0, dFrame / m_dFrameRate - 0.0005);
 }
 
@@ -412,7 +415,8 @@ void CQuickTime::seekMovie(long long nMovieTime) {
     // The next picture of a standing movie only needs one more frame decoded, where an exact seek
     // would decode again from the previous key frame. A frame step shows its picture one frame period
     // later, though: where every frame is a key frame (a working copy), the exact seek is quicker.
-    const long long nTargetFrame = (long long)std::floor(double(t) * m_dFrameRate / 600.0 + 1e-9);
+    const long long nTargetFrame =
+        (long long)std::floor(double(t) * m_dFrameRate / MediaUnits::PER_SECOND_F + 1e-9);
     if (bSettled && !m_bIntraOnly && m_bVideoTrack && m_dFrameRate > 0.0 && m_nShownFrame >= 0 &&
         nTargetFrame == m_nShownFrame + 1) {
         m_nStepFrame = nTargetFrame;
@@ -472,7 +476,7 @@ void CQuickTime::play(float fFactor) {
     if (!m_bMovie) return;
     if (fFactor < 0.0f && getCurrentTimeCode().getFrames() == getStartTimeCode().getFrames()) fFactor = 0.0f;
     if (fFactor > 0.0f && getCurrentTimeCode().getFrames() == getEndTimeCode().getFrames()) fFactor = 0.0f;
-    const float fRate = fFactor * 24.0f;
+    const float fRate = fFactor * Rate::NORMAL_F;
     if (fRate < -float(getMaxNativeRate()) || fRate > float(getMaxNativeRate())) fFactor = 0.0f;
     const float fPresent = getMovieRate();
     if ((fPresent < 0.0f && fFactor > 0.0f) || (fPresent > 0.0f && fFactor < 0.0f)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sync/MediaUnits.h"
+
 #include "base/TraceLog.h"
 #include "sync/MediaPlayer.h"
 #include "sync/PositionEstimate.h"
@@ -161,7 +163,7 @@ private:
     bool m_bSoundOff = false; // a sound file without sound replaced the movie's
     int m_nDuration = 0;      // 1/600 s
     double m_dFrameRate = 0.0;
-    int m_nFrameUnits = 24; // one frame in 1/600 s
+    int m_nFrameUnits = MediaUnits::FRAME_25; // one frame in media time
     int m_nAudioChannels = 0;
     unsigned long long m_nChannelMask = 0;
     int m_nVolume = FULL_VOLUME;

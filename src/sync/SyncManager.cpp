@@ -1,7 +1,9 @@
 #include "sync/SyncManager.h"
 
 #include "sync/MediaPlayer.h"
+#include "sync/MediaUnits.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 CSyncManager::CSyncManager() = default;
@@ -74,7 +76,7 @@ void CSyncManager::compute() {
     }
 
     int nLower = m_pQT->getStartTime();
-    int nUpper = m_pQT->getEndTime() - 24;
+    int nUpper = m_pQT->getEndTime() - MediaUnits::FRAME_25;
     if (m_nJog == 1) nUpper = int(m_jogTarget.toMediaTime());
     if (m_nJog == -1) nLower = int(m_jogTarget.toMediaTime());
     if (m_current_t < nLower)
@@ -149,7 +151,7 @@ void CSyncManager::setRate(int nRate) {
             if (m_pQT) m_pQT->Goto(tcMain);
             if (m_pControl) m_pControl->Goto(tcControl);
         }
-        const float fFactor = float(nRate) / 24.0f;
+        const float fFactor = float(nRate) / Rate::NORMAL_F;
         if (m_pQT) m_pQT->play(fFactor);
         if (m_pControl) m_pControl->play(fFactor);
     } else if (m_nMaster != MASTER_INTERNAL) {
@@ -175,7 +177,7 @@ void CSyncManager::setMaster(int nMaster) {
     Log("setMaster => %i\n", nMaster);
     m_nMaster = nMaster;
     if (nMaster == MASTER_PLAYER) {
-        if (m_pQT) m_pQT->play(float(m_rate) / 24.0f);
+        if (m_pQT) m_pQT->play(float(m_rate) / Rate::NORMAL_F);
     } else if (nMaster == MASTER_INTERNAL) {
         if (m_pQT) m_pQT->play(0.0f);
     } else {
@@ -194,7 +196,7 @@ void CSyncManager::jogForward() {
     const CTimeCode tcEnd = m_pQT ? m_pQT->getEndTimeCode() : TC_ZERO;
     if (m_jogTarget > tcEnd && tcEnd != TC_ZERO) m_jogTarget = tcEnd;
     int d = (m_jogTarget.getFrames() - tcNow.getFrames()) * 3;
-    if (d > 24) d = 24;
+    d = std::min(d, Rate::NORMAL);
     jogTo(d);
 }
 
@@ -208,7 +210,7 @@ void CSyncManager::jogBackward() {
     const CTimeCode tcStart = m_pQT ? m_pQT->getStartTimeCode() : TC_ZERO;
     if (m_jogTarget < tcStart && tcStart != TC_ZERO) m_jogTarget = tcStart;
     int d = (m_jogTarget.getFrames() - tcNow.getFrames()) * 3;
-    if (d < -24) d = -24;
+    d = std::max(d, -Rate::NORMAL);
     jogTo(d);
 }
 

@@ -29,7 +29,9 @@ bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script
     switch (eFormat) {
     case EScriptFormat::VARE:
         if (!script.load(strPath, pBookmarks))
-            return fail(QStringLiteral("ce n'est pas un script VarE valide"));
+            return fail(script.getLoadProblem().isEmpty()
+                            ? QStringLiteral("ce n'est pas un script VarE valide")
+                            : script.getLoadProblem());
         return true;
     case EScriptFormat::DET:
         if (!script.importDet(strPath))

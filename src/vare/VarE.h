@@ -128,6 +128,9 @@ public:
     bool load(const QString& strPath, IBookmarkSink* pBookmarks = nullptr);
     // The same from the bytes of a file already read; strPath names it in the log.
     bool loadFromData(const QByteArray& data, const QString& strPath, IBookmarkSink* pBookmarks = nullptr);
+    // Why the last load refused a text that is well-formed XML but no script could be (in French, for
+    // "Impossible d'ouvrir le fichier « x » : <reason>."); empty otherwise.
+    const QString& getLoadProblem() const { return m_strLoadProblem; }
     // Writes the script, and the bookmarks when given. Saving never changes the script.
     bool store(const QString& strPath, const IBookmarkSource* pBookmarks = nullptr,
                const QString& strVersion = QStringLiteral(TAVORIN_VERSION)) const;
@@ -288,6 +291,7 @@ private:
     template <class T> static T& mutableItem(const T& item) { return const_cast<T&>(item); }
 
     mutable CTraceLog m_log; // writing the log is no change of the script
+    QString m_strLoadProblem;
     std::vector<IScriptObserver*> m_observers;
     std::array<QString, H_COUNT> m_aHeader;
     CTimeCode m_tcTimeStamp;

@@ -3,6 +3,7 @@
 
 #include "vare/VarE.h"
 #include "vare/XmlPlatform.h"
+#include "vare/XmlShape.h"
 
 #include <QFile>
 #include <QHash>
@@ -409,8 +410,24 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
     CQuiet quiet(*this);
     clear();
     indexChanged();
+    m_strLoadProblem.clear();
     if (data.isEmpty()) {
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
+        return false;
+    }
+    switch (CXmlShape::check(data)) {
+    case CXmlShape::OK:
+        break;
+    case CXmlShape::TOO_DEEP:
+        m_log.Log("CVarE::load(%s) => elements nested too deep\n", path.constData());
+        m_strLoadProblem =
+            QStringLiteral("ses éléments sont imbriqués sur plus de %1 niveaux, ce qu'aucun script "
+                           "ne fait")
+                .arg(CXmlShape::MAX_DEPTH);
+        return false;
+    case CXmlShape::DECLARES_ENTITIES:
+        m_log.Log("CVarE::load(%s) => entity declarations refused\n", path.constData());
+        m_strLoadProblem = QStringLiteral("il déclare des entités XML, ce qu'aucun script ne fait");
         return false;
     }
 

@@ -3,6 +3,7 @@
 
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
+#include "app/RichScriptView.h"
 #include "rythmo/RythmoDXEditView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
@@ -62,4 +63,51 @@ TEST(Views, TheBandFollowsTheClock) {
     EXPECT_NE(band.getZoomLevel(), nZoom);
     ASSERT_TRUE(app.commands().trigger(Cmd::VIEW_GRID));
     EXPECT_TRUE(app.commands().action(Cmd::VIEW_GRID)->isChecked());
+}
+
+TEST(Views, AClickInTheScriptTextMovesThePictureAndTheBand) {
+    if (!CRythmoDXView::isOpenGLAvailable())
+        GTEST_SKIP() << "OpenGL 3.3 is needed: run the tests under xvfb-run";
+    STestApp t;
+    t.m_bViews = true;
+    t.m_bBand = true;
+    {
+        CVarE s;
+        for (int i = 0; i < 3; ++i) {
+            CLine line;
+            line.setTrack(i);
+            line.insertSign(CTimeCode("10:00:01:00") + i * 25, CLipSync::IN_OPEN, true);
+            line.insertText(QStringLiteral("Phrase %1").arg(i), -1);
+            line.insertSign(CTimeCode("10:00:01:20") + i * 25, CLipSync::OUT_OPEN, true);
+            s.addLine(line);
+        }
+        s.setVideoFile(testMedia("frames.mov"));
+        ASSERT_TRUE(s.store(t.path("film.vare")));
+    }
+    ASSERT_TRUE(t.start(t.path("film.vare")));
+    CTavorinApp& app = t.app();
+    CMainFrame& f = app.mainFrame();
+    CRichScriptView* pView = app.scriptView();
+    ASSERT_NE(pView, nullptr);
+    EXPECT_EQ(f.paneWidget(EPane::Script), pView);
+    f.resize(1000, 600);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    ASSERT_EQ(pView->ranges().count(), 3);
+    app.transport().gotoTime(CTimeCode("10:00:00:00"));
+
+    // The third phrase, on the third track.
+    const CLine& third = *std::next(app.document().script().getLines().begin(), 2);
+    QTextCursor c(pView->document());
+    c.setPosition(pView->ranges().range(&third).first + 16);
+    QTest::mouseClick(pView->viewport(), Qt::LeftButton, {}, pView->cursorRect(c).center());
+    EXPECT_EQ(app.transport().getTimeCode(), CTimeCode("10:00:03:00"));
+    EXPECT_EQ(app.activeTrack(), 2);
+    EXPECT_FALSE(app.transport().isFollowing());
+    CRythmoDXView& band = *app.bandView();
+    const int nTarget = int(CTimeCode("10:00:03:00").toMediaTime());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return band.renderer().getPosition() == nTarget; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(app.player().getTime() - nTarget) < 24; }, 5000));
+    // The phrase is under the reading bar on its track: the view shows it as current.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pView->currentElement() == &third; }, 1000));
 }

@@ -377,3 +377,33 @@ TEST_F(XServer, AScriptBuiltWithTheKeyboardAlone) {
     EXPECT_EQ(info.value("shots").toArray(), QJsonArray{QStringLiteral("10:00:05:00")});
     EXPECT_EQ(info.value("roles").toArray().size(), 2);
 }
+
+TEST_F(XServer, AClickOnAPhraseOfTheScriptTextGoesThereAndLeavesTheKeysToTheBand) {
+    CRunningProgram p;
+    const QString strScript = writeScript(p.path("film.vare"), testMedia("frames.mov"));
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("film.vare - Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRichScriptView::OnUpdate(0) => Ok")));
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--name"), QStringLiteral("film.vare - Tavorin"),
+                                      QStringLiteral("windowsize"), QStringLiteral("%@"),
+                                      QStringLiteral("1200"), QStringLiteral("800")}));
+    p.keys({QStringLiteral("ctrl+g")});
+    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+                                      QStringLiteral("10000800")}));
+    p.keys({QStringLiteral("Return")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("=> goto 10:00:08:00")));
+    const int nGotos = p.count("app", QStringLiteral("=> goto 10:00:04:00"));
+
+    // The one phrase is the first text of the upper-left pane, under the menu bar.
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--name"), QStringLiteral("film.vare - Tavorin"),
+                                      QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                      QStringLiteral("%1"), QStringLiteral("60"), QStringLiteral("45"),
+                                      QStringLiteral("click"), QStringLiteral("1")}));
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("=> goto 10:00:04:00"), nGotos));
+    // The band has the keyboard: Space plays from the phrase.
+    p.keys({QStringLiteral("space")});
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Play at 10:00:04:00")));
+    p.keys({QStringLiteral("space")});
+}
