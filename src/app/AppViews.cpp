@@ -1,6 +1,7 @@
 // The views of the main frame's panes and their wiring: the control view and the picture run the
 // transport commands, the band draws the script at the clock's position, and every view follows the
 // document's update hints.
+#include "app/BandEditing.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/MainFrame.h"
@@ -10,7 +11,7 @@
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
-#include "rythmo/RythmoDXView.h"
+#include "rythmo/RythmoDXEditView.h"
 #include "rythmo/SyncTimeSource.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
@@ -28,12 +29,15 @@ void CTavorinApp::createViews() {
 
 void CTavorinApp::createBandView() {
     // The band: only where OpenGL 3.3 can be had (it says so itself otherwise).
-    auto* pBand = new CRythmoDXView;
+    m_pEditing = std::make_unique<CBandEditing>(*m_pDoc, *m_pTransport, prompts(), settings(), *m_pCommands);
+    auto* pBand = new CRythmoDXEditView(*m_pEditing);
     if (pBand->OnCreate(&settings()) != 0) {
         delete pBand;
+        m_pEditing.reset();
         return;
     }
     m_pBandView = pBand;
+    m_pEditing->setView(pBand, m_pMainFrame);
     m_pBandTime = std::make_unique<CSyncTimeSource>(m_sync, m_pFrameLoop->driver());
     pBand->setLog(this);
     pBand->setScript(&m_pDoc->script());
@@ -44,7 +48,9 @@ void CTavorinApp::createBandView() {
     // The band paces the clock from now on: one step per presented frame.
     m_pFrameLoop->setBandDriven(true);
     connect(m_pFrameLoop, &CFrameLoop::frameRequested, pBand, &CRythmoDXView::requestFrame);
-    connect(m_pDoc, &CVarEDoc::updated, pBand, [pBand](int nHint, const void*) { pBand->OnUpdate(nHint); });
+    connect(m_pDoc, &CVarEDoc::updated, pBand,
+            [pBand](int nHint, const void* pObject) { pBand->OnUpdate(nHint, pObject); });
+    connect(m_pDoc, &CVarEDoc::aboutToReplay, pBand, &CRythmoDXEditView::aboutToReplay);
     connect(&m_bookmarks, &CBookmarkList::changed, pBand, &CRythmoDXView::requestFrame);
 
     CCommandTable& c = *m_pCommands;
@@ -57,6 +63,7 @@ void CTavorinApp::createBandView() {
     c.bind(Cmd::VIEW_DETECTION,
            {[pBand] { pBand->toggleDetection(); }, {}, [pBand] { return pBand->isDetectionShown(); }});
     connect(pBand, &CRythmoDXView::displayChanged, &c, &CCommandTable::refresh);
+    m_pEditing->bindCommands();
     pBand->OnInitialUpdate();
 }
 
@@ -68,7 +75,10 @@ void CTavorinApp::createControlView() {
     // The buttons run the commands as their keys do (a direct call: the focus goes back to the band).
     CCommandTable& c = *m_pCommands;
     auto run = [&c](int nId) { return [&c, nId] { c.trigger(nId); }; };
-    connect(pControl, &CControlView::playPause, this, run(Cmd::CONTROL_PLAY_PAUSE), Qt::DirectConnection);
+    // The button plays and pauses even while a phrase is open (its key types a space there).
+    connect(
+        pControl, &CControlView::playPause, this, [this] { m_pTransport->OnControlPlayPause(); },
+        Qt::DirectConnection);
     connect(pControl, &CControlView::nextFrame, this, run(Cmd::CONTROL_NEXT_FRAME), Qt::DirectConnection);
     connect(pControl, &CControlView::previousFrame, this, run(Cmd::CONTROL_PREVIOUS_FRAME),
             Qt::DirectConnection);
@@ -113,10 +123,18 @@ void CTavorinApp::createVideoView() {
 void CTavorinApp::createScriptView() {
     auto* pView = new CRichScriptView;
     m_pScriptView = pView;
-    // The band's edit mode is the edit view's to plug in (scriptViewHost()->band()); meanwhile a click
-    // takes the transport to the element and makes a phrase's track active, a double click only gives
-    // the band the keyboard.
+    // A click takes the transport to the element and makes a phrase's track active; a double click opens
+    // the phrase for typing on the band.
     SBandActions band;
+    band.enterEditMode = [this] {
+        if (m_pBandView && !m_pBandView->isEditMode() && m_pBandView->editor().enterEditMode())
+            m_pBandView->requestFrame();
+    };
+    band.leaveEditMode = [this] {
+        if (!m_pBandView || !m_pBandView->isEditMode()) return;
+        m_pBandView->editor().quitEditMode();
+        m_pBandView->requestFrame();
+    };
     band.setActiveTrack = [this](int nTrack) {
         m_nActiveTrack = nTrack;
         if (m_pBandView) m_pBandView->requestFrame();

@@ -482,6 +482,11 @@ void CCommandTable::fillMenu(QMenu* pMenu, std::initializer_list<int> ids) const
     }
 }
 
+bool CCommandTable::isKeypadCommandKey(const QKeyEvent& event) const {
+    return (event.modifiers() & Qt::KeypadModifier) &&
+           m_keypad.count(padCode(event.key(), event.modifiers())) != 0;
+}
+
 bool CCommandTable::handleKeypadKey(const QKeyEvent& event) {
     if (!(event.modifiers() & Qt::KeypadModifier)) return false;
     auto it = m_keypad.find(padCode(event.key(), event.modifiers()));

@@ -205,6 +205,9 @@ public:
     // here. NumLock off gives the navigation keys of the pad; they count as their digits. True when
     // the key ran (or would have run, were it enabled) a command.
     bool handleKeypadKey(const QKeyEvent& event);
+    // Whether the key is a keypad key of a command (its shortcut must not be taken for the arrow or
+    // the key without the pad).
+    bool isKeypadCommandKey(const QKeyEvent& event) const;
 
 signals:
     void commandRun(int nId);

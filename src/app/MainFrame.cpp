@@ -68,9 +68,28 @@ bool CMainFrame::eventFilter(QObject* pObject, QEvent* pEvent) {
         // A dialog or message box of this window closed: the keyboard goes back to the band (without a
         // window manager, or with some, nothing would give the window its focus back).
         auto* pDialog = qobject_cast<QDialog*>(pObject);
-        if (pDialog && pDialog->isWindow() && pDialog->parentWidget() &&
-            pDialog->parentWidget()->window() == this)
+        QWidget* pOwner = pDialog && pDialog->isWindow() && pDialog->parentWidget()
+                              ? pDialog->parentWidget()->window()
+                              : nullptr;
+        if (pOwner == this) {
             QMetaObject::invokeMethod(this, &CMainFrame::takeKeyboardBack, Qt::QueuedConnection);
+        } else if (pOwner && pOwner->isVisible() && qobject_cast<QDialog*>(pOwner)) {
+            // A dialog opened from another (a role edited from the role list): the keyboard goes back
+            // to the one still open.
+            QMetaObject::invokeMethod(
+                pOwner, [pOwner] { pOwner->activateWindow(); }, Qt::QueuedConnection);
+        }
+    }
+    if (pEvent->type() == QEvent::ShortcutOverride && !QApplication::activeModalWidget() &&
+        !QApplication::activePopupWidget()) {
+        // With NumLock off, a pad digit would otherwise run the shortcut of its arrow (the pad's 2 is
+        // Down): claimed here, it comes back as the key press handled below.
+        auto* pWidget = qobject_cast<QWidget*>(pObject);
+        if (pWidget && pWidget->window() == this &&
+            m_app.commands().isKeypadCommandKey(*static_cast<QKeyEvent*>(pEvent))) {
+            pEvent->accept();
+            return true;
+        }
     }
     if (pEvent->type() == QEvent::KeyPress && !QApplication::activeModalWidget() &&
         !QApplication::activePopupWidget()) {

@@ -115,11 +115,22 @@ void CPrompts::deleteBookmarks(CBookmarkList& bookmarks) {
 
 namespace {
 std::atomic<int> g_nClicks{0};
+std::function<void()>& sound() {
+    static std::function<void()> s_sound;
+    return s_sound;
+}
+} // namespace
+
+void Click::setSound(std::function<void()> sound) {
+    ::sound() = std::move(sound);
 }
 
 void Click::play() {
     ++g_nClicks;
-    QApplication::beep();
+    if (sound())
+        sound()();
+    else
+        QApplication::beep();
 }
 
 int Click::count() {

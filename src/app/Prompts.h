@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class CBookmarkList;
 class QWidget;
@@ -79,6 +80,8 @@ QStringList filterPatterns(const QString& strFilter);
 // The short click of a refused command (volume at a limit, an impossible timecode).
 namespace Click {
 void play();
+// What plays it (the program's click sound); without one, the desktop's bell.
+void setSound(std::function<void()> sound);
 // How many clicks were played since start-up (tests).
 int count();
 } // namespace Click

@@ -1,5 +1,6 @@
 #include "app/TavorinApp.h"
 
+#include "app/BandEditing.h"
 #include "app/Commands.h"
 #include "app/ExportCommands.h"
 #include "app/FrameLoop.h"
@@ -15,7 +16,9 @@
 #include "app/UpdateChecker.h"
 #include "app/VarEDoc.h"
 #include "app/WorkingCopyPrompts.h"
+#include "base/DataFolder.h"
 #include "rythmo/BandTimeSource.h"
+#include "sync/ClickSound.h"
 #include "sync/WorkingCopyController.h"
 
 #include <QGuiApplication>
@@ -26,6 +29,7 @@ CTavorinApp::CTavorinApp(SAppOptions options, QObject* pParent) : CSyncApp(std::
 
 CTavorinApp::~CTavorinApp() {
     m_qt.setWakeupCallback(nullptr, nullptr);
+    if (m_pClick) Click::setSound({});
     delete m_pWorkingCopy; // its making stops before the player goes
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pHelp;
@@ -45,6 +49,13 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     CLogIndent indent(*this);
 
     m_recent.load(settings());
+    if (!m_options.bHeadless) {
+        // The click is heard through the sound output; without it, the desktop's bell.
+        m_pClick = std::make_unique<CClickSound>();
+        CClickSound* pClick = m_pClick.get();
+        if (pClick->open(CDataFolder::program().filePath(QStringLiteral("click.wav"))))
+            Click::setSound([pClick] { pClick->play(); });
+    }
 
     Log("Creation du document template\n");
     {

@@ -6,7 +6,9 @@
 
 #include <memory>
 
+class CBandEditing;
 class CBandTimeSource;
+class CClickSound;
 class CCommandTable;
 class CControlView;
 class CExportCommands;
@@ -18,6 +20,7 @@ class CMediaSession;
 class CRichScriptView;
 class CRoleImport;
 class CRythmoDXView;
+class CRythmoDXEditView;
 class CScriptViewHost;
 class CTransport;
 class CVarEDoc;
@@ -56,7 +59,9 @@ public:
     // The views in the panes; null when not created (tests, no OpenGL for the band).
     CControlView* controlView() const { return m_pControlView; }
     CVideoView* videoView() const { return m_pVideoView; }
-    CRythmoDXView* bandView() const { return m_pBandView; }
+    CRythmoDXEditView* bandView() const { return m_pBandView; }
+    // The band's editing (null without the band).
+    CBandEditing* bandEditing() const { return m_pEditing.get(); }
     CRichScriptView* scriptView() const { return m_pScriptView; }
     // What the script text view asks of the band (the edit view plugs its edit mode in there).
     CScriptViewHost* scriptViewHost() const { return m_pScriptHost.get(); }
@@ -85,10 +90,12 @@ private:
     CMainFrame* m_pMainFrame = nullptr;
     CControlView* m_pControlView = nullptr;
     CVideoView* m_pVideoView = nullptr;
-    CRythmoDXView* m_pBandView = nullptr;
+    CRythmoDXEditView* m_pBandView = nullptr;
+    std::unique_ptr<CBandEditing> m_pEditing;
     CRichScriptView* m_pScriptView = nullptr;
     std::unique_ptr<CScriptViewHost> m_pScriptHost;
     std::unique_ptr<CBandTimeSource> m_pBandTime;
+    std::unique_ptr<CClickSound> m_pClick;
     std::unique_ptr<CWorkingCopyPrompts> m_pCopyPrompts;
     CWorkingCopyController* m_pWorkingCopy = nullptr;
 };

@@ -79,6 +79,20 @@ void CBandRenderer::resetFirstVisible() {
     m_bFirstVisibleValid = false;
 }
 
+void CBandRenderer::lineChanged(CVarE::LineIterator it) {
+    // Every phrase before the cached one ended before the window; the changed one may no longer.
+    if (!m_bFirstVisibleValid || !m_pScript) return;
+    if (m_itFirstVisible == m_pScript->getLines().end() || it->getKey() < m_itFirstVisible->getKey())
+        m_itFirstVisible = it;
+}
+
+void CBandRenderer::setPosition(int nPosition) {
+    if (nPosition < 0) nPosition = 0;
+    // The walk only moves forward: going back, it starts again.
+    if (nPosition < m_nPosition) resetFirstVisible();
+    m_nPosition = nPosition;
+}
+
 void CBandRenderer::buildFrame(int nPosition) {
     if (nPosition < 0) nPosition = 0;
     if (nPosition < m_nPosition || !m_bFirstVisibleValid) {

@@ -36,6 +36,10 @@ struct CBandViewState {
     int m_nSelEnd = 0;   // the selection's other end
     bool m_bCaretVisible = false;
     qint64 m_nCaretToggleTime = 0; // ms, monotonic
+    bool m_bHasSelectedShot = false;
+    CVarE::ShotIterator m_itSelectedShot; // valid while m_bHasSelectedShot
+    bool m_bHasSelectedLoop = false;
+    CVarE::LoopIterator m_itSelectedLoop; // valid while m_bHasSelectedLoop
 };
 
 // Draws one frame of the band into whatever framebuffer is bound: the window's and the off-screen
@@ -85,6 +89,11 @@ public:
     void clearSelection();
     // The phrase walk starts again from the first phrase (every update and every backward move).
     void resetFirstVisible();
+    // A phrase changed in place: the walk starts from it at the latest (no walk from the first phrase
+    // for a change that cannot move anything else).
+    void lineChanged(CVarE::LineIterator it);
+    // The position the x of positions and times are taken from, until the next frame is built.
+    void setPosition(int nPosition);
 
     // Fills the frame's vertex arrays for the position (media time). No GL call.
     void buildFrame(int nPosition);

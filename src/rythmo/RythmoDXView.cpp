@@ -267,7 +267,7 @@ void CRythmoDXView::OnInitialUpdate() {
     log().Log("CRythmoDXView::OnInitialUpdate() => Ok\n");
 }
 
-void CRythmoDXView::OnUpdate(int nHint) {
+void CRythmoDXView::OnUpdate(int nHint, const void* pObject) {
     log().Log("CRythmoDXView::OnUpdate(%i)\n", nHint);
     CBandViewState& st = m_renderer.state();
     if (nHint == NEW_DOC) {
@@ -279,7 +279,17 @@ void CRythmoDXView::OnUpdate(int nHint) {
         m_bInitialised = true;
         st.m_bHideGridAndSigns = false;
     }
-    m_renderer.resetFirstVisible();
+    // A phrase changed in place moves nothing else: the phrase walk need not start from the first
+    // phrase again (typing in a long script costs no more than in a short one).
+    if (nHint == UPDATE_LINE && pObject && m_renderer.script()) {
+        const auto it = m_renderer.script()->findLine(static_cast<const CLine*>(pObject)->getKey());
+        if (it != m_renderer.script()->getLines().end() && &*it == pObject)
+            m_renderer.lineChanged(it);
+        else
+            m_renderer.resetFirstVisible();
+    } else if (nHint != NOTHING) {
+        m_renderer.resetFirstVisible();
+    }
     log().Log("Rendering the rythmo view\n");
     updateActions();
     requestFrame();

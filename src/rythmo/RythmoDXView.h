@@ -42,8 +42,9 @@ public:
     void setTimeSource(CBandTimeSource* pSource) { m_pTime = pSource; }
     void setTheme(int nTheme) { m_renderer.setTheme(nTheme); }
 
-    void OnInitialUpdate();
-    void OnUpdate(int nHint);
+    virtual void OnInitialUpdate();
+    // pObject: the item the hint is about, when it names one.
+    virtual void OnUpdate(int nHint, const void* pObject = nullptr);
     void clearSelection();
     void OnDisplayZoomIn();
     void OnDisplayZoomOut();

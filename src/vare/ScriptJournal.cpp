@@ -301,7 +301,38 @@ void CScriptJournal::record(Change&& change) {
 }
 
 // Successive changes of one phrase (typing) make one change from the first value to the last.
+namespace {
+// Whether a change touches the phrase at a key.
+bool touchesLine(const J::Change& c, const SLineKey& key) {
+    if (const auto* p = std::get_if<J::SAddLine>(&c)) return p->line.line.getKey() == key;
+    if (const auto* p = std::get_if<J::SEraseLine>(&c)) return p->line.line.getKey() == key;
+    if (const auto* p = std::get_if<J::SReplaceLine>(&c))
+        return p->before.line.getKey() == key || p->after.line.getKey() == key;
+    if (const auto* p = std::get_if<J::SEraseRole>(&c))
+        return std::find(p->lines.begin(), p->lines.end(), key) != p->lines.end();
+    return std::holds_alternative<J::SShift>(c);
+}
+
+bool sameRecord(const J::SLineRecord& a, const J::SLineRecord& b) {
+    return a.line.isIdentical(b.line) && a.bRole == b.bRole && a.strRole == b.strRole;
+}
+} // namespace
+
 void CScriptJournal::append(std::vector<Change>& changes, Change&& change) {
+    // A phrase added and taken away again within a step (a new phrase whose role was refused) leaves
+    // nothing to undo.
+    if (const auto* pErase = std::get_if<SEraseLine>(&change)) {
+        const SLineKey key = pErase->line.line.getKey();
+        for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+            if (!touchesLine(*it, key)) continue;
+            const auto* pAdd = std::get_if<SAddLine>(&*it);
+            if (pAdd && sameRecord(pAdd->line, pErase->line)) {
+                changes.erase(std::next(it).base());
+                return;
+            }
+            break;
+        }
+    }
     if (!changes.empty()) {
         auto* pLast = std::get_if<SReplaceLine>(&changes.back());
         auto* pNext = std::get_if<SReplaceLine>(&change);

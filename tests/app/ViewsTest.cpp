@@ -4,7 +4,7 @@
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/RichScriptView.h"
-#include "rythmo/RythmoDXView.h"
+#include "rythmo/RythmoDXEditView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
 
@@ -110,4 +110,15 @@ TEST(Views, AClickInTheScriptTextMovesThePictureAndTheBand) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(app.player().getTime() - nTarget) < 24; }, 5000));
     // The phrase is under the reading bar on its track: the view shows it as current.
     EXPECT_TRUE(QTest::qWaitFor([&] { return pView->currentElement() == &third; }, 1000));
+
+    // A double click opens that phrase for typing on the band; a click elsewhere closes it again.
+    QTest::mouseDClick(pView->viewport(), Qt::LeftButton, {}, pView->cursorRect(c).center());
+    ASSERT_TRUE(app.bandView()->isEditMode());
+    EXPECT_EQ(&*app.bandView()->editor().state().m_itSelectedLine, &third);
+    EXPECT_EQ(app.document().script().getLineCount(), 3);
+    const CLine& first = *app.document().script().getLines().begin();
+    c.setPosition(pView->ranges().range(&first).first + 16);
+    QTest::mouseClick(pView->viewport(), Qt::LeftButton, {}, pView->cursorRect(c).center());
+    EXPECT_FALSE(app.bandView()->isEditMode());
+    EXPECT_EQ(app.activeTrack(), 0);
 }

@@ -6,12 +6,17 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <vector>
 
 namespace {
 const QString PROGRAM = QStringLiteral(TAVORIN_BINARY_DIR "/src/app/tavorin");
@@ -227,6 +232,150 @@ TEST_F(XServer, AScriptWithoutItsPicturePlaysFromAnyTimecode) {
     const CTimeCode tcPaused(strLog.mid(n + 9, 11));
     EXPECT_GT(tcPaused, CTimeCode("12:00:00:10")) << qPrintable(strLog.mid(n, 20));
     EXPECT_LT(tcPaused, CTimeCode("12:00:05:00")) << qPrintable(strLog.mid(n, 20));
+}
+
+// A detection made with the keyboard alone, as an author makes one: an empty script with its picture,
+// three phrases on two tracks with their roles, texts, signs, a loop and a shot change, saved; the
+// program started again on the file shows it, and tavorin-cli reads exactly what was typed and placed.
+TEST_F(XServer, AScriptBuiltWithTheKeyboardAlone) {
+    CRunningProgram p;
+    CVarE empty;
+    empty.setVideoFile(testMedia("frames.mov"));
+    const QString strScript = p.path("detection.vare");
+    ASSERT_TRUE(empty.store(strScript));
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("detection.vare - Tavorin")));
+    ASSERT_TRUE(
+        CRunningProgram::xdo({QStringLiteral("mousemove"), QStringLiteral("1590"), QStringLiteral("890")}));
+    auto type = [](const char* psz) {
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"),
+                                          QStringLiteral("60"), QString::fromUtf8(psz)}));
+    };
+    auto waitWindow = [](const char* pszTitle) {
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"),
+                                          QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                          QString::fromUtf8(pszTitle)},
+                                         10000));
+        QTest::qWait(300);
+    };
+    auto goTo = [&](const char* pszDigits, const char* pszTimeCode) {
+        p.keys({QStringLiteral("ctrl+g")});
+        waitWindow("Aller à");
+        type(pszDigits);
+        p.keys({QStringLiteral("Return")});
+        ASSERT_TRUE(p.waitForLine("app", QStringLiteral("=> goto %1").arg(QLatin1String(pszTimeCode))));
+        QTest::qWait(200);
+    };
+    int nEditMode = 0;
+    auto editMode = [&] {
+        p.keys({QStringLiteral("Return")});
+        ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditLine()"), nEditMode++));
+        QTest::qWait(200);
+    };
+
+    // Track 1, 10:00:01:00: an opening (numpad 2); the role is made in the roles dialog.
+    goTo("10000100", "10:00:01:00");
+    p.keys({QStringLiteral("KP_2")});
+    waitWindow("Rôles");
+    p.keys({QStringLiteral("Return")}); // "&Nouveau" when there is no role yet
+    waitWindow("Édition d'un rôle");
+    type("Yann");
+    p.keys({QStringLiteral("Return")});
+    QTest::qWait(400);
+    p.keys({QStringLiteral("Return")}); // OK, the new role chosen
+    QTest::qWait(400);
+    editMode();
+    type("Bonjour");
+    goTo("10000200", "10:00:02:00");
+    editMode(); // validated: closed where the picture stands
+
+    // Track 1, 10:00:03:00: a second role, "Salut" then a labial hooked after it, then " toi".
+    goTo("10000300", "10:00:03:00");
+    p.keys({QStringLiteral("KP_2")});
+    waitWindow("Rôles");
+    p.keys({QStringLiteral("alt+n")});
+    waitWindow("Édition d'un rôle");
+    type("Margaux");
+    p.keys({QStringLiteral("Return")});
+    QTest::qWait(400);
+    p.keys({QStringLiteral("Return")});
+    QTest::qWait(400);
+    editMode();
+    type("Salut");
+    for (int i = 0; i < 5; ++i)
+        p.keys({QStringLiteral("alt+Right")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("=> goto 10:00:03:05")));
+    p.keys({QStringLiteral("KP_4")});
+    type(" toi");
+    goTo("10000410", "10:00:04:10");
+    editMode();
+
+    // Track 2 (F6), 10:00:01:10: Margaux.
+    p.keys({QStringLiteral("F6")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditTrack() => 2")));
+    goTo("10000110", "10:00:01:10");
+    p.keys({QStringLiteral("KP_2")});
+    waitWindow("Rôles");
+    // The list has the keyboard, nothing chosen yet: the arrows choose (the first, whatever was current).
+    p.keys({QStringLiteral("Down"), QStringLiteral("Up"), QStringLiteral("Return")});
+    QTest::qWait(400);
+    editMode();
+    type("Oui");
+    goTo("10000210", "10:00:02:10");
+    editMode();
+    // A loop at the start and a shot change after the phrases.
+    goTo("10000010", "10:00:00:10");
+    p.keys({QStringLiteral("KP_0")});
+    goTo("10000500", "10:00:05:00");
+    p.keys({QStringLiteral("KP_1")});
+    QTest::qWait(300);
+    p.keys({QStringLiteral("ctrl+s")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::OnSaveDocument(")));
+    QTest::qWait(500);
+
+    // Started again on the file: the window opens on it, unmodified.
+    CRunningProgram again;
+    ASSERT_TRUE(again.start(strScript, QStringLiteral("detection.vare - Tavorin")));
+
+    QProcess cli;
+    cli.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), {QStringLiteral("info"), strScript});
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    const QJsonObject info = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    const QJsonArray phrases = info.value("phrases").toArray();
+    ASSERT_EQ(phrases.size(), 3) << qPrintable(QJsonDocument(info).toJson());
+    struct SExpected {
+        int nTrack;
+        const char* pszRole;
+        const char* pszText;
+        std::vector<std::tuple<const char*, const char*, int>> signs;
+    };
+    const SExpected expected[] = {
+        {0, "yann", "Bonjour", {{"10:00:01:00", "in_open", 0}, {"10:00:02:00", "out_open", 8}}},
+        {1, "margaux", "Oui", {{"10:00:01:10", "in_open", 0}, {"10:00:02:10", "out_open", 4}}},
+        {0,
+         "margaux",
+         "Salut toi",
+         {{"10:00:03:00", "in_open", 0}, {"10:00:03:05", "mpb", 6}, {"10:00:04:10", "out_open", 11}}},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject o = phrases[i].toObject();
+        const SExpected& e = expected[i];
+        EXPECT_EQ(o.value("track").toInt(), e.nTrack) << i;
+        EXPECT_EQ(o.value("role").toString(), QLatin1String(e.pszRole)) << i;
+        EXPECT_EQ(o.value("text").toString(), QString::fromUtf8(e.pszText)) << i;
+        const QJsonArray signs = o.value("signs").toArray();
+        ASSERT_EQ(signs.size(), int(e.signs.size())) << i;
+        for (int s = 0; s < signs.size(); ++s) {
+            const QJsonObject sign = signs[s].toObject();
+            EXPECT_EQ(sign.value("timecode").toString(), QLatin1String(std::get<0>(e.signs[size_t(s)]))) << i;
+            EXPECT_EQ(sign.value("type").toString(), QLatin1String(std::get<1>(e.signs[size_t(s)]))) << i;
+            EXPECT_EQ(sign.value("link").toInt(), std::get<2>(e.signs[size_t(s)])) << i;
+        }
+    }
+    const QJsonArray loops = info.value("loops").toArray();
+    ASSERT_EQ(loops.size(), 1);
+    EXPECT_EQ(loops[0].toObject().value("timecode").toString(), QStringLiteral("10:00:00:10"));
+    EXPECT_EQ(info.value("shots").toArray(), QJsonArray{QStringLiteral("10:00:05:00")});
+    EXPECT_EQ(info.value("roles").toArray().size(), 2);
 }
 
 TEST_F(XServer, AClickOnAPhraseOfTheScriptTextGoesThereAndLeavesTheKeysToTheBand) {

@@ -571,3 +571,38 @@ TEST_F(JournalTest, ObserversAreToldInOrderAndSeeUndo) {
     EXPECT_EQ(rec.seen.back(), "line-");
     m_v.removeObserver(&rec);
 }
+
+TEST(ScriptJournalCollapse, APhraseAddedAndTakenAwayInOneStepLeavesNoStep) {
+    CVarE v;
+    CScriptJournal j;
+    v.addObserver(&j);
+    const auto role = v.addRole(CRole(QStringLiteral("Yann"))).first;
+    j.clear();
+    CLine line;
+    line.setTrack(1);
+    line.insertSign(tc(100), CLipSync::IN_OPEN, true);
+    // Added, a role made meanwhile, then the phrase taken away: only the role remains to undo.
+    j.beginStep(QStringLiteral("Nouvelle phrase"));
+    auto it = v.addLine(line).first;
+    v.addRole(CRole(QStringLiteral("Lucie")));
+    v.eraseLine(it);
+    ASSERT_TRUE(j.endStep());
+    ASSERT_TRUE(j.undo(v));
+    EXPECT_EQ(v.getRoles().size(), 1u);
+    EXPECT_FALSE(j.canUndo());
+    // Alone, nothing is left at all.
+    j.beginStep(QStringLiteral("Nouvelle phrase"));
+    v.eraseLine(v.addLine(line).first);
+    EXPECT_FALSE(j.endStep());
+    // A phrase changed in between is not the one added: both changes stay and undo in order.
+    j.beginStep(QStringLiteral("Nouvelle phrase"));
+    it = v.addLine(line).first;
+    it = v.setLineRole(it, role);
+    v.eraseLine(it);
+    ASSERT_TRUE(j.endStep());
+    ASSERT_TRUE(j.undo(v));
+    EXPECT_TRUE(v.getLines().empty());
+    ASSERT_TRUE(j.redo(v));
+    EXPECT_TRUE(v.getLines().empty());
+    v.removeObserver(&j);
+}

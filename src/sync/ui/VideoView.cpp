@@ -94,7 +94,9 @@ void CVideoView::resizeEvent(QResizeEvent* pEvent) {
 
 void CVideoView::onUpdate(int nHint) {
     m_pLog->LogIf(CTraceLog::MASK_UPDATES, "CVideoView::OnUpdate(%i)\n", nHint);
-    m_pPicture->update();
+    // The picture shows nothing of the script: a phrase typed or a role changed leaves it as it is
+    // (repainting the whole picture on every key held typing back by several frames).
+    if (nHint == NEW_DOC || nHint == NOTHING) m_pPicture->update();
     m_pLog->Log("qt idle\n");
     if (m_pQT) m_pQT->onIdle();
     checkScroll();

@@ -1,0 +1,73 @@
+#include "RythmoDXEditView.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyleHints>
+#include <algorithm>
+
+CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
+    : CRythmoDXView(pParent), m_host(host), m_editor(renderer(), host) {
+    m_editor.m_redraw = [this] { onEditorChanged(); };
+    m_editor.m_contextMenu = [this](IBandEditHost::EMenu eMenu, int x, int y) {
+        m_host.showContextMenu(eMenu, globalPointOf(x, y));
+    };
+    const int nBlink = QGuiApplication::styleHints()->cursorFlashTime() / 2;
+    m_blink.setInterval(nBlink > 0 ? nBlink : 500);
+    connect(&m_blink, &QTimer::timeout, this, &CRythmoDXEditView::onEditorChanged);
+}
+
+void CRythmoDXEditView::OnInitialUpdate() {
+    m_editor.setLog(&log());
+    CRythmoDXView::OnInitialUpdate();
+    m_editor.OnInitialUpdate();
+    onEditorChanged();
+}
+
+void CRythmoDXEditView::OnUpdate(int nHint, const void* pObject) {
+    m_editor.OnUpdate(nHint, pObject);
+    CRythmoDXView::OnUpdate(nHint, pObject);
+    onEditorChanged();
+}
+
+void CRythmoDXEditView::onEditorChanged() {
+    const CBandViewState& st = state();
+    const bool bCaret = (st.m_bEditMode || st.m_bSignSelected) && st.m_bHasSelectedLine;
+    if (bCaret && !m_blink.isActive())
+        m_blink.start();
+    else if (!bCaret)
+        m_blink.stop();
+    requestFrame();
+}
+
+QPoint CRythmoDXEditView::globalPointOf(int x, int y) {
+    const CBandSpace& space = renderer().space();
+    const double fWidth = std::max(1, space.nRight - space.nLeft);
+    const double fHeight = CBandSpace::HEIGHT - CBandSpace::BOTTOM;
+    const QPoint local(int((x - space.nLeft) / fWidth * width()),
+                       int((CBandSpace::HEIGHT - y) / fHeight * height()));
+    return mapToGlobal(local);
+}
+
+void CRythmoDXEditView::keyPressEvent(QKeyEvent* pEvent) {
+    const bool bKey = m_editor.OnKeyDown(pEvent->key(), pEvent->modifiers());
+    if (!bKey) {
+        // The character the key types, when it types one.
+        const QString strText = pEvent->text();
+        if (strText.isEmpty()) return CRythmoDXView::keyPressEvent(pEvent);
+        for (char32_t c : strText.toUcs4())
+            m_editor.OnChar(c, pEvent->isAutoRepeat());
+    }
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::keyReleaseEvent(QKeyEvent* pEvent) {
+    const QList<uint> chars = pEvent->text().toUcs4();
+    m_editor.OnKeyUp(pEvent->key(), chars.isEmpty() ? 0 : char32_t(chars.first()), pEvent->isAutoRepeat());
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::mouseDoubleClickEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) m_editor.OnLButtonDblClk();
+    pEvent->accept();
+}
