@@ -114,7 +114,7 @@ TEST(Views, AClickInTheScriptTextMovesThePictureAndTheBand) {
     // A double click opens that phrase for typing on the band; a click elsewhere closes it again.
     QTest::mouseDClick(pView->viewport(), Qt::LeftButton, {}, pView->cursorRect(c).center());
     ASSERT_TRUE(app.bandView()->isEditMode());
-    EXPECT_EQ(&*app.bandView()->editor().state().m_itSelectedLine, &third);
+    EXPECT_EQ(&*app.bandView()->renderer().state().m_itSelectedLine, &third);
     EXPECT_EQ(app.document().script().getLineCount(), 3);
     const CLine& first = *app.document().script().getLines().begin();
     c.setPosition(pView->ranges().range(&first).first + 16);
