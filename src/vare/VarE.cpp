@@ -8,6 +8,13 @@
 #include <utility>
 
 namespace {
+// Loop numbers come from files: a number at the top of the range stays there rather than wrapping.
+int loopNumberPlus(int n, long long nStep) {
+    return int(std::clamp<long long>(n + nStep, INT_MIN, INT_MAX));
+}
+} // namespace
+
+namespace {
 const char* const s_aHeaderKeys[CVarE::H_COUNT] = {"title",
                                                    "title2",
                                                    "episodeNumber",
@@ -532,13 +539,13 @@ bool CVarE::addLoop(const CLoop& loop) {
             const QString& str = m_aHeader[H_FIRST_LOOP_NUMBER];
             value.setNumber(str.trimmed().isEmpty() ? 1 : str.trimmed().toInt());
         } else {
-            value.setNumber(std::prev(next)->getNumber() + 1);
+            value.setNumber(loopNumberPlus(std::prev(next)->getNumber(), 1));
         }
     }
     const LoopIterator it = m_loops.insert(next, value);
     loopFrameInsert(it->getFrames());
     notify([&](IScriptObserver& o) { o.loopAdded(*this, it); });
-    renumberLoops(std::next(it), it->getNumber() + 1);
+    renumberLoops(std::next(it), loopNumberPlus(it->getNumber(), 1));
     return true;
 }
 
@@ -557,7 +564,7 @@ void CVarE::renumber(LoopIterator from, const std::function<int(int, int)>& numb
 }
 
 void CVarE::renumberLoops(LoopIterator from, int nNumber) {
-    renumber(from, [&](int i, int) { return nNumber + i; });
+    renumber(from, [&](int i, int) { return loopNumberPlus(nNumber, i); });
 }
 
 void CVarE::setLoopNumbers(LoopIterator from, const std::vector<int>& numbers) {
@@ -568,7 +575,7 @@ CVarE::LoopIterator CVarE::deleteLoop(LoopIterator it) {
     notify([&](IScriptObserver& o) { o.loopErasing(*this, it); });
     loopFrameErase(it->getFrames());
     const LoopIterator next = m_loops.erase(it);
-    renumber(next, [](int, int nOld) { return nOld - 1; });
+    renumber(next, [](int, int nOld) { return loopNumberPlus(nOld, -1); });
     return next;
 }
 

@@ -1,5 +1,6 @@
 #include "vare/VarE.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,6 +53,17 @@ TEST(VarE, LoopNumbering) {
     EXPECT_EQ(v.getPreviousLoop(tc(300), false)->getFrames(), 300);
     EXPECT_EQ(v.getPreviousLoop(tc(300), true)->getFrames(), 100);
     EXPECT_EQ(v.getPreviousLoop(tc(9999), true)->getFrames(), 400);
+
+    // A number at the top of the range (a file may say anything) stays there instead of wrapping.
+    {
+        CVarE x;
+        EXPECT_TRUE(x.addLoop(CLoop(tc(100), INT_MAX)));
+        EXPECT_TRUE(x.addLoop(CLoop(tc(200), 0)));
+        EXPECT_TRUE(x.addLoop(CLoop(tc(50), INT_MAX - 1)));
+        EXPECT_EQ(loopNumbers(x), (std::vector<int>{INT_MAX - 1, INT_MAX, INT_MAX}));
+        x.deleteLoop(x.getLoopAt(tc(50)));
+        EXPECT_EQ(loopNumbers(x), (std::vector<int>{INT_MAX - 1, INT_MAX - 1}));
+    }
 
     // The header's first loop number serves for the first loop of an empty script.
     CVarE w;
