@@ -100,7 +100,8 @@ void cli::out(const QByteArray& data) {
 
 bool cli::writeFileAtomically(const QString& strPath, const QByteArray& data, QString* pError) {
     QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+    if (!openForSaving(file, pError)) return false;
+    if (file.write(data) != data.size() || !file.commit()) {
         if (pError) *pError = fileErrorReason(file);
         file.cancelWriting();
         return false;

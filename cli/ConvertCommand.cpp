@@ -11,8 +11,10 @@ int run(const QStringList& args) {
     CVarE script;
     CBookmarkArray bookmarks;
     if (!cli::loadScript(args[0], script, &bookmarks)) return 1;
-    if (!script.store(args[1], &bookmarks))
-        return cli::fail(QStringLiteral("Impossible d'écrire le fichier « %1 ».").arg(args[1]));
+    QString strError;
+    if (!script.store(args[1], &bookmarks, QStringLiteral(TAVORIN_VERSION), &strError))
+        return cli::fail(
+            QStringLiteral("Impossible d'écrire le fichier « %1 » : %2.").arg(args[1], strError));
     return 0;
 }
 } // namespace

@@ -108,9 +108,14 @@ QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
         if (!bOk) pLog->Log("AutoSaveThread() => Echec lors de l'enregistrement automatique!!!\n");
         pLog->Log("AutoSaveThread() => %s complete \n", qUtf8Printable(strFile));
         emit saved(strFile, bOk);
+        // The end of the thread's work, as a lock that the waiting side takes too: Qt's own waits are
+        // invisible to the race detector, so it would take the snapshot's and the log's last use here
+        // for a race with their owner's end.
+        const std::lock_guard<std::mutex> done(m_doneMutex);
     });
     m_threads.push_back(pThread);
     connect(pThread, &QThread::finished, this, [this, pThread] {
+        { const std::lock_guard<std::mutex> done(m_doneMutex); }
         m_threads.erase(std::remove(m_threads.begin(), m_threads.end(), pThread), m_threads.end());
         pThread->deleteLater();
     });
@@ -122,4 +127,5 @@ void CAutoSave::waitForAll() {
     const std::vector<QThread*> threads = m_threads;
     for (QThread* p : threads)
         p->wait();
+    const std::lock_guard<std::mutex> done(m_doneMutex);
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class CVarE;
@@ -58,4 +59,5 @@ private:
     struct SSnapshot;
     CTraceLog& m_log;
     std::vector<QThread*> m_threads;
+    std::mutex m_doneMutex; // taken by each write at its end and by those who wait for it
 };

@@ -79,7 +79,7 @@ int CDownloadDlgThread::download() {
     if (m_url.scheme() != QLatin1String("https"))
         return fail(QString::fromUtf8("l'adresse « %1 » n'est pas une adresse HTTPS").arg(m_url.toString()));
     QSaveFile file(m_strPath);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!openForSaving(file))
         return fail(QString::fromUtf8("Impossible de créer le fichier « %1 »").arg(m_strPath));
 
     QNetworkAccessManager net;

@@ -5,6 +5,7 @@
 #include "app/RecentFiles.h"
 #include "app/SyncApp.h"
 #include "app/WaitCursor.h"
+#include "base/SystemError.h"
 #include "vare/ScriptFile.h"
 
 #include <QDir>
@@ -478,7 +479,7 @@ void CVarEDoc::OnFileOpenBackup() {
         // The copy replaces the target in one step: until then the existing file stays whole.
         QFile source(strBackup);
         QSaveFile target(strTarget);
-        bool bOk = source.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly);
+        bool bOk = source.open(QIODevice::ReadOnly) && openForSaving(target);
         while (bOk && !source.atEnd()) {
             const QByteArray chunk = source.read(1 << 20);
             bOk = !chunk.isEmpty() && target.write(chunk) == chunk.size();

@@ -2,6 +2,7 @@
 
 #include <QFileDevice>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <cerrno>
 
 namespace {
@@ -37,6 +38,17 @@ QString systemErrorText(int nErrno) {
     for (const SReason& r : REASONS)
         if (r.nErrno == nErrno) return QString::fromUtf8(r.pszText);
     return QStringLiteral("erreur système %1").arg(nErrno);
+}
+
+bool openForSaving(QSaveFile& file, QString* pReason) {
+    const QFileInfo fi(file.fileName());
+    if (fi.exists() && !fi.isFile() && !fi.isDir()) {
+        if (pReason) *pReason = QStringLiteral("ce n'est pas un fichier ordinaire");
+        return false;
+    }
+    if (file.open(QIODevice::WriteOnly)) return true;
+    if (pReason) *pReason = fileErrorReason(file);
+    return false;
 }
 
 QString fileErrorReason(const QFileDevice& file) {

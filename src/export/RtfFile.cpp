@@ -32,10 +32,7 @@ bool CRtfFile::open(const QString& strPath, const QString& strGenerator, const Q
     if (isOpen()) close();
     auto pFile = std::make_unique<QSaveFile>(strPath);
     m_strError.clear();
-    if (!pFile->open(QIODevice::WriteOnly)) {
-        m_strError = fileErrorReason(*pFile);
-        return false;
-    }
+    if (!openForSaving(*pFile, &m_strError)) return false;
     m_pFile = std::move(pFile);
     m_buffer.clear();
     m_bFirstSection = true;

@@ -57,10 +57,7 @@ QByteArray subRip(const CVarE& script) {
 
 bool exportSubtitles(const CVarE& script, const QString& strPath, QString* pError, ESubtitleFormat eFormat) {
     QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (pError) *pError = fileErrorReason(file);
-        return false;
-    }
+    if (!openForSaving(file, pError)) return false;
     const QByteArray out = eFormat == SUBTITLES_SUBRIP ? subRip(script) : textLayout(script);
     if (file.write(out) != out.size() || !file.commit()) {
         if (pError) *pError = fileErrorReason(file);

@@ -132,8 +132,10 @@ public:
     // "Impossible d'ouvrir le fichier « x » : <reason>."); empty otherwise.
     const QString& getLoadProblem() const { return m_strLoadProblem; }
     // Writes the script, and the bookmarks when given. Saving never changes the script.
+    // On failure *pstrError (when given) gets the reason in French.
     bool store(const QString& strPath, const IBookmarkSource* pBookmarks = nullptr,
-               const QString& strVersion = QStringLiteral(TAVORIN_VERSION)) const;
+               const QString& strVersion = QStringLiteral(TAVORIN_VERSION),
+               QString* pstrError = nullptr) const;
     bool importDet(const QString& strPath);
 
     // --- header

@@ -1,6 +1,7 @@
 // Reading and writing VarE files (.vare): an XML document with a header, the roles and the body
 // (loops, shot changes and phrases with their text and signs), through the Xerces DOM.
 
+#include "base/SystemError.h"
 #include "vare/VarE.h"
 #include "vare/XmlPlatform.h"
 
@@ -202,7 +203,8 @@ private:
 class MyFormatTarget : public XMLFormatTarget {
 public:
     explicit MyFormatTarget(const QString& strPath) : m_file(strPath) {
-        m_bOk = m_file.open(QIODevice::WriteOnly);
+        m_bOk = openForSaving(m_file, &m_strReason);
+        m_bOpened = m_bOk;
     }
     ~MyFormatTarget() override {
         if (!m_bCommitted) m_file.cancelWriting();
@@ -224,11 +226,14 @@ public:
         return m_file.commit();
     }
     bool isOk() const { return m_bOk; }
-    QString errorString() const { return m_file.errorString(); }
+    // Why the file could not be written, in French.
+    QString reason() const { return m_bOpened ? fileErrorReason(m_file) : m_strReason; }
 
 private:
     QSaveFile m_file;
+    QString m_strReason;
     bool m_bOk = false;
+    bool m_bOpened = false;
     bool m_bCommitted = false;
 };
 
@@ -596,8 +601,8 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
 
 // =========================================================================== store
 
-bool CVarE::store(const QString& strPath, const IBookmarkSource* pBookmarks,
-                  const QString& strVersion) const {
+bool CVarE::store(const QString& strPath, const IBookmarkSource* pBookmarks, const QString& strVersion,
+                  QString* pstrError) const {
     const QByteArray path = utf8(strPath);
     ensureXmlPlatform();
     m_log.Log("CVarE::store(%s) => Écriture de l'entête...\n", path.constData());
@@ -738,9 +743,11 @@ bool CVarE::store(const QString& strPath, const IBookmarkSource* pBookmarks,
         }
         // The serialiser's flag alone can report success on a full disk: the file must be complete too.
         bOk = target.commit() && bOk;
-        if (!bOk)
-            m_log.Log("CVarE::store(%s) => Échec : %s\n", path.constData(),
-                      utf8(target.errorString()).constData());
+        if (!bOk) {
+            const QString strReason = target.reason();
+            m_log.Log("CVarE::store(%s) => Échec : %s\n", path.constData(), utf8(strReason).constData());
+            if (pstrError) *pstrError = strReason;
+        }
     }
     if (bOk) m_log.Log("CVarE::store(%s) => Succès!\n", path.constData());
     return bOk;

@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <qplatformdefs.h>
+#include <sys/stat.h>
 
 namespace {
 const QString s_strDemo = QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare");
@@ -110,4 +112,25 @@ TEST(InfoCommand, ConvertsLegacyFilesAndRefusesBadOnes) {
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
     }
     EXPECT_FALSE(QFile::exists(dir.filePath("out.vare")));
+}
+
+// A pipe (or a device) named as the output keeps its place: writing beside it and renaming over it
+// would have put a file there. Every writer of the tool is refused the same way.
+TEST(InfoCommand, APipeNamedAsTheOutputIsRefusedAndStays) {
+    QTemporaryDir dir;
+    const QString strPipe = dir.filePath("pipe");
+    ASSERT_EQ(mkfifo(QFile::encodeName(strPipe).constData(), 0600), 0);
+    for (const QStringList& args :
+         {QStringList{"convert", s_strDemo, strPipe}, QStringList{"export-subtitles", s_strDemo, strPipe},
+          QStringList{"export-script", s_strDemo, strPipe}}) {
+        const SCliRun r = runCli(args);
+        EXPECT_EQ(r.nExit, 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("ce n'est pas un fichier ordinaire")) << r.err.constData();
+        QT_STATBUF st;
+        ASSERT_EQ(QT_STAT(QFile::encodeName(strPipe).constData(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode)) << args.join(' ').toStdString();
+    }
+    // A new name and a regular file are written as before.
+    EXPECT_EQ(runCli({"convert", s_strDemo, dir.filePath("new.vare")}).nExit, 0);
+    EXPECT_EQ(runCli({"convert", s_strDemo, dir.filePath("new.vare")}).nExit, 0);
 }
