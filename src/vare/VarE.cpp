@@ -608,9 +608,10 @@ CVarE::LoopIterator CVarE::getPreviousLoop(const CTimeCode& tc, bool bStrict) co
 
 bool CVarE::addShot(const CTimeCode& tc) {
     if (!tc.isValid()) return false;
-    auto [it, bInserted] = m_shots.insert(CBalise(tc, CElement::KIND_SHOT));
-    if (bInserted) notify([&](IScriptObserver& o) { o.shotAdded(*this, it); });
-    return bInserted;
+    const auto inserted = m_shots.insert(CBalise(tc, CElement::KIND_SHOT));
+    const ShotIterator it = inserted.first;
+    if (inserted.second) notify([&](IScriptObserver& o) { o.shotAdded(*this, it); });
+    return inserted.second;
 }
 
 CVarE::ShotIterator CVarE::deleteShot(ShotIterator it) {
