@@ -259,10 +259,7 @@ void CBandEditor::OnEditLineCancel() {
         m_bChanging = false;
     } else {
         CEditChange change(m_host, QStringLiteral("Annulation de la phrase"));
-        m_bChanging = true;
-        m_host.updateAllViews(DELETE_ITEM, &*it);
-        script().eraseLine(it);
-        m_bChanging = false;
+        eraseLine(it);
     }
     state().m_bEditMode = false;
     clearSelection();
@@ -284,14 +281,19 @@ void CBandEditor::OnEditLineDelete() {
                              .arg(strText, strRole)))
         return;
     CEditChange change(m_host, QStringLiteral("Suppression de la phrase"));
-    m_bChanging = true;
-    m_host.updateAllViews(DELETE_ITEM, &*it);
-    script().eraseLine(it);
-    m_bChanging = false;
+    eraseLine(it);
     state().m_bEditMode = false;
     clearSelection();
     m_lineBackup = CLine();
     redraw();
+}
+
+// Takes a phrase out of the script, telling the views first; the edit view's own change.
+void CBandEditor::eraseLine(CVarE::LineIterator it) {
+    m_bChanging = true;
+    m_host.updateAllViews(DELETE_ITEM, &*it);
+    script().eraseLine(it);
+    m_bChanging = false;
 }
 
 void CBandEditor::keepBackup(const CLine& line) {
@@ -579,10 +581,7 @@ void CBandEditor::OnEditCut() {
     if (it == noLine()) return click();
     copyLineToClipboard(*it);
     CEditChange change(m_host, QStringLiteral("Couper la phrase"));
-    m_bChanging = true;
-    m_host.updateAllViews(DELETE_ITEM, &*it);
-    script().eraseLine(it);
-    m_bChanging = false;
+    eraseLine(it);
     clearSelection();
     redraw();
 }
@@ -679,10 +678,7 @@ bool CBandEditor::addOpening(int nType, CTimeCode tc) {
     const auto role = pRole ? script().findRoleByName(pRole->getName()) : script().getRoles().end();
     if (role == script().getRoles().end()) {
         // No role, no phrase: it goes as it came (the step then changes nothing).
-        m_bChanging = true;
-        m_host.updateAllViews(DELETE_ITEM, &*it);
-        script().eraseLine(it);
-        m_bChanging = false;
+        eraseLine(it);
         state().m_bEditMode = false;
         clearSelection();
         m_lineBackup = CLine();

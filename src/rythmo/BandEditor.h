@@ -85,6 +85,7 @@ private:
 
     void select(CVarE::LineIterator it);
     void clearSelection();
+    void eraseLine(CVarE::LineIterator it);
     void forgetAll();
     void showCaret();
     void setCaret(int nCaret, bool bExtend);
