@@ -3,6 +3,7 @@
 // libraries, starting libmpv, reading the script and opening its picture. Run under an X server
 // (scripts/bench uses xvfb-run).
 #include "BenchUtil.h"
+#include "QuietPrompts.h"
 
 #include "app/MainFrame.h"
 #include "app/TavorinApp.h"
@@ -35,17 +36,6 @@ double msSinceProcessStart() {
     const double dNowMs = double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
     return dNowMs - dStartTicks * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
-
-// Answers every question at once (the large script names a picture that does not exist here).
-class CQuietPrompts : public CPrompts {
-public:
-    int m_nAsked = 0;
-    QMessageBox::StandardButton message(const QString&, EIcon, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton) override {
-        ++m_nAsked;
-        return (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
-    }
-};
 
 int child(int argc, char** argv, const QString& strScript) {
     QApplication qapp(argc, argv);

@@ -4,6 +4,7 @@
 //
 //   xvfb-run -a -s "-screen 0 1600x900x24" bench_edit [--keys N]
 #include "BenchUtil.h"
+#include "QuietPrompts.h"
 #include "ScriptGenerator.h"
 
 #include "app/BandEditing.h"
@@ -24,14 +25,6 @@
 #include <unistd.h>
 
 namespace {
-class CQuietPrompts : public CPrompts {
-public:
-    QMessageBox::StandardButton message(const QString&, EIcon, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton) override {
-        return (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
-    }
-};
-
 struct SFigures {
     double fMedian, fP99, fMax;
 };

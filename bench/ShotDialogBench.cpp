@@ -8,6 +8,7 @@
 // Without MOVIE, a 720p long-GOP movie of 3000 frames with a cut every 20 frames is made with
 // tools/make-cut-movie in the build tree (once). Then times "Arrêter" in the middle of a movie with a
 // single cut. Runs without a display (Qt's offscreen platform).
+#include "QuietPrompts.h"
 #include "app/ShotDetectDlg.h"
 #include "app/TavorinApp.h"
 #include "app/VarEDoc.h"
@@ -27,14 +28,6 @@
 #include <vector>
 
 namespace {
-class CQuietPrompts : public CPrompts {
-public:
-    QMessageBox::StandardButton message(const QString&, EIcon, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton) override {
-        return (buttons & QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok;
-    }
-};
-
 double secondsSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
