@@ -7,7 +7,10 @@
 #include <algorithm>
 
 CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
-    : CRythmoDXView(pParent), m_host(host), m_editor(renderer(), host) {
+    : CRythmoDXView(pParent), m_host(host), m_editor(renderer(), host), m_signs(m_editor, renderer(), host),
+      m_navigator(m_editor, renderer(), host), m_verifier(m_editor, renderer(), host),
+      m_finder(m_editor, renderer(), host), m_mouse(m_editor, renderer(), host, m_signs) {
+    setMouseTracking(true);
     m_editor.m_redraw = [this] { onEditorChanged(); };
     m_editor.m_contextMenu = [this](IBandEditHost::EMenu eMenu, int x, int y) {
         m_host.showContextMenu(eMenu, globalPointOf(x, y));
@@ -69,5 +72,53 @@ void CRythmoDXEditView::keyReleaseEvent(QKeyEvent* pEvent) {
 
 void CRythmoDXEditView::mouseDoubleClickEvent(QMouseEvent* pEvent) {
     if (pEvent->button() == Qt::LeftButton) m_editor.OnLButtonDblClk();
+    pEvent->accept();
+}
+
+QPoint CRythmoDXEditView::bandPointOf(const QPointF& local) const {
+    const CBandSpace& space = const_cast<CRythmoDXEditView*>(this)->renderer().space();
+    const int x = int(local.x() * space.nZoom) + space.nLeft;
+    return {x, CBandSpace::yAt(local.y(), height())};
+}
+
+void CRythmoDXEditView::mousePressEvent(QMouseEvent* pEvent) {
+    const QPoint p = bandPointOf(pEvent->position());
+    switch (pEvent->button()) {
+    case Qt::LeftButton:
+        m_mouse.OnLButtonDown(p.x(), p.y(), pEvent->modifiers() & Qt::ControlModifier);
+        break;
+    case Qt::MiddleButton:
+        m_mouse.OnMButtonDown(p.x());
+        break;
+    case Qt::RightButton:
+        m_mouse.OnRButtonDown(p.x(), p.y());
+        break;
+    default:
+        break;
+    }
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) m_mouse.OnLButtonUp();
+    if (pEvent->button() == Qt::MiddleButton) m_mouse.OnMButtonUp();
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::mouseMoveEvent(QMouseEvent* pEvent) {
+    const QPoint p = bandPointOf(pEvent->position());
+    if (pEvent->buttons() != Qt::NoButton) m_mouse.OnMouseMove(p.x(), p.y());
+    const bool bOverSign = m_mouse.isOverSign(p.x(), p.y());
+    if (bOverSign != (cursor().shape() == Qt::SizeHorCursor)) {
+        if (bOverSign)
+            setCursor(Qt::SizeHorCursor);
+        else
+            unsetCursor();
+    }
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::wheelEvent(QWheelEvent* pEvent) {
+    m_mouse.OnMouseWheel(pEvent->angleDelta().y());
     pEvent->accept();
 }
