@@ -619,6 +619,11 @@ TEST_F(SBandWork, DraggingASignInTimeAndInTheTextIsOneStep) {
     drag(pointAt(at(1), 0), pointAt(at(12), 0), Qt::ControlModifier);
     EXPECT_EQ(lineAt(0, 0)->getSign(1).getFrames(), F0 + 12);
     EXPECT_EQ(lineAt(0, 0)->getSign(1).getLink(), nLink);
+    // With Ctrl on a first sign, the phrase moves, up to the frame after the previous one's end (50).
+    goTo(at(100));
+    drag(pointAt(at(100), 0), pointAt(at(40), 0), Qt::ControlModifier);
+    EXPECT_TRUE(has(51, 0));
+    EXPECT_EQ(lineAt(51, 0)->getText(), QStringLiteral("Salut bonjour"));
     undoAll();
     EXPECT_EQ(bytes(), original);
 }
