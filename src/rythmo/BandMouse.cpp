@@ -129,10 +129,12 @@ void CBandMouse::dragSign(int x, bool bLinkToo) {
 
 bool CBandMouse::approach(int nFrom, int nTo, const std::function<bool(const CTimeCode&)>& move) {
     // The item goes as near the cursor as its room lets it: the nearest frame that is allowed.
+    // The item's own frame comes last: a sign may stay where it is while its link moves.
     const int nStep = nTo < nFrom ? -1 : 1;
-    for (int f = nTo; f != nFrom; f -= nStep)
+    for (int f = nTo;; f -= nStep) {
         if (f >= 0 && move(CTimeCode::fromFrames(f))) return true;
-    return false;
+        if (f == nFrom) return false;
+    }
 }
 
 void CBandMouse::OnMouseMove(int x, int y) {
@@ -153,13 +155,13 @@ void CBandMouse::OnMouseMove(int x, int y) {
         dragSign(x, false);
         break;
     case DRAG_LOOP:
-        if (st.m_bHasSelectedLoop)
+        if (st.m_bHasSelectedLoop && st.m_itSelectedLoop->getFrames() != timeAt(x).getFrames())
             approach(st.m_itSelectedLoop->getFrames(), timeAt(x).getFrames(), [&](const CTimeCode& tc) {
                 return m_signs.moveLoop(st.m_itSelectedLoop, tc, m_nMergeId);
             });
         break;
     case DRAG_SHOT:
-        if (st.m_bHasSelectedShot)
+        if (st.m_bHasSelectedShot && st.m_itSelectedShot->getFrames() != timeAt(x).getFrames())
             approach(st.m_itSelectedShot->getFrames(), timeAt(x).getFrames(), [&](const CTimeCode& tc) {
                 return m_signs.moveShot(st.m_itSelectedShot, tc, m_nMergeId);
             });

@@ -606,6 +606,21 @@ TEST_F(SBandWork, DraggingASignInTimeAndInTheTextIsOneStep) {
     EXPECT_EQ(doc().journal().getUndoCount(), nSteps + 1);
     EXPECT_TRUE(log().contains(QString::fromUtf8("déplacement de l'offset 2\t0\t22\n")));
     EXPECT_TRUE(m_pBand->isEditMode());
+    undoAll();
+    // The link moves on while the frame stays: 30, 46 then 60 units back (one frame and one position,
+    // two frames, then the second position alone).
+    goTo(at(10));
+    {
+        const QPoint from = pointAt(at(20), 0);
+        mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, from);
+        for (int nPixels : {15, 23, 30})
+            mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, from - QPoint(nPixels, 0));
+        mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, from - QPoint(30, 0));
+    }
+    EXPECT_EQ(lineAt(0, 0)->getSign(1).getFrames(), F0 + 18);
+    EXPECT_EQ(lineAt(0, 0)->getSign(1).getLink(), 10);
+    undoAll();
+    drag(pointAt(at(20), 0), pointAt(at(30), 0));
     // Never past its neighbours, never its link across another's.
     drag(pointAt(at(30), 0), pointAt(at(70), 0));
     EXPECT_EQ(lineAt(0, 0)->getSign(1).getFrames(), F0 + 49);
@@ -614,6 +629,7 @@ TEST_F(SBandWork, DraggingASignInTimeAndInTheTextIsOneStep) {
     EXPECT_LT(lineAt(0, 0)->getSign(1).getLink(), lineAt(0, 0)->getSign(2).getLink());
     EXPECT_EQ(lineAt(0, 0)->getText(), QStringLiteral("Bonjour tout le monde"));
     EXPECT_EQ(doc().journal().getUndoCount(), nSteps + 3);
+    EXPECT_EQ(nSteps, 0);
     // With Ctrl, in time only.
     const int nLink = lineAt(0, 0)->getSign(1).getLink();
     drag(pointAt(at(1), 0), pointAt(at(12), 0), Qt::ControlModifier);

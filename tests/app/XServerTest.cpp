@@ -407,3 +407,170 @@ TEST_F(XServer, AClickOnAPhraseOfTheScriptTextGoesThereAndLeavesTheKeysToTheBand
     EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Play at 10:00:04:00")));
     p.keys({QStringLiteral("space")});
 }
+
+namespace {
+// tavorin-cli info of a script, without the view state a save writes (last position and track).
+QJsonObject scriptInfo(const QString& strPath) {
+    QProcess cli;
+    cli.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), {QStringLiteral("info"), strPath});
+    if (!cli.waitForFinished(20000)) return {};
+    QJsonObject info = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    QJsonObject header = info.value("header").toObject();
+    header.remove("lastPosition");
+    header.remove("lastTrack");
+    info.insert("header", header);
+    return info;
+}
+
+// The band's own window on the screen: the program's child window of the band's class at the bottom.
+QRect bandWindow(const QString& strTitle) {
+    QProcess search;
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), strTitle});
+    if (!search.waitForFinished(10000)) return {};
+    const QString strWindow = QString::fromLatin1(search.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
+    QProcess tree;
+    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), strWindow});
+    if (!tree.waitForFinished(10000)) return {};
+    static const QRegularExpression child(QStringLiteral("\\(\"tavorin\" \"Tavorin\"\\)\\s+(\\d+)x(\\d+)\\S*\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    QRect best;
+    for (auto m = child.globalMatch(QString::fromLatin1(tree.readAllStandardOutput())); m.hasNext();) {
+        const auto match = m.next();
+        const QRect r(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+                      match.captured(2).toInt());
+        if (r.bottom() > best.bottom()) best = r;
+    }
+    return best;
+}
+} // namespace
+
+// The demo corrected as an author corrects a script: a sign dragged to a later frame, another one
+// whose link the drag moves in the text, a loop nudged by a frame, a phrase moved to another track,
+// "Vérifier" finding the phrase whose end was unhooked and opening it to be validated; saved, the file
+// differs from the demo in exactly those places (tavorin-cli info).
+TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
+    CRunningProgram p;
+    const QString strScript = p.path("demo.vare");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare"), strScript));
+    QFile::setPermissions(strScript, QFile::ReadOwner | QFile::WriteOwner);
+    const QJsonObject before = scriptInfo(strScript);
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("Tavorin")));
+    QTest::qWait(800);
+    p.keys({QStringLiteral("Escape")}); // no picture: not looked for
+    const QString strTitle = QStringLiteral("demo.vare - Tavorin");
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--name"), strTitle, QStringLiteral("windowmove"),
+                                      QStringLiteral("%@"), QStringLiteral("0"), QStringLiteral("0"),
+                                      QStringLiteral("windowsize"), QStringLiteral("%@"), QStringLiteral("1200"),
+                                      QStringLiteral("800")}));
+    QTest::qWait(800);
+    const QRect band = bandWindow(strTitle);
+    ASSERT_GT(band.width(), 600);
+    ASSERT_GT(band.height(), 60);
+    auto goTo = [&](const char* pszDigits, const char* pszTimeCode) {
+        p.keys({QStringLiteral("ctrl+g")});
+        QTest::qWait(500);
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
+                                          QString::fromLatin1(pszDigits)}));
+        p.keys({QStringLiteral("Return")});
+        ASSERT_TRUE(p.waitForLine("app", QStringLiteral("=> goto %1").arg(QLatin1String(pszTimeCode))));
+        QTest::qWait(300);
+    };
+    // A drag on track nTrack's signs (the lower half of the track), from the reading bar by dx pixels.
+    auto drag = [&](int nTrack, int dx) {
+        const int y = band.top() + int((100.0 * nTrack + 75) / 410 * band.height());
+        const int x = band.left() + band.width() / 2;
+        auto move = [](int mx, int my) {
+            ASSERT_TRUE(CRunningProgram::xdo(
+                {QStringLiteral("mousemove"), QString::number(mx), QString::number(my)}));
+        };
+        move(x, y);
+        QTest::qWait(200);
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
+        for (int i = 1; i <= 6; ++i) {
+            move(x + dx * i / 6, y);
+            QTest::qWait(60);
+        }
+        QTest::qWait(200);
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QTest::qWait(300);
+    };
+
+    // The vowel of "Yann ! Tu rentres déjà ?" (10:00:08:05, hooked at 19), 60 pixels (five frames at
+    // zoom 2) later: later by five frames, and four positions earlier in the text.
+    goTo("10000805", "10:00:08:05");
+    drag(0, 60);
+    p.keys({QStringLiteral("Return")}); // out of edit mode, the phrase as it is
+    // The labial of Yann's "La mer est mauvaise" (10:00:10:21, hooked at 42), 30 pixels earlier.
+    goTo("10001021", "10:00:10:21");
+    drag(1, -30);
+    p.keys({QStringLiteral("Return")});
+    // The second loop, one frame later.
+    goTo("10003100", "10:00:31:00");
+    p.keys({QStringLiteral("ctrl+Right")});
+    // "Hmm." (track 1) unhooked, then moved to track 3.
+    goTo("10001215", "10:00:12:15");
+    p.keys({QStringLiteral("F5"), QStringLiteral("ctrl+shift+d"), QStringLiteral("ctrl+F7")});
+    // "Vérifier": one error; shown, corrected (edit mode, then validated with Entrée).
+    p.keys({QStringLiteral("F4")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditVerify()")));
+    QTest::qWait(600);
+    p.keys({QStringLiteral("Return")}); // "1 erreur détectée." Oui
+    QTest::qWait(600);
+    p.keys({QStringLiteral("Return")}); // "Phrase dont le texte n'a pas été validé." Oui
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::enterEditMode()")));
+    QTest::qWait(300);
+    p.keys({QStringLiteral("Return")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditLine()")));
+    p.keys({QStringLiteral("F4")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditVerify()"), 1));
+    QTest::qWait(600);
+    p.keys({QStringLiteral("Return")}); // "Aucune erreur détectée."
+    QTest::qWait(300);
+    p.keys({QStringLiteral("ctrl+s")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::OnSaveDocument(")));
+    QTest::qWait(500);
+
+    // What changed, and nothing else.
+    QJsonObject expected = before;
+    QJsonArray phrases = expected.value("phrases").toArray();
+    auto setSign = [&](QJsonObject& phrase, int nSign, const char* pszTimeCode, int nLink) {
+        QJsonArray signs = phrase.value("signs").toArray();
+        QJsonObject sign = signs[nSign].toObject();
+        if (pszTimeCode) sign.insert("timecode", QLatin1String(pszTimeCode));
+        sign.insert("link", nLink);
+        signs[nSign] = sign;
+        phrase.insert("signs", signs);
+    };
+    int nMoved = 0;
+    for (int i = 0; i < phrases.size(); ++i) {
+        QJsonObject o = phrases[i].toObject();
+        const QString strStart = o.value("signs").toArray()[0].toObject().value("timecode").toString();
+        if (strStart == QLatin1String("10:00:07:05")) setSign(o, 1, "10:00:08:10", 15);
+        if (strStart == QLatin1String("10:00:08:20")) setSign(o, 2, "10:00:10:19", 44);
+        if (strStart == QLatin1String("10:00:12:10")) {
+            o.insert("track", 2);
+            setSign(o, 0, nullptr, -1);
+            setSign(o, 1, nullptr, 4);
+            ++nMoved;
+        }
+        phrases[i] = o;
+    }
+    ASSERT_EQ(nMoved, 1);
+    expected.insert("phrases", phrases);
+    QJsonArray loops = expected.value("loops").toArray();
+    QJsonObject loop = loops[1].toObject();
+    loop.insert("timecode", QStringLiteral("10:00:31:01"));
+    loops[1] = loop;
+    expected.insert("loops", loops);
+    const QJsonObject after = scriptInfo(strScript);
+    QStringList drags;
+    for (const QString& strLine : p.log("app").split(QLatin1Char('\n')))
+        if (strLine.contains(QString::fromUtf8("déplacement de l'offset"))) drags << strLine;
+    SCOPED_TRACE(drags.join(QLatin1Char('\n')).toStdString());
+    for (const QString& strKey : expected.keys())
+        EXPECT_EQ(after.value(strKey), expected.value(strKey))
+            << qPrintable(strKey) << "\n"
+            << QJsonDocument(after.value(strKey).toArray()).toJson(QJsonDocument::Compact).left(3000).constData();
+}
