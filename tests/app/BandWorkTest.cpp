@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
+#include <QWindow>
 #include <QPushButton>
 #include <QTimer>
 #include <QTest>
@@ -730,4 +732,22 @@ TEST_F(SBandWork, TheContextMenusActOnWhatWasRightClicked) {
     EXPECT_EQ(entries, QStringList{QStringLiteral("Supprimer")});
     EXPECT_EQ(script().getLoopAt(at(170)), script().getLoops().end());
     EXPECT_EQ(doc().journal().getUndoCount(), 2);
+}
+
+TEST_F(SBandWork, AFileDroppedOnTheBandOpensAsAnywhereElse) {
+    CVarE other;
+    other.set(CVarE::H_TITLE, QStringLiteral("Autre"));
+    ASSERT_TRUE(other.store(t.path("autre.vare")));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(t.path("autre.vare"))});
+    QWindow* pWindow = m_pBand->bandWindow();
+    ASSERT_NE(pWindow, nullptr);
+    const QPointF p(100, 50);
+    QDragEnterEvent enter(p.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(pWindow, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(p, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(pWindow, &drop);
+    EXPECT_EQ(script().get(CVarE::H_TITLE), QStringLiteral("Autre"));
+    EXPECT_EQ(script().getLineCount(), 0);
 }
