@@ -30,7 +30,9 @@ public:
     }
     ~CBenchHost() override { m_script.removeObserver(&m_journal); }
     CVarE& script() override { return m_script; }
-    void beginChange(const QString& strLabel, int nMergeId) override { m_journal.beginStep(strLabel, nMergeId); }
+    void beginChange(const QString& strLabel, int nMergeId) override {
+        m_journal.beginStep(strLabel, nMergeId);
+    }
     void endChange() override { m_journal.endStep(); }
     void updateAllViews(int nHint, const void* pObject) override {
         if (nHint == UPDATE_LINE && pObject)
@@ -135,14 +137,15 @@ void benchDrag(CVarE& script) {
         walls.push_back(bench::msSince(t0));
     }
     mouse.OnLButtonUp();
-    std::printf("sign drag on %d phrases, 1600 x 300 off-screen, %d frames (%d moved the sign): move median %.3f ms, p99 %.3f ms; "
-                "frame (build + draw + finish) median %.3f ms, p99 %.3f ms; drag frame median %.3f ms, "
-                "p99 %.3f ms; wall time (GL threads included) median %.3f ms, p99 %.3f ms, against %.3f ms and "
-                "%.3f ms for the same frame without a drag (one refresh at 60 Hz: 16.7 ms)\n",
-                script.getLineCount(), nFrames, nChanged, percentile(moves, 0.5), percentile(moves, 0.99),
-                percentile(frames, 0.5), percentile(frames, 0.99), percentile(drags, 0.5),
-                percentile(drags, 0.99), percentile(walls, 0.5), percentile(walls, 0.99), percentile(still, 0.5),
-                percentile(still, 0.99));
+    std::printf(
+        "sign drag on %d phrases, 1600 x 300 off-screen, %d frames (%d moved the sign): move median %.3f ms, "
+        "p99 %.3f ms; "
+        "frame (build + draw + finish) median %.3f ms, p99 %.3f ms; drag frame median %.3f ms, "
+        "p99 %.3f ms; wall time (GL threads included) median %.3f ms, p99 %.3f ms, against %.3f ms and "
+        "%.3f ms for the same frame without a drag (one refresh at 60 Hz: 16.7 ms)\n",
+        script.getLineCount(), nFrames, nChanged, percentile(moves, 0.5), percentile(moves, 0.99),
+        percentile(frames, 0.5), percentile(frames, 0.99), percentile(drags, 0.5), percentile(drags, 0.99),
+        percentile(walls, 0.5), percentile(walls, 0.99), percentile(still, 0.5), percentile(still, 0.99));
 }
 
 // Every 50th phrase unfinished (its closing sign unhooked), every other one finished.
@@ -175,8 +178,9 @@ void benchVerify(CVarE& script) {
         n = CScriptVerifier::count(script, TC_ZERO);
         times.push_back(cpuMs() - c0);
     }
-    std::printf("\"Vérifier\" count on %d phrases, %d unfinished: median %.2f ms, max %.2f ms (goal 100 ms)\n",
-                script.getLineCount(), n, percentile(times, 0.5), percentile(times, 1.0));
+    std::printf(
+        "\"Vérifier\" count on %d phrases, %d unfinished: median %.2f ms, max %.2f ms (goal 100 ms)\n",
+        script.getLineCount(), n, percentile(times, 0.5), percentile(times, 1.0));
 }
 } // namespace
 

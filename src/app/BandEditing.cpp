@@ -91,7 +91,8 @@ void CBandEditing::bindSignCommands() {
                                                 return it != lines()->end() && it->getTrack() == k;
                                             },
                                             {}});
-    c.bind(Cmd::EDIT_VOICE_OVER, {[&s] { s.OnEditVoiceOff(); }, hasLine,
+    c.bind(Cmd::EDIT_VOICE_OVER, {[&s] { s.OnEditVoiceOff(); },
+                                  hasLine,
                                   [&e, lines] {
                                       const auto it = e.currentLine();
                                       return it != lines()->end() && it->isVoiceOff();
@@ -242,12 +243,13 @@ void CBandEditing::showContextMenu(EMenu eMenu, const QPoint& globalPos) {
                                     Cmd::SIGN_TYPE_LIP_FIRST + 2, Cmd::SIGN_TYPE_LIP_FIRST + 3,
                                     Cmd::SIGN_TYPE_LIP_FIRST + 4, Cmd::SIGN_TYPE_LIP_FIRST + 5,
                                     Cmd::SIGN_TYPE_LIP_FIRST + 6});
-        m_commands.fillMenu(&menu, {Cmd::CONTEXT_SIGN_DELETE, Cmd::CONTEXT_SIGN_UNLINK, Cmd::EDIT_UNLINK_ALL, 0,
-                                    Cmd::EDIT_VOICE_OVER});
+        m_commands.fillMenu(&menu, {Cmd::CONTEXT_SIGN_DELETE, Cmd::CONTEXT_SIGN_UNLINK, Cmd::EDIT_UNLINK_ALL,
+                                    0, Cmd::EDIT_VOICE_OVER});
         QMenu* pTrack = menu.addMenu(QString::fromUtf8("Déplacer la phrase"));
-        m_commands.fillMenu(pTrack, {Cmd::EDIT_MOVE_TRACK_1, Cmd::EDIT_MOVE_TRACK_1 + 1, Cmd::EDIT_MOVE_TRACK_1 + 2,
-                                     Cmd::EDIT_MOVE_TRACK_1 + 3});
-        m_commands.fillMenu(&menu, {0, Cmd::EDIT_CUT, Cmd::EDIT_COPY, Cmd::EDIT_PASTE, 0, Cmd::EDIT_LINE_DELETE});
+        m_commands.fillMenu(pTrack, {Cmd::EDIT_MOVE_TRACK_1, Cmd::EDIT_MOVE_TRACK_1 + 1,
+                                     Cmd::EDIT_MOVE_TRACK_1 + 2, Cmd::EDIT_MOVE_TRACK_1 + 3});
+        m_commands.fillMenu(&menu,
+                            {0, Cmd::EDIT_CUT, Cmd::EDIT_COPY, Cmd::EDIT_PASTE, 0, Cmd::EDIT_LINE_DELETE});
     } else {
         menu.setTitle(QStringLiteral("Balise"));
         m_commands.fillMenu(&menu, {Cmd::CONTEXT_MARKER_DELETE});

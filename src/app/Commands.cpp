@@ -124,7 +124,8 @@ std::vector<SCommandDef> makeDefs() {
     }
     add(Cmd::CONTROL_PREVIOUS_SIGN, "Signe précédent\tGauche", {key(Qt::Key_Left)});
     add(Cmd::CONTROL_NEXT_SIGN, "Signe suivant\tDroite", {key(Qt::Key_Right)});
-    add(Cmd::CONTROL_PREVIOUS_LINE, "Phrase précédente\tMaj+Tab/F9", {key(Qt::Key_Backtab, SHIFT), key(Qt::Key_F9)});
+    add(Cmd::CONTROL_PREVIOUS_LINE, "Phrase précédente\tMaj+Tab/F9",
+        {key(Qt::Key_Backtab, SHIFT), key(Qt::Key_F9)});
     add(Cmd::CONTROL_NEXT_LINE, "Phrase suivante\tTab/F10", {key(Qt::Key_Tab), key(Qt::Key_F10)});
     add(Cmd::CONTROL_PREVIOUS_ROLE_LINE, "Phrase précédente de ce rôle\tCtrl+F9", {key(Qt::Key_F9, CTRL)});
     add(Cmd::CONTROL_NEXT_ROLE_LINE, "Phrase suivante de ce rôle\tCtrl+F10", {key(Qt::Key_F10, CTRL)});

@@ -14,7 +14,8 @@ constexpr int HIT_SLACK = 20;
 constexpr int LINK_STEP = 30;
 } // namespace
 
-CBandMouse::CBandMouse(CBandEditor& editor, CBandRenderer& renderer, IBandEditHost& host, CSignCommands& signs)
+CBandMouse::CBandMouse(CBandEditor& editor, CBandRenderer& renderer, IBandEditHost& host,
+                       CSignCommands& signs)
     : m_editor(editor), m_renderer(renderer), m_host(host), m_signs(signs) {}
 
 CTimeCode CBandMouse::timeAt(int x) {
@@ -117,7 +118,7 @@ void CBandMouse::dragSign(int x, bool bLinkToo) {
         for (int i = nSign + 1; i < line.getSignCount() && nAfter < 0; ++i)
             if (line.getSign(i).isLinked()) nAfter = i;
         const int nLow = nBefore >= 0 ? line.getSign(nBefore).getLink() + 2 : 1;
-        const int nHigh = nAfter >= 0                  ? line.getSign(nAfter).getLink() - 1
+        const int nHigh = nAfter >= 0                       ? line.getSign(nAfter).getLink() - 1
                           : line.getFirstClosingSign() >= 0 ? line.getLength() - 3
                                                             : line.getLength() - 1;
         m_editor.log("déplacement de l'offset %i\t%i\t%i\n", nLow, nWanted, nHigh);

@@ -121,8 +121,7 @@ void CBandNavigator::OnControlNextLoop() {
         m_editor.log("CRythmoDXEditView::OnControlNextLoop() => end of rythmo\n");
         return m_host.click();
     }
-    m_editor.log("CRythmoDXEditView::OnControlNextLoop() => %s\n",
-                 loop->getTimeCode().getText());
+    m_editor.log("CRythmoDXEditView::OnControlNextLoop() => %s\n", loop->getTimeCode().getText());
     m_host.gotoTime(loop->getTimeCode());
     m_editor.redraw();
 }

@@ -14,7 +14,8 @@ bool fits(const CVarE& script, const CLine& line, int nTrack, CVarE::LineIterato
     const auto same = script.findLine({nStart, nTrack});
     if (same != end && same != self) return false;
     auto before = script.getPreviousLine(nTrack, line.getEndTimeCode(), true, false);
-    if (before != end && before == self) before = script.getPreviousLine(nTrack, self->getTimeCode(), true, false);
+    if (before != end && before == self)
+        before = script.getPreviousLine(nTrack, self->getTimeCode(), true, false);
     if (before != end && before != self) {
         const int nBeforeEnd = before->hasClosingSign() ? before->getEndFrame() : INT_MAX;
         if (nBeforeEnd >= nStart) return false;

@@ -24,7 +24,8 @@ QString CScriptVerifier::question(const CLine& line) {
         else
             psz = "Phrase dont le texte n'a pas été validé.";
     } else if (!bText) {
-        psz = bClosing ? "Phrase sans rôle et sans texte." : "Phrase sans rôle, sans texte et sans flèche de fin.";
+        psz = bClosing ? "Phrase sans rôle et sans texte."
+                       : "Phrase sans rôle, sans texte et sans flèche de fin.";
     } else if (!bClosing) {
         psz = "Phrase sans rôle et sans flèche de fin.";
     } else {
@@ -56,8 +57,9 @@ void CScriptVerifier::OnEditVerify() {
     const CTimeCode tcStart = m_host.getStartTimeCode();
     const int n = count(script, tcStart);
     if (n == 0) return m_host.inform(QString::fromUtf8("Aucune erreur détectée."));
-    const QString strCount = n == 1 ? QString::fromUtf8("1 erreur détectée.\nVoulez-vous la consulter ?")
-                                    : QString::fromUtf8("%1 erreurs détectées.\nVoulez-vous les consulter ?").arg(n);
+    const QString strCount =
+        n == 1 ? QString::fromUtf8("1 erreur détectée.\nVoulez-vous la consulter ?")
+               : QString::fromUtf8("%1 erreurs détectées.\nVoulez-vous les consulter ?").arg(n);
     if (!m_host.askYesNo(strCount)) return;
     for (auto it = nextUnfinished(script, tcStart, -1); it != script.getLines().end();
          it = nextUnfinished(script, it->getTimeCode(), it->getTrack())) {

@@ -83,7 +83,8 @@ void CSignCommands::OnContextSignDelete() {
     }
     if (nSign == 0) return m_editor.OnEditLineDelete();
     const CLipSync sign = it->getSign(nSign);
-    if (!changeLine(it, QStringLiteral("Supprimer le signe"), [&](CLine& l) { l.eraseSign(sign.getTimeCode()); }))
+    if (!changeLine(it, QStringLiteral("Supprimer le signe"),
+                    [&](CLine& l) { l.eraseSign(sign.getTimeCode()); }))
         return m_host.click();
     CBandViewState& st = m_renderer.state();
     st.m_nSelectedSign = -1;
@@ -156,7 +157,8 @@ void CSignCommands::OnContextMarkerDelete() {
 
 // ------------------------------------------------------------------------------------ moves
 
-bool CSignCommands::moveSign(CVarE::LineIterator it, int nSign, const CTimeCode& tc, int nLink, int nMergeId) {
+bool CSignCommands::moveSign(CVarE::LineIterator it, int nSign, const CTimeCode& tc, int nLink,
+                             int nMergeId) {
     if (nSign < 0 || nSign >= it->getSignCount() || !tc.isValid()) return false;
     const CTimeCode tcOld = it->getSign(nSign).getTimeCode();
     CLine moved = *it;
@@ -169,7 +171,8 @@ bool CSignCommands::moveSign(CVarE::LineIterator it, int nSign, const CTimeCode&
     if ((moved.getStartFrame() != it->getStartFrame() || moved.getEndFrame() != it->getEndFrame()) &&
         !PhraseRoom::fits(script(), moved, it->getTrack(), it))
         return false;
-    return changeLine(it, MOVE, [&](CLine& l) { l = moved; }, nMergeId);
+    return changeLine(
+        it, MOVE, [&](CLine& l) { l = moved; }, nMergeId);
 }
 
 bool CSignCommands::moveLoop(CVarE::LoopIterator it, const CTimeCode& tc, int nMergeId) {

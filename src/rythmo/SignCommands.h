@@ -38,8 +38,8 @@ private:
     // The selected phrase and sign (a right-click or a click chose them); false when none.
     bool selectedSign(CVarE::LineIterator& it, int& nSign);
     // Changes a phrase as one step; false when the script refused.
-    bool changeLine(CVarE::LineIterator it, const QString& strLabel, const std::function<void(CLine&)>& change,
-                    int nMergeId = 0);
+    bool changeLine(CVarE::LineIterator it, const QString& strLabel,
+                    const std::function<void(CLine&)>& change, int nMergeId = 0);
 
     CBandEditor& m_editor;
     CBandRenderer& m_renderer;

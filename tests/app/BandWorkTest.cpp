@@ -9,17 +9,17 @@
 #include "app/RoleDialogs.h"
 #include "rythmo/RythmoDXEditView.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QApplication>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QWindow>
 #include <QPushButton>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,13 +35,14 @@ struct SPhrase {
     const char* pszText;
     const char* pszRole; // null: none
     std::vector<std::pair<int, int>> lips;
-    int nEnd;            // -1: open
+    int nEnd; // -1: open
     bool bEndLinked = true;
 };
 
 class SBandWork : public ::testing::Test {
 protected:
-    STestApp t{QStringLiteral("[Misc]\nFirstRun=0\n[Settings]\nEnableAutoSave=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\n")};
+    STestApp t{QStringLiteral(
+        "[Misc]\nFirstRun=0\n[Settings]\nEnableAutoSave=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\n")};
     CRythmoDXEditView* m_pBand = nullptr;
     std::deque<QString> m_roles;
     int m_nRoleQuestions = 0;
@@ -247,8 +248,8 @@ TEST_F(SBandWork, DeletingUnlinkingVoiceOffAndTypes) {
     goTo(at(0));
     key(Qt::Key_Delete);
     EXPECT_TRUE(has(0, 0));
-    EXPECT_TRUE(t.prompts.told(
-        QString::fromUtf8("Voulez-vous vraiment supprimer la phrase « Bonjour tout le monde » attribuée à « Anna » ?")));
+    EXPECT_TRUE(t.prompts.told(QString::fromUtf8(
+        "Voulez-vous vraiment supprimer la phrase « Bonjour tout le monde » attribuée à « Anna » ?")));
     t.prompts.m_answers.push_back(QMessageBox::Yes);
     key(Qt::Key_Delete);
     EXPECT_FALSE(has(0, 0));
@@ -371,7 +372,8 @@ TEST_F(SBandWork, NavigationByPhraseRoleSignAndLoop) {
     key(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(now(), at(0));
     EXPECT_EQ(clicksOf([&] { key(Qt::Key_F9); }), 1);
-    EXPECT_TRUE(log().contains(QStringLiteral("CRythmoDXEditView::OnControlNextLine() => start of rythmo\n")));
+    EXPECT_TRUE(
+        log().contains(QStringLiteral("CRythmoDXEditView::OnControlNextLine() => start of rythmo\n")));
     // In a phrase of Anna's: her next phrase is on track 2; the track does not matter.
     goTo(at(10));
     key(Qt::Key_F10, Qt::ControlModifier);
@@ -450,7 +452,8 @@ TEST(ScriptVerifier, EachUnfinishedPhraseGetsTheMessageOfWhatItLacks) {
     // Unhooking the closing sign of a finished phrase makes it unfinished again.
     CLine l = line(true, "oui", 2);
     l.unlinkSign(at(10));
-    EXPECT_EQ(CScriptVerifier::question(l), QString::fromUtf8("Phrase dont le texte n'a pas été validé.") + q);
+    EXPECT_EQ(CScriptVerifier::question(l),
+              QString::fromUtf8("Phrase dont le texte n'a pas été validé.") + q);
 }
 
 TEST_F(SBandWork, VerifyCountsThenShowsEachUnfinishedPhraseOnceInScriptOrder) {
@@ -458,7 +461,8 @@ TEST_F(SBandWork, VerifyCountsThenShowsEachUnfinishedPhraseOnceInScriptOrder) {
     t.prompts.m_messages.clear();
     key(Qt::Key_F4); // No to the count
     ASSERT_EQ(t.prompts.m_messages.size(), 1u);
-    EXPECT_EQ(t.prompts.m_messages[0].strText, QString::fromUtf8("1 erreur détectée.\nVoulez-vous la consulter ?"));
+    EXPECT_EQ(t.prompts.m_messages[0].strText,
+              QString::fromUtf8("1 erreur détectée.\nVoulez-vous la consulter ?"));
     EXPECT_TRUE(log().contains(QStringLiteral("CRythmoDXEditView::OnEditVerify()\n")));
 
     // Four unfinished phrases, two at one frame on tracks 3 and 1 (given in that order).

@@ -428,11 +428,13 @@ QRect bandWindow(const QString& strTitle) {
     search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                              QStringLiteral("--name"), strTitle});
     if (!search.waitForFinished(10000)) return {};
-    const QString strWindow = QString::fromLatin1(search.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
+    const QString strWindow =
+        QString::fromLatin1(search.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
     QProcess tree;
     tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), strWindow});
     if (!tree.waitForFinished(10000)) return {};
-    static const QRegularExpression child(QStringLiteral("\\(\"tavorin\" \"Tavorin\"\\)\\s+(\\d+)x(\\d+)\\S*\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    static const QRegularExpression child(
+        QStringLiteral("\\(\"tavorin\" \"Tavorin\"\\)\\s+(\\d+)x(\\d+)\\S*\\s+\\+(-?\\d+)\\+(-?\\d+)"));
     QRect best;
     for (auto m = child.globalMatch(QString::fromLatin1(tree.readAllStandardOutput())); m.hasNext();) {
         const auto match = m.next();
@@ -459,11 +461,11 @@ TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
     QTest::qWait(800);
     p.keys({QStringLiteral("Escape")}); // no picture: not looked for
     const QString strTitle = QStringLiteral("demo.vare - Tavorin");
-    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                      QStringLiteral("--name"), strTitle, QStringLiteral("windowmove"),
-                                      QStringLiteral("%@"), QStringLiteral("0"), QStringLiteral("0"),
-                                      QStringLiteral("windowsize"), QStringLiteral("%@"), QStringLiteral("1200"),
-                                      QStringLiteral("800")}));
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"),
+                                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"), strTitle,
+                                      QStringLiteral("windowmove"), QStringLiteral("%@"), QStringLiteral("0"),
+                                      QStringLiteral("0"), QStringLiteral("windowsize"), QStringLiteral("%@"),
+                                      QStringLiteral("1200"), QStringLiteral("800")}));
     QTest::qWait(800);
     const QRect band = bandWindow(strTitle);
     ASSERT_GT(band.width(), 600);
@@ -471,8 +473,8 @@ TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
     auto goTo = [&](const char* pszDigits, const char* pszTimeCode) {
         p.keys({QStringLiteral("ctrl+g")});
         QTest::qWait(500);
-        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
-                                          QString::fromLatin1(pszDigits)}));
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"),
+                                          QStringLiteral("60"), QString::fromLatin1(pszDigits)}));
         p.keys({QStringLiteral("Return")});
         ASSERT_TRUE(p.waitForLine("app", QStringLiteral("=> goto %1").arg(QLatin1String(pszTimeCode))));
         QTest::qWait(300);
@@ -570,7 +572,9 @@ TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
         if (strLine.contains(QString::fromUtf8("déplacement de l'offset"))) drags << strLine;
     SCOPED_TRACE(drags.join(QLatin1Char('\n')).toStdString());
     for (const QString& strKey : expected.keys())
-        EXPECT_EQ(after.value(strKey), expected.value(strKey))
-            << qPrintable(strKey) << "\n"
-            << QJsonDocument(after.value(strKey).toArray()).toJson(QJsonDocument::Compact).left(3000).constData();
+        EXPECT_EQ(after.value(strKey), expected.value(strKey)) << qPrintable(strKey) << "\n"
+                                                               << QJsonDocument(after.value(strKey).toArray())
+                                                                      .toJson(QJsonDocument::Compact)
+                                                                      .left(3000)
+                                                                      .constData();
 }
