@@ -755,3 +755,16 @@ TEST_F(SBandWork, AFileDroppedOnTheBandOpensAsAnywhereElse) {
     EXPECT_EQ(script().get(CVarE::H_TITLE), QStringLiteral("Autre"));
     EXPECT_EQ(script().getLineCount(), 0);
 }
+
+TEST_F(SBandWork, DraggingOverTheTextSelectsItAndChangesNothing) {
+    const QByteArray original = bytes();
+    goTo(at(10));
+    // The upper half of the track holds the text: a drag there selects, the caret following.
+    drag(pointAt(at(3), 0, false), pointAt(at(15), 0, false));
+    ASSERT_TRUE(m_pBand->isEditMode());
+    EXPECT_EQ(st().m_itSelectedLine, lineAt(0, 0));
+    EXPECT_GT(st().m_nSelStart, st().m_nSelEnd);
+    EXPECT_FALSE(st().m_bSignSelected);
+    EXPECT_FALSE(doc().canUndo());
+    EXPECT_EQ(bytes(), original);
+}
