@@ -112,6 +112,7 @@ TEST(DaptRoundTrip, TextsAndRolesThatFoldingOrEscapingWouldChange) {
     v.addLine(phrase(0, 100, 150, QStringLiteral("  deux  espaces "), pRole));
     v.addLine(phrase(1, 100, 160, QStringLiteral("Oui\r\n\r\nnon & <peut-être>"), pOther));
     v.addLine(phrase(2, 200, 260, QStringLiteral("retour\rseul, tab\tet emoji \U0001F600"), nullptr));
+    v.addLine(phrase(3, 200, 230, QStringLiteral("au milieu  deux espaces"), pOther));
     v.addLine(phrase(0, 300, 300, QString(), pRole)); // one sign, no text
     CLine empty;
     empty.setTrack(3);
