@@ -223,6 +223,7 @@ private:
         for (const DOMNode* m = head->getFirstChild(); m; m = m->getNextSibling()) {
             if (!isElement(m, dapt::TTML_NS, u"metadata")) continue;
             for (const DOMNode* c = m->getFirstChild(); c; c = c->getNextSibling()) {
+                if (c->getNodeType() != DOMNode::ELEMENT_NODE) continue;
                 const auto* e = static_cast<const DOMElement*>(c);
                 if (isElement(c, dapt::TTM_NS, u"agent")) {
                     readAgent(e);
@@ -310,6 +311,7 @@ private:
 
     void readOwnMarkers() {
         for (const DOMNode* c = m_pOwn->getFirstChild(); c; c = c->getNextSibling()) {
+            if (c->getNodeType() != DOMNode::ELEMENT_NODE) continue;
             const auto* e = static_cast<const DOMElement*>(c);
             int nFrame;
             if (isElement(c, dapt::TAVORIN_NS, u"loop") && frameAttr(e, u"frame", nFrame))

@@ -73,3 +73,28 @@ TEST(DaptCommands, ExportThenImportGivesTheScriptBackAsANewScript) {
                  m.strText.contains(QStringLiteral("DAPT"));
     EXPECT_TRUE(bTold);
 }
+
+TEST(DaptCommands, WhatTheReadingCouldNotKeepIsSaidOnce) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    QFile f(t.path("autre.xml"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<tt xmlns=\"http://www.w3.org/ns/ttml\" xmlns:ttm=\"http://www.w3.org/ns/ttml#metadata\""
+            " xmlns:ttp=\"http://www.w3.org/ns/ttml#parameter\""
+            " xmlns:daptm=\"http://www.w3.org/ns/ttml/profile/dapt#metadata\""
+            " ttp:contentProfiles=\"http://www.w3.org/ns/ttml/profile/dapt1.0\" xml:lang=\"fr\""
+            " daptm:scriptRepresents=\"audio.dialogue\" daptm:scriptType=\"originalTranscript\"><body>"
+            "<div xml:id=\"e1\" begin=\"1s\" end=\"2s\" ttm:agent=\"inconnu\" "
+            "daptm:represents=\"audio.dialogue\">"
+            "<p>Bonjour</p></div></body></tt>");
+    f.close();
+    t.prompts.m_files.push_back(t.path("autre.xml"));
+    ASSERT_TRUE(t.app().commands().trigger(Cmd::FILE_IMPORT_DAPT));
+    ASSERT_EQ(t.doc().script().getLineCount(), 1);
+    EXPECT_EQ(t.doc().script().getLines().begin()->getRole().getName(), "inconnu");
+    int nTold = 0;
+    for (const auto& m : t.prompts.m_messages)
+        nTold += m.strText.contains(QString::fromUtf8("« inconnu » n'est pas déclaré")) &&
+                 m.eIcon == IPrompts::ICON_EXCLAMATION;
+    EXPECT_EQ(nTold, 1);
+}
