@@ -111,6 +111,8 @@ public:
         m_bLineStart = true;
     }
     QString take() { return std::move(m_str); }
+    // Where the next character will go (after a space still to come).
+    int position() const { return int(m_str.size()) + (m_bSpace ? 1 : 0); }
 
 private:
     void flushSpace() {
@@ -145,6 +147,8 @@ struct SEvent {
     QString strText;
     QStringList agents;
     const DOMElement* pDiv = nullptr;
+    // Spans timed inside the text: (text index, frame), in text order.
+    std::vector<std::pair<int, long long>> marks;
 };
 
 const std::array<std::uint32_t, 8> s_palette = {0xE53935, 0x1E88E5, 0x43A047, 0xFB8C00,
@@ -400,7 +404,7 @@ private:
         if (pChosen) {
             if (nRank == 0) m_bWantedFound = true;
             CTextBuilder text;
-            gatherText(pChosen, chosen.bPreserve, text);
+            if (!gatherText(pChosen, chosen.bPreserve, in.nBegin, text, ev.marks, strWhere)) return false;
             ev.strText = text.take();
         }
         ev.agents = tokens(attr(div, dapt::TTM_NS, u"agent"));
@@ -409,7 +413,9 @@ private:
         return true;
     }
 
-    void gatherText(const DOMElement* e, bool bPreserve, CTextBuilder& text) {
+    // The text of a p and its spans; a span's begin (from the event's) marks where its words are said.
+    bool gatherText(const DOMElement* e, bool bPreserve, long long nBegin, CTextBuilder& text,
+                    std::vector<std::pair<int, long long>>& marks, const QString& strWhere) {
         for (const DOMNode* c = e->getFirstChild(); c; c = c->getNextSibling()) {
             const auto t = c->getNodeType();
             if (t == DOMNode::TEXT_NODE || t == DOMNode::CDATA_SECTION_NODE) {
@@ -421,9 +427,13 @@ private:
                 bool bSpan = bPreserve;
                 if (hasAttr(span, dapt::XML_NS, u"space"))
                     bSpan = attr(span, dapt::XML_NS, u"space") == QLatin1String("preserve");
-                gatherText(span, bSpan, text);
+                long long nSpan = nBegin;
+                if (!timeOf(span, u"begin", nBegin, nSpan, strWhere)) return false;
+                if (span->getAttribute(x(u"begin"))[0]) marks.push_back({text.position(), m_nOrigin + nSpan});
+                if (!gatherText(span, bSpan, nSpan, text, marks, strWhere)) return false;
             }
         }
+        return true;
     }
 
     // --------------------------------------------------------------------- the script
@@ -502,6 +512,18 @@ private:
         const int nEnd = std::max(ev.nEnd, ev.nBegin + 1);
         line.insertSign(CTimeCode::fromFrames(std::min(nEnd, CTimeCode::FRAMES_PER_DAY - 1)),
                         CLipSync::OUT_OPEN, !ev.strText.isEmpty(), -1);
+        // Words timed by the other tool: a neutral sign where each timed span starts, when it falls
+        // strictly inside the phrase and after the marks before it.
+        long long nLast = ev.nBegin;
+        int nLinked = 1;
+        for (const auto& [nIndex, nFrame] : ev.marks) {
+            if (nFrame <= nLast || nFrame >= nEnd || nIndex <= 0 || nIndex >= ev.strText.size()) continue;
+            if (line.insertSign(CTimeCode::fromFrames(int(nFrame)), CLipSync::NEUTRAL, true,
+                                nIndex + nLinked)) {
+                nLast = nFrame;
+                ++nLinked;
+            }
+        }
     }
 
     bool addPhrases() {

@@ -251,16 +251,19 @@ TEST(DaptImport, TheW3CDialogueExamplesKeepTheirTextAndTimes) {
         const char* file;
         const char* lang;
         const char* text;
+        int nTimedWord = -1; // text index of a word the document times ("1.5s" into the event)
     } cases[] = {
         {"intro-original-language.xml", "fr", "Et c'est grâce à ça qu'on va devenir riches."},
         {"intro-original-language-with-dub-language.xml", "fr",
          "Et c'est grâce à ça qu'on va devenir riches."},
         {"intro-original-language-with-dub-language.xml", "en", "And thanks to that, we're gonna get rich."},
         {"intro-original-language-with-dub-language-and-adaptation.xml", "en",
-         "And thanks to that, we're gonna get rich."},
+         "And thanks to that, we're gonna get rich.", 19},
         // No text in the language asked: the document's own language.
         {"intro-original-language-with-dub-language-and-adaptation.xml", "de",
-         "And thanks to that, we're gonna get rich."},
+         "And thanks to that, we're gonna get rich.", 19},
+        {"intro-original-language-with-dub-language-and-adaptation.xml", "fr",
+         "Et c'est grâce à ça qu'on va devenir riches."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -277,7 +280,17 @@ TEST(DaptImport, TheW3CDialogueExamplesKeepTheirTextAndTimes) {
         EXPECT_EQ(l.getEndFrame(), 325);
         EXPECT_TRUE(l.getSigns().front().isOpening());
         EXPECT_TRUE(l.getSigns().back().isClosing());
-        EXPECT_EQ(l.getLinkedCount(), 2) << "the text lies between the two signs";
+        if (c.nTimedWord < 0) {
+            EXPECT_EQ(l.getLinkedCount(), 2) << "the text lies between the two signs";
+        } else {
+            // The span timed 1.5 s into the event: a neutral sign before its first character.
+            ASSERT_EQ(l.getSignCount(), 3);
+            EXPECT_EQ(l.getSign(1).getType(), CLipSync::NEUTRAL);
+            EXPECT_EQ(l.getSign(1).getFrames(), 288);
+            EXPECT_EQ(l.toTextIndex(l.getSign(1).getLink()), c.nTimedWord);
+            EXPECT_EQ(l.getTextBetween(l.getSign(1).getLink() + 1, l.getSign(2).getLink()),
+                      " we're gonna get rich.");
+        }
         ASSERT_TRUE(l.hasRole());
         EXPECT_EQ(l.getRole().getName(), "ASSANE");
     }
