@@ -553,14 +553,10 @@ private:
             for (const QString& strAgent : agents) {
                 CLine one = line;
                 one.setRole(strAgent.isEmpty() ? nullptr : roleOf(strAgent));
-                if (bTrack && nTrack >= 0 && nTrack <= 3 && agents.size() == 1) {
+                if (bTrack && nTrack >= 0 && nTrack <= 3 && agents.size() == 1 &&
+                    m_v.findLine({one.getStartFrame(), nTrack}) == m_v.getLines().end()) {
                     one.setTrack(nTrack);
-                    if (!m_v.addLine(std::move(one)).second)
-                        m_info.warnings.append(
-                            QStringLiteral(
-                                "L'évènement « %1 » tombe sur une phrase de la même piste : il est "
-                                "ignoré.")
-                                .arg(ev.strId));
+                    m_v.addLine(std::move(one));
                 } else {
                     pending.push_back(
                         {std::move(one), ev.nEnd < 0 ? ev.nBegin : std::max(ev.nEnd, ev.nBegin)});

@@ -522,3 +522,20 @@ TEST(DaptTiming, TimeExpressionsAsFrames) {
     EXPECT_FALSE(same.setParameters(u"-25", {}, {}));
     EXPECT_EQ(same.frameRate(), 30) << "a refused parameter changes nothing";
 }
+
+TEST(DaptImport, AnEventMovedElsewhereOntoAnotherOfItsTrackIsKept) {
+    CVarE v;
+    v.addLine(phrase(0, 100, 150, QStringLiteral("un"), nullptr));
+    v.addLine(phrase(0, 200, 250, QStringLiteral("deux"), nullptr));
+    QByteArray doc = daptDocument(v, {});
+    ASSERT_TRUE(doc.contains("begin=\"200f\""));
+    doc.replace("begin=\"200f\"", "begin=\"100f\"");
+    CVarE back;
+    QString strError;
+    ASSERT_TRUE(loadDapt(doc, back, "fr", &strError)) << strError.toStdString();
+    ASSERT_EQ(back.getLineCount(), 2);
+    auto it = back.getLines().begin();
+    EXPECT_EQ(it->getTrack(), 0);
+    EXPECT_EQ(std::next(it)->getStartFrame(), 100);
+    EXPECT_NE(std::next(it)->getTrack(), 0);
+}
