@@ -145,6 +145,10 @@ public:
         m_out.attrInt("ttp:frameRate", nRate);
         if (m_v.isDropFrame()) m_out.attrRaw("ttp:frameRateMultiplier", "1000 1001");
         m_out.attr("xml:lang", m_options.strLanguage);
+        // The language the dialogue was first spoken in: the script's own for a transcript of the
+        // original; unknown to the program otherwise, and then left out.
+        if (m_options.strScriptType == QLatin1String("originalTranscript"))
+            m_out.attr("daptm:langSrc", m_options.strLanguage);
         m_out.attrRaw("daptm:scriptRepresents", "audio.dialogue");
         m_out.attr("daptm:scriptType", m_options.strScriptType);
         m_out.raw(">\n  <head>\n    <metadata>\n      <daptm:daptOriginTimecode>");

@@ -179,6 +179,10 @@ TEST(DaptConformance, AnExportKeepsTheDocumentRules) {
     EXPECT_EQ(attrNS(tt, dapt::DAPTM_NS, u"scriptRepresents"), "audio.dialogue");
     EXPECT_EQ(attrNS(tt, dapt::DAPTM_NS, u"scriptType"), "preRecording");
     EXPECT_EQ(attrNS(tt, dapt::XML_NS, u"lang"), "de-CH");
+    EXPECT_FALSE(tt->hasAttributeNS(reinterpret_cast<const XMLCh*>(dapt::DAPTM_NS), u"langSrc"))
+        << "the original language of a pre-recording script is unknown";
+    options.strScriptType = QStringLiteral("originalTranscript");
+    EXPECT_TRUE(daptDocument(v, options).contains("daptm:langSrc=\"de-CH\""));
     // What DAPT prohibits on the root.
     for (const char16_t* name : {u"dropMode", u"clockMode", u"markerMode", u"subFrameRate", u"profile"})
         EXPECT_FALSE(tt->hasAttributeNS(reinterpret_cast<const XMLCh*>(dapt::TTP_NS),
