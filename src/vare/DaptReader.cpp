@@ -20,8 +20,6 @@ using namespace xercesc;
 namespace {
 constexpr qint64 MAX_FILE_SIZE = 256LL * 1024 * 1024;
 constexpr int MAX_FRAME_RATE = 120;
-// Stands for a line break while a text is gathered: XML cannot hold it, so no text does.
-constexpr char16_t BREAK = 0x0001;
 
 const XMLCh* x(const char16_t* psz) {
     return reinterpret_cast<const XMLCh*>(psz);
@@ -497,7 +495,7 @@ private:
             if (nOffset < 0 || nFrame >= CTimeCode::FRAMES_PER_DAY || nLink < -1 || nLink > line.getLength())
                 return false;
             const CTimeCode tc = CTimeCode::fromFrames(int(nFrame));
-            if (!line.insertSign(tc, nType, nLink >= 0, nLink)) return false;
+            if (!line.insertSign(tc, nType, nLink >= 0, int(nLink))) return false;
             if (line.getLinkAt(tc) != nLink) return false;
             nLinked += nLink >= 0;
         }
