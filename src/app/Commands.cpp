@@ -188,10 +188,10 @@ std::vector<SMenuEntry> makeLayout() {
          Cmd::FILE_SAVE_COPY});
     sep();
     sub("&Importer");
-    cmd({Cmd::FILE_IMPORT_DETECTION, Cmd::FILE_IMPORT_ROLES});
+    cmd({Cmd::FILE_IMPORT_DETECTION, Cmd::FILE_IMPORT_ROLES, Cmd::FILE_IMPORT_DAPT});
     end();
     sub("E&xporter");
-    cmd({Cmd::FILE_EXPORT_SCRIPT, Cmd::FILE_EXPORT_SUBTITLES});
+    cmd({Cmd::FILE_EXPORT_SCRIPT, Cmd::FILE_EXPORT_SUBTITLES, Cmd::FILE_EXPORT_DAPT});
     end();
     sep();
     cmd({Cmd::FILE_VIDEO, Cmd::FILE_PROPERTIES});

@@ -2,6 +2,7 @@
 
 #include "app/BandEditing.h"
 #include "app/Commands.h"
+#include "app/DaptImport.h"
 #include "app/ExportCommands.h"
 #include "app/FrameLoop.h"
 #include "app/HelpCommands.h"
@@ -35,6 +36,7 @@ CTavorinApp::~CTavorinApp() {
     delete m_pHelp;
     delete m_pExports;
     m_pRoleImport.reset();
+    m_pDaptImport.reset();
     delete m_pMainFrame;
     delete m_pMedia;
     delete m_pDoc;
@@ -75,6 +77,7 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pHelp = new CHelpCommands(
             *this, m_pMainFrame, [this] { m_pMainFrame->close(); }, this);
         m_pRoleImport = std::make_unique<CRoleImport>(*this, *m_pDoc, m_pMainFrame);
+        m_pDaptImport = std::make_unique<CDaptImport>(*this, *m_pDoc);
         m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
         m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connectParts();
@@ -135,6 +138,7 @@ void CTavorinApp::connectParts() {
     m_pExports->bindCommands(c);
     m_pHelp->bindCommands(c);
     m_pRoleImport->bindCommands(c);
+    m_pDaptImport->bindCommands(c);
     c.bind(Cmd::EDIT_SHOT_DETECTION, [this] {
         CShotDetectDlg dlg(*this, *m_pDoc, SShotMovie::ofPlayer(m_qt), m_pMainFrame);
         dlg.exec();

@@ -19,6 +19,7 @@ class CMainFrame;
 class CMediaSession;
 class CRichScriptView;
 class CRoleImport;
+class CDaptImport;
 class CRythmoDXView;
 class CRythmoDXEditView;
 class CScriptViewHost;
@@ -87,6 +88,7 @@ private:
     CExportCommands* m_pExports = nullptr;
     CHelpCommands* m_pHelp = nullptr;
     std::unique_ptr<CRoleImport> m_pRoleImport;
+    std::unique_ptr<CDaptImport> m_pDaptImport;
     CMainFrame* m_pMainFrame = nullptr;
     CControlView* m_pControlView = nullptr;
     CVideoView* m_pVideoView = nullptr;

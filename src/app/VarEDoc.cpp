@@ -6,6 +6,7 @@
 #include "app/SyncApp.h"
 #include "app/WaitCursor.h"
 #include "base/SystemError.h"
+#include "vare/Dapt.h"
 #include "vare/ScriptFile.h"
 
 #include <QDir>
@@ -250,7 +251,7 @@ bool CVarEDoc::OnNewDocument() {
     return true;
 }
 
-bool CVarEDoc::OnOpenDocument(const QString& strPath) {
+bool CVarEDoc::OnOpenDocument(const QString& strPath, EScriptFormat eFormat) {
     CTraceLog& log = m_app.log();
     IPrompts& prompts = m_app.prompts();
     log.Log("CVarEDoc::OnOpenDocument(%s)\n", qUtf8Printable(strPath));
@@ -288,9 +289,12 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
     QString strError;
     log.Log("Ouverture du fichier '%s'\n", qUtf8Printable(strRead));
     bool bRead;
+    SDaptReadInfo dapt;
     {
         CWaitCursor wait;
-        bRead = readScriptFile(strRead, scriptFormatOf(strRead, true), loaded, &marks, &strError);
+        bRead = readScriptFile(
+            strRead, eFormat == EScriptFormat::UNKNOWN ? scriptFormatOf(strRead, true) : eFormat, loaded,
+            &marks, &strError, m_app.settings().get(Settings::DaptLanguage), &dapt);
     }
     if (!bRead) {
         prompts.error(QStringLiteral("Impossible d'ouvrir le fichier %1 : %2.").arg(strPath, strError));
@@ -313,6 +317,8 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
     SetModifiedFlag(bBackup || bRenumbered);
     UpdateAllViews(nullptr, NEW_DOC);
     emit opened();
+    if (!dapt.warnings.isEmpty())
+        prompts.message(dapt.warnings.join(QLatin1Char('\n')), IPrompts::ICON_EXCLAMATION);
 
     indent.release();
     log.Log("CVarEDoc::OnOpenDocument(%s) => Ok\n", qUtf8Printable(strPath));
@@ -333,6 +339,14 @@ bool CVarEDoc::openDocumentFile(const QString& strPath) {
     } else {
         m_recent.add(strPath);
     }
+    return true;
+}
+
+bool CVarEDoc::importDocumentFile(const QString& strPath, EScriptFormat eFormat) {
+    if (!OnOpenDocument(strPath, eFormat)) return false;
+    m_strPathName.clear();
+    SetTitle(QFileInfo(strPath).completeBaseName());
+    SetModifiedFlag(true);
     return true;
 }
 

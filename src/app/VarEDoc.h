@@ -2,6 +2,7 @@
 
 #include "app/AutoSave.h"
 #include "base/UpdateHint.h"
+#include "vare/ScriptFile.h"
 #include "vare/ScriptJournal.h"
 #include "vare/VarE.h"
 
@@ -57,7 +58,8 @@ public:
 
     bool OnNewDocument();
     // Reads the file into a new script; on failure the script that was open stays, untouched.
-    bool OnOpenDocument(const QString& strPath);
+    // eFormat UNKNOWN: the format the file's name says.
+    bool OnOpenDocument(const QString& strPath, EScriptFormat eFormat = EScriptFormat::UNKNOWN);
     bool OnSaveDocument(const QString& strPath);
     void OnCloseDocument();
     void UpdateAllViews(void* pSender, int nHint, const void* pObject = nullptr);
@@ -66,6 +68,8 @@ public:
     // dialogs, keep the recent list.
     bool newDocument();
     bool openDocumentFile(const QString& strPath); // no dialog
+    // A script made from a file of another format: a new script, saved under a VarE name of its own.
+    bool importDocumentFile(const QString& strPath, EScriptFormat eFormat);
     bool OnFileOpen();
     bool DoFileSave();
     bool DoSave(const QString& strPath, bool bReplace = true);

@@ -1,5 +1,6 @@
 #include "vare/ScriptFile.h"
 
+#include "vare/Dapt.h"
 #include "vare/VarE.h"
 
 #include <QFile>
@@ -15,7 +16,7 @@ EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive) {
 }
 
 bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script, IBookmarkSink* pBookmarks,
-                    QString* pstrError) {
+                    QString* pstrError, const QString& strDaptLanguage, SDaptReadInfo* pDaptInfo) {
     auto fail = [&](const QString& str) {
         if (pstrError) *pstrError = str;
         return false;
@@ -37,6 +38,8 @@ bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script
         if (!script.importDet(strPath))
             return fail(QStringLiteral("ce n'est pas un script de détection (.det) valide"));
         return true;
+    case EScriptFormat::DAPT:
+        return loadDaptFile(strPath, script, strDaptLanguage, pstrError, pDaptInfo);
     case EScriptFormat::UNKNOWN:
         break;
     }

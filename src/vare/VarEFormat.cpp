@@ -4,6 +4,7 @@
 #include "base/SystemError.h"
 #include "vare/VarE.h"
 #include "vare/XmlPlatform.h"
+#include "vare/XmlText.h"
 
 #include <QFile>
 #include <QHash>
@@ -297,25 +298,8 @@ private:
     // lone surrogates) replaced: such characters would make the file unreadable.
     const XMLCh* terminated(const QChar* p, qsizetype n) {
         m_buffer.resize(size_t(n) + 1);
-        for (qsizetype i = 0; i < n; ++i) {
-            char16_t c = p[i].unicode();
-            if (c < 0x20) {
-                if (c != '\t' && c != '\n' && c != '\r') c = 0xFFFD;
-            } else if (c >= 0xD800 && c <= 0xDFFF) {
-                const bool bPair =
-                    QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(p[i + 1].unicode());
-                if (bPair) {
-                    m_buffer[size_t(i)] = c;
-                    ++i;
-                    c = p[i].unicode();
-                } else {
-                    c = 0xFFFD;
-                }
-            } else if (c == 0xFFFE || c == 0xFFFF) {
-                c = 0xFFFD;
-            }
-            m_buffer[size_t(i)] = c;
-        }
+        size_t i = 0;
+        forEachXmlUnit(p, n, [&](char16_t c) { m_buffer[i++] = c; });
         m_buffer[size_t(n)] = 0;
         return reinterpret_cast<const XMLCh*>(m_buffer.data());
     }
