@@ -6,6 +6,7 @@
 #include "app/MainFrame.h"
 #include "app/PhotoDlg.h"
 #include "app/PropertySheet.h"
+#include "app/RoleDialogs.h"
 #include "app/RoleImport.h"
 #include "app/SettingsDlg.h"
 #include "app/TimeCodeEdit.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -233,7 +235,7 @@ TEST_F(SScriptDialogs, TheHeaderGoesThroughTheSheetIntoTheFileAndBack) {
          {CVarE::H_TITLE, CVarE::H_TITLE2, CVarE::H_SEASON, CVarE::H_EPISODE_NUMBER, CVarE::H_EPISODE_TITLE,
           CVarE::H_FIRST_AUTHOR_NAME, CVarE::H_FIRST_AUTHOR_FIRST_NAME, CVarE::H_SECOND_AUTHOR_NAME,
           CVarE::H_SECOND_AUTHOR_FIRST_NAME, CVarE::H_DETECTOR_NAME, CVarE::H_DETECTOR_FIRST_NAME,
-          CVarE::H_PRODUCER, CVarE::H_COUNTRY, CVarE::H_SUMMARY, CVarE::H_NOTES, CVarE::H_FIRST_LOOP_NUMBER})
+          CVarE::H_PRODUCER, CVarE::H_COUNTRY, CVarE::H_SUMMARY, CVarE::H_NOTES})
         EXPECT_EQ(back.get(e), s.get(e)) << CVarE::headerKey(e);
     EXPECT_EQ(back.get(CVarE::H_FIRST_AUTHOR_FIRST_NAME), QStringLiteral("Anna"));
     EXPECT_EQ(back.get(CVarE::H_SECOND_AUTHOR_NAME), QStringLiteral("Morvan"));
@@ -333,29 +335,45 @@ TEST_F(SScriptDialogs, TheSheetImportsTheRolesTickedInTheOtherScript) {
 }
 
 TEST_F(SScriptDialogs, TheFilePageOpensThePictureAndItsSound) {
-    // The picture: the sound beside it is looked for; none here.
+    // Two pictures without sound of their own: one with a sound file beside it, one alone.
     QDir().mkpath(t.path("media"));
-    ASSERT_TRUE(QFile::copy(testMedia("frames.mov"), t.path("media/frames.mov")));
+    ASSERT_TRUE(QFile::copy(testMedia("plain.mov"), t.path("media/plain.mov")));
+    ASSERT_TRUE(QFile::copy(testMedia("bwf48.wav"), t.path("media/plain.wav")));
+    ASSERT_TRUE(QFile::copy(testMedia("plain.mov"), t.path("media/alone.mov")));
     t.app().settings().set(Settings::VideoPath, t.path("media"));
+    const QString strNoSound = QString::fromUtf8("Impossible d'ouvrir le fichier audio associé.");
     t.app().properties().m_runSheet = [&](CTavorinProperty& sheet) {
-        t.prompts.m_files = {t.path("media/frames.mov")};
+        t.prompts.m_files = {t.path("media/plain.mov")};
         sheet.filePage()->OnBrowseVideo();
         EXPECT_EQ(t.prompts.m_strProposedFile, t.path("media")); // starts in "VideoPath"
-        EXPECT_EQ(sheet.filePage()->videoEdit()->text(), t.path("media/frames.mov"));
-        EXPECT_TRUE(t.prompts.told(QString::fromUtf8("Impossible d'ouvrir le fichier audio associé.")));
+        EXPECT_EQ(sheet.filePage()->videoEdit()->text(), t.path("media/plain.mov"));
+        // The sound beside it was found.
+        EXPECT_EQ(sheet.filePage()->audioEdit()->text(), t.path("media/plain.wav"));
+        EXPECT_FALSE(t.prompts.told(strNoSound));
+
+        // A picture alone: its sound is looked for in vain, once.
+        t.prompts.m_files = {t.path("media/alone.mov")};
+        sheet.filePage()->OnBrowseVideo();
+        EXPECT_EQ(sheet.filePage()->videoEdit()->text(), t.path("media/alone.mov"));
+        EXPECT_TRUE(sheet.filePage()->audioEdit()->text().isEmpty());
+        EXPECT_EQ(std::count_if(t.prompts.m_messages.begin(), t.prompts.m_messages.end(),
+                                [&](const CScriptedPrompts::SMessage& m) { return m.strText == strNoSound; }),
+                  1);
+
         // A sound file chosen by hand.
-        t.prompts.m_files = {testMedia("bwf48.wav")};
+        t.prompts.m_files = {testMedia("bwf44.wav")};
         sheet.filePage()->OnBrowseAudio();
-        EXPECT_EQ(sheet.filePage()->audioEdit()->text(), testMedia("bwf48.wav"));
+        EXPECT_EQ(sheet.filePage()->audioEdit()->text(), testMedia("bwf44.wav"));
         sheet.reject();
         return sheet.result();
     };
     t.app().properties().OnFileProperties();
     // The media are the document's at once, whatever the sheet's answer.
     EXPECT_TRUE(t.app().player().hasMovie());
-    EXPECT_EQ(doc().script().get(CVarE::H_VIDEO_FILE), t.path("media/frames.mov"));
-    EXPECT_EQ(doc().script().get(CVarE::H_AUDIO_FILE), testMedia("bwf48.wav"));
+    EXPECT_EQ(doc().script().get(CVarE::H_VIDEO_FILE), t.path("media/alone.mov"));
+    EXPECT_EQ(doc().script().get(CVarE::H_AUDIO_FILE), testMedia("bwf44.wav"));
     EXPECT_EQ(t.app().settings().get(Settings::VideoPath), t.path("media"));
+    EXPECT_EQ(t.app().settings().get(Settings::AudioPath), QFileInfo(testMedia("bwf44.wav")).absolutePath());
 }
 
 TEST(ScriptProperties, ALaterNewDocumentOpensTheSheetThenIsNamedAndSaved) {
