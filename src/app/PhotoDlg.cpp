@@ -13,11 +13,11 @@
 #include <QScrollArea>
 
 namespace {
-// Where the buttons sit: from the dialog's right edge to their left side, and their size.
-constexpr int OK_FROM_RIGHT = 145;
-constexpr int CANCEL_FROM_RIGHT = 64;
+// OK and "Annuler", 75 x 23 and 6 pixels apart, at the lower right inside the dialog's margin.
 constexpr QSize BUTTON_SIZE(75, 23);
 constexpr int MARGIN = 7;
+constexpr int CANCEL_FROM_RIGHT = BUTTON_SIZE.width() + MARGIN;
+constexpr int OK_FROM_RIGHT = CANCEL_FROM_RIGHT + 6 + BUTTON_SIZE.width();
 } // namespace
 
 // ------------------------------------------------------------------------------------------ pictures
