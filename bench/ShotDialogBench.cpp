@@ -9,6 +9,7 @@
 // tools/make-cut-movie in the build tree (once). Then times "Arrêter" in the middle of a movie with a
 // single cut. Runs without a display (Qt's offscreen platform).
 #include "QuietPrompts.h"
+#include "app/PropertySheet.h"
 #include "app/ShotDetectDlg.h"
 #include "app/TavorinApp.h"
 #include "app/VarEDoc.h"
@@ -138,6 +139,8 @@ int main(int argc, char** argv) {
     o.pPrompts = &prompts;
     CTavorinApp app(o);
     if (!app.InitInstance()) return 1;
+    // Each run starts from a new script: no property sheet to answer.
+    app.properties().m_runSheet = [](CTavorinProperty&) { return int(QDialog::Rejected); };
 
     const SShotMovie movie = shotMovie(strMovie);
     if (movie.strPath.isEmpty()) return 1;

@@ -219,6 +219,7 @@ void CBandEditing::inform(const QString& strText) {
 
 const CRole* CBandEditing::chooseRole(const CRole* pPreselected, bool) {
     CSelectRoleDlg dlg(m_doc, m_prompts, pPreselected, m_pDialogParent);
+    dlg.setPhotoSource(m_photoSource);
     if (m_runRoleDialog(dlg) != QDialog::Accepted) return nullptr;
     return dlg.selectedRole();
 }

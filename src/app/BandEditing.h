@@ -29,6 +29,8 @@ public:
 
     // How the role dialog runs (tests answer it).
     std::function<int(CSelectRoleDlg&)> m_runRoleDialog;
+    // What the role dialog's "&Prendre une photo..." runs.
+    std::function<QString(QWidget*)> m_photoSource;
 
     // IBandEditHost
     CVarE& script() override;

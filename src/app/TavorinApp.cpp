@@ -3,14 +3,17 @@
 #include "app/BandEditing.h"
 #include "app/Commands.h"
 #include "app/DaptImport.h"
+#include "app/DecalageDlg.h"
 #include "app/ExportCommands.h"
 #include "app/FrameLoop.h"
 #include "app/HelpCommands.h"
 #include "app/LinkControl.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/PropertySheet.h"
 #include "app/RoleImport.h"
 #include "app/ScriptViewHost.h"
+#include "app/SettingsDlg.h"
 #include "app/ShotDetectDlg.h"
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
@@ -35,6 +38,8 @@ CTavorinApp::~CTavorinApp() {
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pHelp;
     delete m_pExports;
+    m_pProperties.reset();
+    m_pPreferences.reset();
     m_pRoleImport.reset();
     m_pDaptImport.reset();
     delete m_pMainFrame;
@@ -78,6 +83,9 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
             *this, m_pMainFrame, [this] { m_pMainFrame->close(); }, this);
         m_pRoleImport = std::make_unique<CRoleImport>(*this, *m_pDoc, m_pMainFrame);
         m_pDaptImport = std::make_unique<CDaptImport>(*this, *m_pDoc);
+        m_pProperties =
+            std::make_unique<CScriptProperties>(*this, *m_pDoc, *m_pMedia, *m_pRoleImport, m_pMainFrame);
+        m_pPreferences = std::make_unique<CPreferences>(*this);
         m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
         m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connectParts();
@@ -139,6 +147,9 @@ void CTavorinApp::connectParts() {
     m_pHelp->bindCommands(c);
     m_pRoleImport->bindCommands(c);
     m_pDaptImport->bindCommands(c);
+    m_pProperties->bindCommands(c);
+    m_pPreferences->bindCommands(c);
+    bindShiftCommand(c, *m_pDoc, prompts(), m_pMainFrame);
     c.bind(Cmd::EDIT_SHOT_DETECTION, [this] {
         CShotDetectDlg dlg(*this, *m_pDoc, SShotMovie::ofPlayer(m_qt), m_pMainFrame);
         dlg.exec();
@@ -170,6 +181,8 @@ void CTavorinApp::connectParts() {
         m_pMedia->closeMedia();
         m_pLink->reset(true);
     });
+    // After the media are closed: the property sheet of a new script, its title and its save.
+    connect(m_pDoc, &CVarEDoc::created, this, [this] { m_pProperties->afterNewDocument(); });
     connect(m_pDoc, &CVarEDoc::opened, this, [this] {
         m_pMedia->attachScriptMedia();
         m_pDoc->forgetHistory();

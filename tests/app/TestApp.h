@@ -5,6 +5,7 @@
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
 #include "app/Prompts.h"
+#include "app/PropertySheet.h"
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
@@ -147,7 +148,11 @@ struct STestApp {
     }
     bool start(const QString& strFile = {}) {
         pApp = std::make_unique<CTavorinApp>(options());
-        return pApp->InitInstance(strFile);
+        const bool bStarted = pApp->InitInstance(strFile);
+        // A later new document shows the property sheet: cancelled unless a test answers it.
+        if (bStarted)
+            pApp->properties().m_runSheet = [](CTavorinProperty&) { return int(QDialog::Rejected); };
+        return bStarted;
     }
     CTavorinApp& app() { return *pApp; }
     CVarEDoc& doc() { return pApp->document(); }
