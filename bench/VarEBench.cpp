@@ -3,6 +3,7 @@
 
 #include "BenchUtil.h"
 #include "ScriptGenerator.h"
+#include "../tests/vare/DetWriter.h"
 #include "vare/ScriptJournal.h"
 #include "vare/XmlPlatform.h"
 
@@ -96,6 +97,44 @@ double typingStepNs(int nPhrases, bool bMerge, bool bCold) {
     if (sink == 42) std::printf(" ");
     return bench::percentile(runs, 0.5) * 1e6 / nSteps;
 }
+
+// One phrase of nSigns signs, a character before each, read from a .vare and from a .det: the
+// readers must stay near n log n (ratio to ten times fewer signs near 10, far below 100).
+void longPhrase(const QTemporaryDir& dir) {
+    std::printf("\n%-26s %10s %10s\n", "one phrase of n signs", ".vare ms", ".det ms");
+    double prev[2] = {};
+    for (int nSigns : {10000, 100000}) {
+        SDetFile det;
+        det.lines.push_back({0, QString(nSigns, QLatin1Char('a')), 0, -1, {}});
+        det.signs.push_back({3, 10, -1, 0}); // opening
+        for (int i = 1; i < nSigns - 1; ++i)
+            det.signs.push_back({7 + i % 3, 10 + i, i, 0});
+        det.signs.push_back({4, 10 + nSigns, -1, 0}); // closing
+        const QString strDet = dir.filePath(QStringLiteral("long%1.det").arg(nSigns));
+        {
+            QFile f(strDet);
+            f.open(QIODevice::WriteOnly);
+            f.write(det.build());
+        }
+        CVarE v;
+        if (!v.importDet(strDet) || v.getLineCount() != 1) std::printf("the .det was not read\n");
+        const QString strVarE = dir.filePath(QStringLiteral("long%1.vare").arg(nSigns));
+        v.store(strVarE);
+        const double msVarE = bench::medianMs(3, [&] {
+            CVarE w;
+            w.load(strVarE);
+        });
+        const double msDet = bench::medianMs(3, [&] {
+            CVarE w;
+            w.importDet(strDet);
+        });
+        std::printf("%-26d %10.1f %10.1f", nSigns, msVarE, msDet);
+        if (prev[0] > 0) std::printf("   ratio to 10x fewer: %.1f %.1f", msVarE / prev[0], msDet / prev[1]);
+        std::printf("\n");
+        prev[0] = msVarE;
+        prev[1] = msDet;
+    }
+}
 } // namespace
 
 int main() {
@@ -105,6 +144,10 @@ int main() {
     auto* ls = static_cast<DOMImplementationLS*>(impl);
     DOMLSParser* parser = ls->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
 
+    if (qEnvironmentVariableIsSet("BENCH_LONG_PHRASE_ONLY")) {
+        longPhrase(dir);
+        return 0;
+    }
     std::printf("%-9s %8s %10s %10s %7s %10s %10s %7s\n", "phrases", "MB", "load ms", "parse ms", "ratio",
                 "store ms", "serial ms", "ratio");
     double nsAt[2][3][2] = {};
@@ -170,5 +213,6 @@ int main() {
         const double a = typingStepNs(1000, t.bMerge, t.bCold), b = typingStepNs(50000, t.bMerge, t.bCold);
         std::printf("%-26s %13.1f %16.1f %7.2f\n", t.name, a, b, b / a);
     }
+    longPhrase(dir);
     return 0;
 }

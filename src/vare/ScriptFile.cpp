@@ -15,7 +15,7 @@ EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive) {
 }
 
 bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script, IBookmarkSink* pBookmarks,
-                    QString* pstrError) {
+                    QString* pstrError, QStringList* pChanges) {
     auto fail = [&](const QString& str) {
         if (pstrError) *pstrError = str;
         return false;
@@ -32,10 +32,12 @@ bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script
             return fail(script.getLoadProblem().isEmpty()
                             ? QStringLiteral("ce n'est pas un script VarE valide")
                             : script.getLoadProblem());
+        if (pChanges) *pChanges = script.getLoadChanges();
         return true;
     case EScriptFormat::DET:
         if (!script.importDet(strPath))
             return fail(QStringLiteral("ce n'est pas un script de détection (.det) valide"));
+        if (pChanges) *pChanges = script.getLoadChanges();
         return true;
     case EScriptFormat::UNKNOWN:
         break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class CVarE;
 class IBookmarkSink;
@@ -11,5 +12,6 @@ class IBookmarkSink;
 // for a sentence such as "Impossible d'ouvrir le fichier « x » : <reason>.".
 enum class EScriptFormat { VARE, DET, UNKNOWN };
 EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive);
+// *pChanges (when given) gets what reading had to change or leave out (CVarE::getLoadChanges()).
 bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script, IBookmarkSink* pBookmarks,
-                    QString* pstrError);
+                    QString* pstrError, QStringList* pChanges = nullptr);

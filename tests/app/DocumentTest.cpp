@@ -261,7 +261,7 @@ TEST(AutoSave, KeepsFiveBackups) {
     // Saved and unmodified: nothing either.
     EXPECT_TRUE(doc.autoSave().isEmpty());
 
-    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.path("film.vare"));
     QDir().mkpath(strFolder);
     const QDateTime base = QDateTime::currentDateTime().addDays(-1);
     auto makeBackups = [&](int n) {
@@ -314,7 +314,7 @@ TEST(AutoSave, ANewerBackupIsOffered) {
     // The backup holds more work than the file.
     CVarE later;
     fill(later, 3);
-    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), strPath);
     QDir().mkpath(strFolder);
     ASSERT_TRUE(later.store(strFolder + "/" + backupName("film", 5)));
 
@@ -347,7 +347,7 @@ TEST(AutoSave, OpeningABackupByHand) {
     ASSERT_TRUE(t.start());
     CVarE s;
     fill(s, 2);
-    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.path("film.vare"));
     QDir().mkpath(strFolder);
     const QString strBackup = strFolder + "/" + backupName("film", 7);
     ASSERT_TRUE(s.store(strBackup));
