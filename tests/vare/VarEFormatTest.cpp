@@ -148,10 +148,11 @@ TEST(VarEFormat, ReadsWhatOtherWritersWrite) {
     CVarE v;
     Bookmarks marks;
     ASSERT_TRUE(v.load(path, &marks));
-    ASSERT_EQ(v.getRoles().size(), 2u);
-    const CRole& lea = *v.getRoles().begin();
+    ASSERT_EQ(v.getRoles().size(), 3u);
+    const CRole& lea = *v.findRoleByName("Léa");
     EXPECT_EQ(lea.getId(), "lea");
-    EXPECT_EQ(lea.getColor(), 0x00FF00u); // the first of the duplicates is kept
+    EXPECT_EQ(lea.getColor(), 0x00FF00u); // the first of the two keeps the name
+    EXPECT_EQ(v.findRoleByName("Léa (2)")->getColor(), 0x0000FFu);
     EXPECT_EQ(v.findRoleByName("Marc")->getColor(), 0u);
     EXPECT_EQ(v.findRoleByName("Marc")->getGender(), CRole::GENDER_NEUTRAL);
 
