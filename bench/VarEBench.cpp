@@ -1,16 +1,16 @@
 // Load and store of scripts of 1,000 / 10,000 / 50,000 phrases against a bare Xerces parse and
 // serialisation of the same file, and the cost per call of the band's look-ups.
 
+#include "../tests/vare/DetWriter.h"
 #include "BenchUtil.h"
 #include "ScriptGenerator.h"
-#include "../tests/vare/DetWriter.h"
 #include "vare/ScriptJournal.h"
 #include "vare/XmlPlatform.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <functional>
 #include <QTemporaryDir>
+#include <functional>
 #include <random>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>

@@ -90,7 +90,8 @@ std::vector<CAutoSave::SUntitled> CAutoSave::untitledBackups(const QString& strA
         found.push_back({strFolder, strTitle.isEmpty() ? baseName(strName) : strTitle, list.last(),
                          QFileInfo(list.last()).lastModified()});
     }
-    std::sort(found.begin(), found.end(), [](const SUntitled& a, const SUntitled& b) { return a.when > b.when; });
+    std::sort(found.begin(), found.end(),
+              [](const SUntitled& a, const SUntitled& b) { return a.when > b.when; });
     return found;
 }
 
@@ -126,9 +127,8 @@ QDateTime CAutoSave::newestBackupTime(const QString& strAutoSaveFolder, const QS
 }
 
 QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
-                        const CTimeCode& tcLastPosition, const QString& strFolder,
-                        const QString& strTitle, bool bUntitled,
-                        const QDateTime& when) {
+                        const CTimeCode& tcLastPosition, const QString& strFolder, const QString& strTitle,
+                        bool bUntitled, const QDateTime& when) {
     auto pSnapshot = std::make_unique<SSnapshot>();
     pSnapshot->script.copyFrom(script);
     pSnapshot->script.setLastPosition(tcLastPosition);
@@ -153,7 +153,8 @@ QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
         std::unique_ptr<SSnapshot> pOwned(pRaw);
         pLog->Log("AutoSaveThread(%p)\n", static_cast<void*>(pRaw));
         QString strReason;
-        const bool bOk = pOwned->script.store(strFile, &pOwned->bookmarks, QStringLiteral(TAVORIN_VERSION), &strReason);
+        const bool bOk =
+            pOwned->script.store(strFile, &pOwned->bookmarks, QStringLiteral(TAVORIN_VERSION), &strReason);
         // A failure is never reported as complete: the next tick tries again.
         if (bOk)
             pLog->Log("AutoSaveThread() => %s complete \n", qUtf8Printable(strFile));

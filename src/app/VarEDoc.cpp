@@ -311,7 +311,8 @@ bool CVarEDoc::readIntoDocument(const QString& strRead, const QString& strShown,
         bRead = readScriptFile(strRead, scriptFormatOf(strRead, true), loaded, &marks, &strError, &changes);
     }
     if (!bRead) {
-        m_app.prompts().error(QStringLiteral("Impossible d'ouvrir le fichier %1 : %2.").arg(strShown, strError));
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'ouvrir le fichier %1 : %2.").arg(strShown, strError));
         return false;
     }
     if (!changes.isEmpty()) {
@@ -319,9 +320,9 @@ bool CVarEDoc::readIntoDocument(const QString& strRead, const QString& strShown,
         constexpr int SHOWN = 15;
         QStringList shown = changes.mid(0, SHOWN);
         if (changes.size() > SHOWN) shown << QStringLiteral("… et %1 autre(s).").arg(changes.size() - SHOWN);
-        m_app.prompts().message(
-            QStringLiteral("Le fichier %1 a été lu avec des changements :\n\n%2").arg(strShown, shown.join(QLatin1Char('\n'))),
-            IPrompts::ICON_EXCLAMATION);
+        m_app.prompts().message(QStringLiteral("Le fichier %1 a été lu avec des changements :\n\n%2")
+                                    .arg(strShown, shown.join(QLatin1Char('\n'))),
+                                IPrompts::ICON_EXCLAMATION);
     }
     bRenumbered = false;
     if (!loaded.getLoops().empty() && loaded.loopsNumberedFromZero()) {
@@ -579,8 +580,8 @@ QString CVarEDoc::autoSave() {
         m_strUntitledFolder = CAutoSave::untitledFolder(m_app.autoSaveFolder(), m_strTitle);
     const QString strFolder =
         bUntitled ? m_strUntitledFolder : CAutoSave::backupFolder(m_app.autoSaveFolder(), m_strPathName);
-    return m_autoSave.save(m_script, m_bookmarks, m_position ? m_position() : TC_INVALID, strFolder, m_strTitle,
-                           bUntitled);
+    return m_autoSave.save(m_script, m_bookmarks, m_position ? m_position() : TC_INVALID, strFolder,
+                           m_strTitle, bUntitled);
 }
 
 void CVarEDoc::onAutoSaved(const QString& strPath, bool bOk, const QString& strReason) {
@@ -596,9 +597,10 @@ void CVarEDoc::onAutoSaved(const QString& strPath, bool bOk, const QString& strR
     // One message per run of failures; the status bar says it until a backup is written again.
     if (m_bAutoSaveFailing) return;
     m_bAutoSaveFailing = true;
-    m_app.prompts().error(QStringLiteral("L'enregistrement automatique dans le fichier %1 a échoué : %2.\n"
-                                         "Il sera tenté de nouveau ; enregistrez le script pour ne rien perdre.")
-                              .arg(strPath, strWhy));
+    m_app.prompts().error(
+        QStringLiteral("L'enregistrement automatique dans le fichier %1 a échoué : %2.\n"
+                       "Il sera tenté de nouveau ; enregistrez le script pour ne rien perdre.")
+            .arg(strPath, strWhy));
 }
 
 void CVarEDoc::forgetUntitledBackups() {

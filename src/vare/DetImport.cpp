@@ -233,10 +233,11 @@ private:
                 m_log.Log("Piste hors limites : %i\n", nTrack);
                 const int nRead = nTrack;
                 nTrack = std::clamp(nTrack, 0, TRACK_LAST);
-                m_script.noteLoadChange(QStringLiteral("Phrase %1 : la piste %2 n'existe pas, elle passe sur la piste %3.")
-                                            .arg(m_lines.size() + 1)
-                                            .arg(qint64(nRead) + 1)
-                                            .arg(nTrack + 1));
+                m_script.noteLoadChange(
+                    QStringLiteral("Phrase %1 : la piste %2 n'existe pas, elle passe sur la piste %3.")
+                        .arg(m_lines.size() + 1)
+                        .arg(qint64(nRead) + 1)
+                        .arg(nTrack + 1));
             }
             CLine line;
             line.setTrack(nTrack);
@@ -298,8 +299,9 @@ private:
             const bool bPlaced = placeSign(line, tc, lipType(nNumber), nChar);
             end.measure(line);
             if (!bPlaced)
-                m_script.noteLoadChange(QStringLiteral("Phrase « %1 » : un signe à %2, temps déjà pris, est ignoré.")
-                                            .arg(CVarE::excerpt(line.getText()), QString::fromLatin1(tc.getText())));
+                m_script.noteLoadChange(
+                    QStringLiteral("Phrase « %1 » : un signe à %2, temps déjà pris, est ignoré.")
+                        .arg(CVarE::excerpt(line.getText()), QString::fromLatin1(tc.getText())));
         }
         return true;
     }
@@ -353,7 +355,8 @@ private:
     // character they name. That character's position counts the linked signs before it, and a sign
     // already standing just before it stays first when it is earlier in time.
     static bool placeSign(CLine& line, const CTimeCode& tc, int nType, qint32 nChar) {
-        if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE) return line.insertSign(tc, nType, true, 0);
+        if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE)
+            return line.insertSign(tc, nType, true, 0);
         if (nType == CLipSync::OUT_OPEN || nType == CLipSync::OUT_CLOSE)
             return line.insertSign(tc, nType, true, -1);
         if (nChar < 0) return line.insertSign(tc, nType, false);
@@ -370,9 +373,10 @@ private:
             const CLine& line = m_lines[i];
             if (line.getSigns().empty()) {
                 m_log.Log("Ligne sans signe ignorée : %i\n", int(i));
-                m_script.noteLoadChange(QStringLiteral("Une phrase sans aucun signe (« %1 ») n'a pas de place "
-                                                       "dans le temps : elle est ignorée.")
-                                            .arg(CVarE::excerpt(line.getText())));
+                m_script.noteLoadChange(
+                    QStringLiteral("Une phrase sans aucun signe (« %1 ») n'a pas de place "
+                                   "dans le temps : elle est ignorée.")
+                        .arg(CVarE::excerpt(line.getText())));
             } else {
                 m_script.addReadLine(std::move(m_lines[i]));
             }

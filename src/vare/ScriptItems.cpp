@@ -235,8 +235,9 @@ bool CLineAppender::appendSign(const CTimeCode& tc, int nType, bool bLinked) {
     if (!tc.isValid()) return false;
     const int nFrames = tc.getFrames();
     // Signs mostly come in time order: the frame then goes at the end of the sorted list at once.
-    auto it = m_frames.empty() || m_frames.back() < nFrames ? m_frames.end()
-                                                            : std::lower_bound(m_frames.begin(), m_frames.end(), nFrames);
+    auto it = m_frames.empty() || m_frames.back() < nFrames
+                  ? m_frames.end()
+                  : std::lower_bound(m_frames.begin(), m_frames.end(), nFrames);
     if (it != m_frames.end() && *it == nFrames) return false;
     m_frames.insert(it, nFrames);
     // Every link read so far is below the end of the sequence, so the new sign stays linked only when

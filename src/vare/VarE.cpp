@@ -693,11 +693,12 @@ void CVarE::addReadLine(CLine&& line) {
         if (n == nTrack) continue;
         line.setTrack(n);
         if (addLine(line).second) {
-            noteLoadChange(QStringLiteral("Phrase à %1 (« %2 ») : une autre phrase commence au même endroit de "
-                                          "la piste %3, elle passe sur la piste %4.")
-                               .arg(strWhere, excerpt(line.getText()))
-                               .arg(nTrack + 1)
-                               .arg(n + 1));
+            noteLoadChange(
+                QStringLiteral("Phrase à %1 (« %2 ») : une autre phrase commence au même endroit de "
+                               "la piste %3, elle passe sur la piste %4.")
+                    .arg(strWhere, excerpt(line.getText()))
+                    .arg(nTrack + 1)
+                    .arg(n + 1));
             return;
         }
     }

@@ -501,20 +501,22 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
                 }
             }
             append.finish();
-            const QString strWhere = line.getSigns().empty()
-                                         ? QStringLiteral("sans signe")
-                                         : QString::fromLatin1(line.getSigns().front().getTimeCode().getText());
+            const QString strWhere =
+                line.getSigns().empty()
+                    ? QStringLiteral("sans signe")
+                    : QString::fromLatin1(line.getSigns().front().getTimeCode().getText());
             if (nRefusedSigns > 0)
                 noteLoadChange(QStringLiteral("Phrase à %1 (« %2 ») : %3 signe(s) sans temps valide ou à un "
                                               "temps déjà pris ignoré(s).")
                                    .arg(strWhere, excerpt(line.getText()))
                                    .arg(nRefusedSigns));
             if (nReadTrack != nTrack)
-                noteLoadChange(QStringLiteral("Phrase à %1 (« %2 ») : la piste %3 n'existe pas, elle passe sur "
-                                              "la piste %4.")
-                                   .arg(strWhere, excerpt(line.getText()))
-                                   .arg(nReadTrack + 1)
-                                   .arg(nTrack + 1));
+                noteLoadChange(
+                    QStringLiteral("Phrase à %1 (« %2 ») : la piste %3 n'existe pas, elle passe sur "
+                                   "la piste %4.")
+                        .arg(strWhere, excerpt(line.getText()))
+                        .arg(nReadTrack + 1)
+                        .arg(nTrack + 1));
             const QString strRole = attrString(l, u"role");
             if (m_log.isLogOn(CTraceLog::MASK_UPDATES))
                 m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
@@ -567,9 +569,10 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
             const int nNumber = leadingInt(attr(e, u"number"));
             if (m_loops.empty() && nNumber == 0) m_bLoopsFromZero = true;
             if (!addLoop(CLoop(tc, nNumber)))
-                noteLoadChange(QStringLiteral("La boucle %1 à %2 est à la place d'une autre : elle est ignorée.")
-                                   .arg(nNumber)
-                                   .arg(QString::fromLatin1(tc.getText())));
+                noteLoadChange(
+                    QStringLiteral("La boucle %1 à %2 est à la place d'une autre : elle est ignorée.")
+                        .arg(nNumber)
+                        .arg(QString::fromLatin1(tc.getText())));
         }
     }
 

@@ -10,8 +10,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-const QString NEWER_QUESTION = QString::fromUtf8("Un fichier plus récent a été enregistré automatiquement lors "
-                                                 "d'une précédente session.\nVoulez-vous l'ouvrir ?");
+const QString NEWER_QUESTION =
+    QString::fromUtf8("Un fichier plus récent a été enregistré automatiquement lors "
+                      "d'une précédente session.\nVoulez-vous l'ouvrir ?");
 
 // A modified document gets one backup, written before this returns.
 QString backUp(STestApp& t) {
@@ -40,7 +41,8 @@ TEST(AutoSave, TwoScriptsOfOneNameKeepTheirOwnBackups) {
     ASSERT_TRUE(s.store(strB));
     EXPECT_NE(CAutoSave::backupFolder(t.app().autoSaveFolder(), strA),
               CAutoSave::backupFolder(t.app().autoSaveFolder(), strB));
-    EXPECT_TRUE(QFileInfo(CAutoSave::backupFolder(t.app().autoSaveFolder(), strA)).fileName().startsWith("ep "));
+    EXPECT_TRUE(
+        QFileInfo(CAutoSave::backupFolder(t.app().autoSaveFolder(), strA)).fileName().startsWith("ep "));
 
     // B has five backups of its own.
     ASSERT_TRUE(t.doc().openDocumentFile(strB));

@@ -35,12 +35,13 @@ public:
         QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile conf(path(".config/Morvath/Tavorin.conf"));
         if (conf.open(QIODevice::WriteOnly))
-            conf.write(("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\nQTLogLevel=1\nQTLogType=1\n"
-                        "[Settings]\n" +
-                        (nAutoSaveMs > 0 ? QStringLiteral("EnableAutoSave=1\nAutoSaveTimer=%1\n").arg(nAutoSaveMs)
-                                         : QStringLiteral("EnableAutoSave=0\n")) +
-                        strExtraSettings)
-                           .toUtf8());
+            conf.write(
+                ("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\nQTLogLevel=1\nQTLogType=1\n"
+                 "[Settings]\n" +
+                 (nAutoSaveMs > 0 ? QStringLiteral("EnableAutoSave=1\nAutoSaveTimer=%1\n").arg(nAutoSaveMs)
+                                  : QStringLiteral("EnableAutoSave=0\n")) +
+                 strExtraSettings)
+                    .toUtf8());
     }
     ~CRunningProgram() { stop(); }
     // As a crash ends it: no question, no clean exit.
@@ -78,7 +79,8 @@ public:
     // Waits for a window whose whole title is strTitle.
     static bool waitForWindow(const QString& strTitle, int nTimeoutMs = 10000) {
         return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"), QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
+                    QStringLiteral("--name"),
+                    QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
                    nTimeoutMs);
     }
     static bool xdo(const QStringList& args, int nTimeoutMs = 10000) {

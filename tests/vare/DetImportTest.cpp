@@ -338,8 +338,9 @@ TEST_F(DetImportFile, ClampsTracksAndKeepsDuplicatePhrasesOut) {
     const QString strChanges = m_v.getLoadChanges().join('\n');
     EXPECT_TRUE(strChanges.contains(QStringLiteral("la piste 10 n'existe pas, elle passe sur la piste 4")))
         << qPrintable(strChanges);
-    EXPECT_TRUE(strChanges.contains(QStringLiteral("(« double ») : une autre phrase commence au même endroit de "
-                                                   "la piste 4, elle passe sur la piste 1")))
+    EXPECT_TRUE(
+        strChanges.contains(QStringLiteral("(« double ») : une autre phrase commence au même endroit de "
+                                           "la piste 4, elle passe sur la piste 1")))
         << qPrintable(strChanges);
 }
 

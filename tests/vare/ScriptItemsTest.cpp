@@ -1,8 +1,8 @@
 #include "vare/ScriptItems.h"
 
 #include <functional>
-#include <random>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 CTimeCode tc(int f) {

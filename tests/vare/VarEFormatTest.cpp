@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/resource.h>
 
 namespace {
@@ -400,7 +400,8 @@ TEST(VarEFormat, RepairsAreKeptAndTold) {
     EXPECT_EQ(byText[QStringLiteral("perdu")]->getTrack(), 3);
 
     const QString strChanges = v.getLoadChanges().join('\n');
-    for (const char* psz : {"« Léa » était donné deux fois", "« Léa (2) »", "elle passe sur la piste",
+    for (const char* psz : {"« Léa » était donné deux fois", "« Léa (2) »",
+                            "(« second ») : une autre phrase commence au même endroit de la piste 2",
                             "le rôle « personne » n'existe pas", "la piste 8 n'existe pas",
                             "sans aucun signe (« sans temps »)", "1 signe(s)", "La boucle 2 à 00:00:02:00"})
         EXPECT_TRUE(strChanges.contains(QString::fromUtf8(psz))) << psz << "\n" << qPrintable(strChanges);
