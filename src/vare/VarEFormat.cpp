@@ -368,7 +368,9 @@ void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
 bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
     QFile file(strPath);
     QByteArray data;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(MAX_FILE_SIZE + 1);
+    // The buffer is sized by the file, not by the cap: a read of the cap would allocate it whole. One
+    // byte more than the size tells a file that grew since.
+    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(file.size() + 1);
     if (data.size() > MAX_FILE_SIZE) data.clear();
     return loadFromData(data, strPath, pBookmarks);
 }
