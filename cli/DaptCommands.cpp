@@ -53,7 +53,8 @@ int runImport(const QStringList& arguments) {
     CVarE script;
     QString strError;
     SDaptReadInfo info;
-    if (!readScriptFile(args[0], EScriptFormat::DAPT, script, nullptr, &strError, strLanguage, &info))
+    if (!readScriptFile(args[0], EScriptFormat::DAPT, script, nullptr, &strError, nullptr, strLanguage,
+                        &info))
         return cli::fail(QStringLiteral("Impossible de lire le fichier « %1 » : %2.").arg(args[0], strError));
     for (const QString& str : info.warnings)
         std::fprintf(stderr, "%s\n", qUtf8Printable(str));

@@ -52,12 +52,14 @@ bool CExportCommands::OnFileExportScript() {
                                         QString::fromLatin1(RTF_FILTER), QStringLiteral("rtf"));
     if (strPath.isEmpty()) return false;
     bool bOk;
+    QString strError;
     {
         CWaitCursor wait;
-        bOk = exportScript(m_doc.script(), strPath, scriptExportGenerator(), options, m_shading);
+        bOk = exportScript(m_doc.script(), strPath, scriptExportGenerator(), options, m_shading, &strError);
     }
     if (!bOk) {
-        m_app.prompts().error(QStringLiteral("Impossible d'exporter le script."));
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'exporter le script dans « %1 » : %2.").arg(strPath, strError));
         return false;
     }
     exported(strPath, QStringLiteral("Le script a été exporté. Voulez-vous ouvrir ce fichier maintenant ?"));
@@ -79,12 +81,15 @@ bool CExportCommands::OnFileExportSubtitles() {
     const bool bSubRip = strFilter == QLatin1String(SUBRIP_FILTER) ||
                          QFileInfo(strPath).suffix().compare(QStringLiteral("srt"), Qt::CaseInsensitive) == 0;
     bool bOk;
+    QString strError;
     {
         CWaitCursor wait;
-        bOk = exportSubtitles(m_doc.script(), strPath, nullptr, bSubRip ? SUBTITLES_SUBRIP : SUBTITLES_TEXT);
+        bOk =
+            exportSubtitles(m_doc.script(), strPath, &strError, bSubRip ? SUBTITLES_SUBRIP : SUBTITLES_TEXT);
     }
     if (!bOk) {
-        m_app.prompts().error(QStringLiteral("Impossible d'exporter les sous-titres."));
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'exporter les sous-titres dans « %1 » : %2.").arg(strPath, strError));
         return false;
     }
     exported(strPath,

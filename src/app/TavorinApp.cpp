@@ -108,7 +108,11 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     {
         CLogIndent inner(*this);
         // A file that cannot be opened leaves a new document, and the program runs on.
-        if (strFile.isEmpty() || !m_pDoc->openDocumentFile(strFile)) m_pDoc->OnNewDocument();
+        if (strFile.isEmpty() || !m_pDoc->openDocumentFile(strFile)) {
+            m_pDoc->OnNewDocument();
+            // Work on a script that never had a file, left by a session that did not end.
+            m_pDoc->offerUntitledBackup();
+        }
     }
     Log("ProcessShellCommand() => Ok\n");
 

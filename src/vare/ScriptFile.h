@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class CVarE;
 class IBookmarkSink;
@@ -13,6 +14,8 @@ struct SDaptReadInfo;
 // gets the reason in French, for a sentence such as "Impossible d'ouvrir le fichier « x » : <reason>.".
 enum class EScriptFormat { VARE, DET, DAPT, UNKNOWN };
 EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive);
+// *pChanges (when given) gets what reading had to change or leave out (CVarE::getLoadChanges()).
 bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script, IBookmarkSink* pBookmarks,
-                    QString* pstrError, const QString& strDaptLanguage = QStringLiteral("fr"),
+                    QString* pstrError, QStringList* pChanges = nullptr,
+                    const QString& strDaptLanguage = QStringLiteral("fr"),
                     SDaptReadInfo* pDaptInfo = nullptr);

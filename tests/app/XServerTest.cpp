@@ -28,18 +28,28 @@ QString testMedia(const char* pszName) {
 // One run of the program with a home of its own, its application and player logs on.
 class CRunningProgram {
 public:
-    explicit CRunningProgram(const QString& strExtraSettings = {}) {
+    // nAutoSaveMs: the auto-save period, 0 for none.
+    explicit CRunningProgram(const QString& strExtraSettings = {}, int nAutoSaveMs = 0) {
         QDir().mkpath(path(".config/Morvath"));
         QDir().mkpath(path("runtime"));
         QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile conf(path(".config/Morvath/Tavorin.conf"));
         if (conf.open(QIODevice::WriteOnly))
-            conf.write(("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\nQTLogLevel=1\nQTLogType=1\n"
-                        "[Settings]\nEnableAutoSave=0\n" +
-                        strExtraSettings)
-                           .toUtf8());
+            conf.write(
+                ("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=1\nAppLogType=1\nQTLogLevel=1\nQTLogType=1\n"
+                 "[Settings]\n" +
+                 (nAutoSaveMs > 0 ? QStringLiteral("EnableAutoSave=1\nAutoSaveTimer=%1\n").arg(nAutoSaveMs)
+                                  : QStringLiteral("EnableAutoSave=0\n")) +
+                 strExtraSettings)
+                    .toUtf8());
     }
-    ~CRunningProgram() {
+    ~CRunningProgram() { stop(); }
+    // As a crash ends it: no question, no clean exit.
+    void kill() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    void stop() {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.terminate();
             if (!m_process.waitForFinished(5000)) m_process.kill();
@@ -48,7 +58,8 @@ public:
     }
     QString path(const char* pszName) const { return m_home.filePath(QString::fromUtf8(pszName)); }
 
-    // Starts the program on a file and waits for its window; false when it never shows.
+    // Starts the program on a file (none: a new script) and waits for its window; false when it never
+    // shows.
     bool start(const QString& strFile, const QString& strTitle) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_home.path());
@@ -58,13 +69,20 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(PROGRAM, {strFile});
+        m_process.start(PROGRAM, strFile.isEmpty() ? QStringList() : QStringList{strFile});
         if (!m_process.waitForStarted(10000)) return false;
         return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
                     QStringLiteral("--name"), QRegularExpression::escape(strTitle)},
                    30000);
     }
     // xdotool with its arguments; false when it fails or takes too long.
+    // Waits for a window whose whole title is strTitle.
+    static bool waitForWindow(const QString& strTitle, int nTimeoutMs = 10000) {
+        return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--name"),
+                    QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
+                   nTimeoutMs);
+    }
     static bool xdo(const QStringList& args, int nTimeoutMs = 10000) {
         QProcess p;
         p.start(QStringLiteral("xdotool"), args);
@@ -110,6 +128,7 @@ bool environmentReady() {
 QString writeScript(const QString& strPath, const QString& strVideo) {
     CVarE s;
     CLine line;
+    line.setTrack(0);
     line.insertSign(CTimeCode("10:00:04:00"), CLipSync::IN_OPEN, true);
     line.insertText(QStringLiteral("Allô ?"), 1);
     line.insertSign(CTimeCode("10:00:06:00"), CLipSync::OUT_OPEN, true);
@@ -577,4 +596,89 @@ TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
                                                                       .toJson(QJsonDocument::Compact)
                                                                       .left(3000)
                                                                       .constData();
+}
+
+// Auto-save: each script's backups are its own, a failure is said, and a script that never had a file
+// comes back after a crash.
+namespace {
+const QString BACKUP_DONE = QStringLiteral(" complete ");
+const QString BACKUP_FAILED = QStringLiteral("Echec lors de l'enregistrement automatique");
+
+// A change the band makes at once: a loop where the clock stands (only a modified script is backed up).
+// The scripts of these tests name no picture: the program starts at once, however busy the machine.
+void addLoop() {
+    QTest::qWait(300);
+    CRunningProgram::keys({QStringLiteral("KP_0")});
+}
+} // namespace
+
+TEST_F(XServer, TwoScriptsOfOneNameKeepTheirOwnBackups) {
+    CRunningProgram p({}, 700);
+    QDir().mkpath(p.path("a"));
+    QDir().mkpath(p.path("b"));
+    const QString strA = writeScript(p.path("a/ep.vare"), {});
+    const QString strB = writeScript(p.path("b/ep.vare"), {});
+
+    // A is changed, backed up, and the program dies.
+    ASSERT_TRUE(p.start(strA, QStringLiteral("ep.vare - Tavorin")));
+    addLoop();
+    ASSERT_TRUE(p.waitForLine("app", BACKUP_DONE));
+    p.kill();
+    QTest::qWait(1100);
+
+    // B has no backup: it opens without a question.
+    ASSERT_TRUE(p.start(strB, QStringLiteral("ep.vare - Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::OnOpenDocument(%1) => Ok").arg(strB)));
+    EXPECT_EQ(p.count("app", QStringLiteral("Sauvegarde plus récente")), 0) << qPrintable(p.log("app"));
+    EXPECT_FALSE(CRunningProgram::waitForWindow(QStringLiteral("Tavorin"), 1500));
+    p.stop();
+    QTest::qWait(1100);
+
+    // A's backup is offered to A (the question stands before the window).
+    ASSERT_TRUE(p.start(strA, QStringLiteral("Tavorin")));
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Sauvegarde plus récente")));
+}
+
+TEST_F(XServer, AFailedAutoSaveIsToldOnceAndTriedAgain) {
+    CRunningProgram p({}, 700);
+    const QString strScript = writeScript(p.path("film.vare"), {});
+    // Where the backups go, a file: no backup can be written.
+    QDir().mkpath(p.path("Documents/Tavorin"));
+    const QString strObstacle = p.path("Documents/Tavorin/Autosave");
+    {
+        QFile f(strObstacle);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("film.vare - Tavorin")));
+    addLoop();
+    // The message comes with the first failure; the next ticks try again without another one.
+    ASSERT_TRUE(CRunningProgram::waitForWindow(QStringLiteral("Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", BACKUP_FAILED, 2));
+    EXPECT_EQ(p.count("app", BACKUP_DONE), 0);
+    CRunningProgram::keys({QStringLiteral("Return")});
+    QTest::qWait(300);
+    EXPECT_FALSE(CRunningProgram::waitForWindow(QStringLiteral("Tavorin"), 1000)) << "a second message";
+
+    // The disk is back: the next tick writes the backup.
+    ASSERT_TRUE(QFile::remove(strObstacle));
+    ASSERT_TRUE(QDir().mkpath(strObstacle));
+    EXPECT_TRUE(p.waitForLine("app", BACKUP_DONE));
+}
+
+TEST_F(XServer, ANewScriptIsBackedUpAndOfferedAtTheNextStart) {
+    CRunningProgram p({}, 700);
+    ASSERT_TRUE(p.start({}, QStringLiteral("Sans titre - Tavorin")));
+    addLoop();
+    ASSERT_TRUE(p.waitForLine("app", BACKUP_DONE));
+    p.kill();
+    QTest::qWait(1100);
+
+    // Started again without a file: the question, answered "Oui", brings the script back, unsaved.
+    ASSERT_TRUE(p.start({}, QStringLiteral("Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::offerUntitledBackup(")));
+    CRunningProgram::keys({QStringLiteral("Return")});
+    ASSERT_TRUE(CRunningProgram::waitForWindow(QStringLiteral("Sans titre - Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("Ouverture du fichier")));
+    // Modified, as the backup differs from nothing: its backups go on.
+    EXPECT_TRUE(p.waitForLine("app", BACKUP_DONE));
 }
