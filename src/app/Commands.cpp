@@ -1,4 +1,5 @@
 #include "app/Commands.h"
+#include "rythmo/SignNames.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -73,13 +74,10 @@ std::vector<SCommandDef> makeDefs() {
     add(Cmd::SIGN_ROUND, "Cul de poule w, eu, que\t9", {pad(Qt::Key_9)});
     add(Cmd::SIGN_LOOP, "Boucle\t0", {pad(Qt::Key_0), pad(Qt::Key_0, CTRL)});
     add(Cmd::SIGN_SHOT, "Changement de plan\t1", {pad(Qt::Key_1), pad(Qt::Key_1, CTRL)});
-    static const char* const OPENING[4] = {"Ouverture bouche ouverte", "Ouverture bouche fermée",
-                                           "Fermeture bouche ouverte", "Fermeture bouche fermée"};
     for (int i = 0; i < 4; ++i)
-        add(Cmd::SIGN_TYPE_OPENING_FIRST + i, OPENING[i]);
-    static const char* const LIP[7] = {"MPB", "FVR", "Weuqueu", "A", "I", "O", "Neutre"};
+        add(Cmd::SIGN_TYPE_OPENING_FIRST + i, signTypeCaption(CLipSync::IN_OPEN + i));
     for (int i = 0; i < 7; ++i)
-        add(Cmd::SIGN_TYPE_LIP_FIRST + i, LIP[i]);
+        add(Cmd::SIGN_TYPE_LIP_FIRST + i, signTypeCaption(CLipSync::MPB + i));
     add(Cmd::EDIT_SIGN_LEFT, "Déplacer le signe à gauche\tCtrl+Gauche", {key(Qt::Key_Left, CTRL)});
     add(Cmd::EDIT_SIGN_RIGHT, "Déplacer le signe à droite\tCtrl+Droite", {key(Qt::Key_Right, CTRL)});
     add(Cmd::EDIT_LINK_LEFT, "Déplacer l'accroche à gauche\tCtrl+Alt+Gauche",

@@ -3,6 +3,7 @@
 #include "BandEditor.h"
 #include "BandSpace.h"
 #include "SignCommands.h"
+#include "SignNames.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -50,6 +51,31 @@ CBandMouse::SHit CBandMouse::hitTest(int x, int y) {
 
 bool CBandMouse::isOverSign(int x, int y) {
     return m_eDrag == DRAG_SIGN || m_eDrag == DRAG_SIGN_TIME || hitTest(x, y).nSign >= 0;
+}
+
+QString CBandMouse::describeAt(int x, int y) {
+    if (isDragging() || m_bShuttling) return {};
+    const SHit hit = hitTest(x, y);
+    const QString strDash = QStringLiteral(" \u2014 ");
+    if (hit.nSign >= 0) {
+        const CLipSync& sign = hit.line->getSign(hit.nSign);
+        return QString::fromUtf8(signTypeCaption(sign.getType())) + strDash + sign.getTimeCode().toString();
+    }
+    if (hit.bLoop)
+        return QStringLiteral("Boucle %1").arg(hit.loop->getNumber()) + strDash +
+               hit.loop->getTimeCode().toString();
+    if (hit.bShot) return QStringLiteral("Changement de plan") + strDash + hit.shot->getTimeCode().toString();
+    if (!hit.bLine) return {};
+    // The phrase: its role and the start of its text, enough to tell it from its neighbours.
+    constexpr int TEXT_SHOWN = 60;
+    const CRole* pRole = hit.line->getRolePtr();
+    QString str = pRole ? pRole->getName() : QStringLiteral("Sans rôle");
+    if (hit.line->isVoiceOff()) str += QStringLiteral(" (voix off)");
+    const QString& strText = hit.line->getText();
+    if (!strText.isEmpty())
+        str += QStringLiteral(" : ") +
+               (strText.size() > TEXT_SHOWN ? strText.left(TEXT_SHOWN) + QStringLiteral("…") : strText);
+    return str;
 }
 
 void CBandMouse::OnLButtonDown(int x, int y, bool bCtrl) {

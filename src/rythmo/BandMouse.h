@@ -2,6 +2,7 @@
 
 #include "BandEditHost.h"
 
+#include <QString>
 #include <functional>
 
 class CBandEditor;
@@ -34,6 +35,9 @@ public:
     SHit hitTest(int x, int y);
     // The horizontal-move cursor shows over a sign.
     bool isOverSign(int x, int y);
+    // What the tool tip says of the point: the sign, loop or shot change there with its timecode, else
+    // the phrase's role and text; empty over bare band and while dragging.
+    QString describeAt(int x, int y);
 
     void OnLButtonDown(int x, int y, bool bCtrl);
     void OnLButtonUp();

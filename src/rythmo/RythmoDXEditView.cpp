@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleHints>
+#include <QToolTip>
 #include <algorithm>
 
 CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
@@ -18,6 +19,13 @@ CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
     const int nBlink = QGuiApplication::styleHints()->cursorFlashTime() / 2;
     m_blink.setInterval(nBlink > 0 ? nBlink : 500);
     connect(&m_blink, &QTimer::timeout, this, &CRythmoDXEditView::onEditorChanged);
+    // The band has its own native window, which Qt's tool tip events do not reach: the view shows
+    // its tool tips itself, after the usual rest of the pointer.
+    m_toolTipDelay.setSingleShot(true);
+    m_toolTipDelay.setInterval(700);
+    connect(&m_toolTipDelay, &QTimer::timeout, this, [this] {
+        if (!m_strToolTip.isEmpty()) QToolTip::showText(m_toolTipAt, m_strToolTip, this);
+    });
 }
 
 void CRythmoDXEditView::OnInitialUpdate() {
@@ -83,6 +91,9 @@ QPoint CRythmoDXEditView::bandPointOf(const QPointF& local) const {
 
 void CRythmoDXEditView::mousePressEvent(QMouseEvent* pEvent) {
     const QPoint p = bandPointOf(pEvent->position());
+    m_strToolTip.clear();
+    m_toolTipDelay.stop();
+    QToolTip::hideText();
     switch (pEvent->button()) {
     case Qt::LeftButton:
         m_mouse.OnLButtonDown(p.x(), p.y(), pEvent->modifiers() & Qt::ControlModifier);
@@ -105,9 +116,32 @@ void CRythmoDXEditView::mouseReleaseEvent(QMouseEvent* pEvent) {
     pEvent->accept();
 }
 
+QString CRythmoDXEditView::toolTipAt(const QPointF& local) {
+    const QPoint p = bandPointOf(local);
+    return m_mouse.describeAt(p.x(), p.y());
+}
+
+void CRythmoDXEditView::hoverMoved(const QPointF& local, const QPointF& global) {
+    const QString str = toolTipAt(local);
+    m_toolTipAt = global.toPoint();
+    if (str == m_strToolTip) return;
+    m_strToolTip = str;
+    QToolTip::hideText();
+    if (str.isEmpty())
+        m_toolTipDelay.stop();
+    else
+        m_toolTipDelay.start();
+}
+
 void CRythmoDXEditView::mouseMoveEvent(QMouseEvent* pEvent) {
     const QPoint p = bandPointOf(pEvent->position());
-    if (pEvent->buttons() != Qt::NoButton) m_mouse.OnMouseMove(p.x(), p.y());
+    if (pEvent->buttons() != Qt::NoButton) {
+        m_mouse.OnMouseMove(p.x(), p.y());
+        m_strToolTip.clear();
+        m_toolTipDelay.stop();
+    } else {
+        hoverMoved(pEvent->position(), pEvent->globalPosition());
+    }
     const bool bOverSign = m_mouse.isOverSign(p.x(), p.y());
     if (bOverSign != (cursor().shape() == Qt::SizeHorCursor)) {
         if (bOverSign)

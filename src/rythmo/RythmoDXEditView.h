@@ -38,6 +38,8 @@ public:
     void aboutToReplay() { m_editor.aboutToReplay(); }
     // The point of the screen under a point of the band.
     QPoint globalPointOf(int x, int y);
+    // The tool tip of a point of the view (empty: none), shown after the pointer rests a moment.
+    QString toolTipAt(const QPointF& local);
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -52,6 +54,8 @@ protected:
 
 private:
     void onEditorChanged();
+    // The pointer moved without a button: the tool tip waits for it to rest again.
+    void hoverMoved(const QPointF& local, const QPointF& global);
 
     IBandEditHost& m_host;
     CBandEditor m_editor;
@@ -61,4 +65,7 @@ private:
     CBandFinder m_finder;
     CBandMouse m_mouse;
     QTimer m_blink;
+    QTimer m_toolTipDelay;
+    QString m_strToolTip; // what the pointer rests over
+    QPoint m_toolTipAt;   // where, on the screen
 };

@@ -19,7 +19,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -704,10 +706,14 @@ TEST_F(SBandWork, MiddleButtonShuttlesAndTheWheelStepsFrames) {
 TEST_F(SBandWork, TheContextMenusActOnWhatWasRightClicked) {
     goTo(at(10));
     QStringList entries;
-    auto answer = [&](const QString& strChoice) {
-        QTimer::singleShot(300, [&, strChoice] {
+    // Picks an entry once the menu is up (however long a loaded machine takes to show it).
+    std::function<void(const QString&, int)> pick = [&](const QString& strChoice, int nTries) {
+        QTimer::singleShot(50, [&, strChoice, nTries] {
             QMenu* pMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!pMenu) return;
+            if (!pMenu || !pMenu->isVisible()) {
+                if (nTries > 0) pick(strChoice, nTries - 1);
+                return;
+            }
             entries.clear();
             for (QAction* p : pMenu->actions())
                 entries << p->text().section(QLatin1Char('\t'), 0, 0);
@@ -720,6 +726,7 @@ TEST_F(SBandWork, TheContextMenusActOnWhatWasRightClicked) {
             pMenu->close();
         });
     };
+    auto answer = [&](const QString& strChoice) { pick(strChoice, 200); };
     // On the labial: "Décrocher le signe" unhooks that one.
     answer(QString::fromUtf8("Décrocher le signe"));
     mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, pointAt(at(20), 0));
@@ -767,4 +774,30 @@ TEST_F(SBandWork, DraggingOverTheTextSelectsItAndChangesNothing) {
     EXPECT_FALSE(st().m_bSignSelected);
     EXPECT_FALSE(doc().canUndo());
     EXPECT_EQ(bytes(), original);
+}
+
+TEST_F(SBandWork, ToolTipsTellTheSignLoopShotOrPhraseUnderThePointer) {
+    goTo(at(20));
+    const QString strDash = QStringLiteral(" \u2014 ");
+    const QString strLabial = QStringLiteral("MPB") + strDash + at(20).toString();
+    EXPECT_EQ(m_pBand->toolTipAt(pointAt(at(20), 0)), strLabial);
+    EXPECT_EQ(m_pBand->toolTipAt(pointAt(at(30), 0, false)), QStringLiteral("Anna : Bonjour tout le monde"));
+    EXPECT_EQ(m_pBand->toolTipAt(pointAt(at(210), 3, false)), QString::fromUtf8("Sans rôle"));
+    goTo(at(170));
+    const int nLoop = script().getLoopAt(at(170))->getNumber();
+    EXPECT_EQ(m_pBand->toolTipAt(pointAt(at(170), 0, false)),
+              QStringLiteral("Boucle %1").arg(nLoop) + strDash + at(170).toString());
+    EXPECT_EQ(m_pBand->toolTipAt(pointAt(at(180), 0, false)),
+              QStringLiteral("Changement de plan") + strDash + at(180).toString());
+    EXPECT_TRUE(m_pBand->toolTipAt(pointAt(at(260), 1)).isEmpty());
+
+    // Shown once the pointer rests, gone at the press that starts a drag.
+    goTo(at(20));
+    mouse(QEvent::MouseMove, Qt::NoButton, Qt::NoButton, pointAt(at(20), 0));
+    QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
+    EXPECT_EQ(QToolTip::text(), strLabial);
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, pointAt(at(20), 0));
+    EXPECT_TRUE(m_pBand->toolTipAt(pointAt(at(20), 0)).isEmpty());
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, pointAt(at(20), 0));
+    QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 5000);
 }
