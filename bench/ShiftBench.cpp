@@ -49,25 +49,14 @@ double digitToFrame(CTimeCodeEdit& edit, int& nFrames, char cDigit, std::vector<
 }
 
 void run(int nPhrases, int nKeys) {
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("program"));
-    QFile ini(dir.filePath("program/Tavorin.ini"));
-    if (ini.open(QIODevice::WriteOnly)) ini.write("[Misc]\nFirstRun=0\n[Settings]\nEnableAutoSave=0\n");
-    ini.close();
+    CQuietProgram program(QStringLiteral("shift-%1").arg(nPhrases));
     CVarE generated;
     generateScript(generated, nPhrases);
     generated.set(CVarE::H_VIDEO_FILE, QString());
-    const QString strScript = dir.filePath("script.vare");
+    const QString strScript = program.path("script.vare");
     generated.store(strScript);
 
-    SAppOptions o;
-    o.strProgramFolder = dir.filePath("program");
-    o.strDocumentsFolder = dir.filePath("documents");
-    o.strInstanceName = QStringLiteral("tavorin-bench-shift-%1-%2").arg(getpid()).arg(nPhrases);
-    o.bHeadless = true;
-    CQuietPrompts prompts;
-    o.pPrompts = &prompts;
-    CTavorinApp app(o);
+    CTavorinApp app(program.m_options);
     if (!app.InitInstance(strScript) || !app.bandView()) {
         std::printf("%d phrases: the program could not start with its band\n", nPhrases);
         return;
@@ -84,7 +73,7 @@ void run(int nPhrases, int nKeys) {
     std::advance(it, script.getLineCount() / 2);
     app.transport().gotoTime(it->getTimeCode());
 
-    CDecalageDlg dlg(app.document(), prompts, &frame);
+    CDecalageDlg dlg(app.document(), program.m_prompts, &frame);
     dlg.show();
     QElapsedTimer t;
     t.start();

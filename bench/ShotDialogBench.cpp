@@ -122,22 +122,11 @@ int main(int argc, char** argv) {
     }
     CFrameReader::quietLibraryMessages();
 
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("program"));
-    QFile ini(dir.filePath("program/Tavorin.ini"));
-    if (ini.open(QIODevice::WriteOnly)) ini.write("[Misc]\nFirstRun=0\n[Settings]\nEnableAutoSave=0\n");
-    ini.close();
-    SAppOptions o;
-    o.strProgramFolder = dir.filePath("program");
-    o.strDocumentsFolder = dir.filePath("documents");
-    o.strInstanceName = QStringLiteral("tavorin-bench-%1").arg(getpid());
-    o.bHeadless = true;
-    o.bShowWindow = false;
-    o.bViews = false;
-    o.bBand = false;
-    CQuietPrompts prompts;
-    o.pPrompts = &prompts;
-    CTavorinApp app(o);
+    CQuietProgram program(QStringLiteral("shots"));
+    program.m_options.bShowWindow = false;
+    program.m_options.bViews = false;
+    program.m_options.bBand = false;
+    CTavorinApp app(program.m_options);
     if (!app.InitInstance()) return 1;
     // Each run starts from a new script: no property sheet to answer.
     app.properties().m_runSheet = [](CTavorinProperty&) { return int(QDialog::Rejected); };
