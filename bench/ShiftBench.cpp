@@ -132,9 +132,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication qapp(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    int nKeys = 100;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (QByteArray(argv[i]) == "--keys") nKeys = std::max(10, atoi(argv[i + 1]));
+    const int nKeys = bench::intOption(argc, argv, "--keys", 100, 10);
     std::printf("Digit in the shift's offset field to presented band frame (1600 x 900 window)\n");
     run(1000, nKeys);
     run(50000, nKeys);

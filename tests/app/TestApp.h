@@ -9,12 +9,14 @@
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
+#include "rythmo/RythmoDXEditView.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <QUuid>
 #include <deque>
@@ -155,6 +157,19 @@ struct STestApp {
         return bStarted;
     }
     CTavorinApp& app() { return *pApp; }
+    // The main window shown and active with the band holding the keyboard, for the tests that press
+    // keys on the band; null when the window never became active or there is no band.
+    CRythmoDXEditView* showWithBand() {
+        CMainFrame& f = app().mainFrame();
+        f.resize(1200, 700);
+        f.show();
+        if (!QTest::qWaitForWindowExposed(&f)) return nullptr;
+        f.activateWindow();
+        if (!QTest::qWaitForWindowActive(&f)) return nullptr;
+        CRythmoDXEditView* pBand = app().bandView();
+        if (pBand) pBand->setFocus();
+        return pBand;
+    }
     CVarEDoc& doc() { return pApp->document(); }
 };
 
