@@ -17,10 +17,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <clocale>
@@ -31,6 +33,20 @@
 namespace {
 double secondsSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Lets the program's event loop run, asleep between events as in the program, until done() holds:
+// looked at every 5 ms. (processEvents with a time spins, and would take a core from the search.)
+template <class F> void runEventsUntil(F&& done) {
+    if (done()) return;
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    look.start();
+    loop.exec();
 }
 
 struct SRun {
@@ -44,8 +60,7 @@ SRun runDialog(CTavorinApp& app, const SShotMovie& movie) {
     CShotDetectDlg dlg(app, app.document(), movie);
     const auto t0 = std::chrono::steady_clock::now();
     dlg.OnStartStop();
-    while (dlg.isRunning())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil([&] { return !dlg.isRunning(); });
     run.dSeconds = secondsSince(t0);
     run.nCuts = int(app.document().script().getShots().size());
     return run;
@@ -90,11 +105,9 @@ double stopSeconds(CTavorinApp& app, const SShotMovie& movie) {
     app.document().OnNewDocument();
     CShotDetectDlg dlg(app, app.document(), movie);
     dlg.OnStartStop();
-    while (dlg.isRunning() && dlg.shotCount() == 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil([&] { return !dlg.isRunning() || dlg.shotCount() > 0; });
     const auto tWait = std::chrono::steady_clock::now();
-    while (dlg.isRunning() && secondsSince(tWait) < 0.5)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil([&] { return !dlg.isRunning() || secondsSince(tWait) >= 0.5; });
     if (!dlg.isRunning()) return -1;
     const auto t0 = std::chrono::steady_clock::now();
     dlg.OnStartStop();
