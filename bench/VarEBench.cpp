@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <xercesc/dom/DOM.hpp>
@@ -114,8 +115,9 @@ double cpuMedianMs(const std::function<void()>& body) {
 }
 
 void longPhrase(const QTemporaryDir& dir) {
-    std::printf("\n%-26s %10s %10s   (cpu)\n", "one phrase of n signs", ".vare ms", ".det ms");
-    double prev[2] = {};
+    std::printf("\n%-26s %10s %10s %12s   (cpu)\n", "one phrase of n signs", ".vare ms", ".det ms",
+                "reversed ms");
+    double prev[3] = {};
     for (int nSigns : {10000, 100000}) {
         SDetFile det;
         det.lines.push_back({0, QString(nSigns / 2, QLatin1Char('a')), 0, -1, {}});
@@ -144,11 +146,27 @@ void longPhrase(const QTemporaryDir& dir) {
             CVarE w;
             w.importDet(strDet);
         });
-        std::printf("%-26d %10.1f %10.1f", nSigns, msVarE, msDet);
-        if (prev[0] > 0) std::printf("   ratio to 10x fewer: %.1f %.1f", msVarE / prev[0], msDet / prev[1]);
+        // The same signs stored latest first: each comes before every sign read so far.
+        std::reverse(det.signs.begin(), det.signs.end());
+        const QString strReversed = dir.filePath(QStringLiteral("reversed%1.det").arg(nSigns));
+        {
+            QFile f(strReversed);
+            f.open(QIODevice::WriteOnly);
+            f.write(det.build());
+        }
+        const double msReversed = cpuMedianMs([&] {
+            CVarE w;
+            if (!w.importDet(strReversed) || w.getLines().begin()->getSignCount() != nSigns)
+                std::printf("the reversed .det was not read whole\n");
+        });
+        std::printf("%-26d %10.1f %10.1f %12.1f", nSigns, msVarE, msDet, msReversed);
+        if (prev[0] > 0)
+            std::printf("   ratio to 10x fewer: %.1f %.1f %.1f", msVarE / prev[0], msDet / prev[1],
+                        msReversed / prev[2]);
         std::printf("   .vare %.1f MB\n", double(QFileInfo(strVarE).size()) / 1e6);
         prev[0] = msVarE;
         prev[1] = msDet;
+        prev[2] = msReversed;
     }
 }
 } // namespace

@@ -1,9 +1,9 @@
 #include "CliCommand.h"
 
+#include "base/FileSaver.h"
 #include "base/HelpPage.h"
 #include "base/SystemError.h"
 
-#include <QSaveFile>
 #include <cstdio>
 #include <map>
 
@@ -99,14 +99,7 @@ void cli::out(const QByteArray& data) {
 }
 
 bool cli::writeFileAtomically(const QString& strPath, const QByteArray& data, QString* pError) {
-    QSaveFile file(strPath);
-    if (!openForSaving(file, pError)) return false;
-    if (file.write(data) != data.size() || !file.commit()) {
-        if (pError) *pError = fileErrorReason(file);
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return CFileSaver::save(strPath, data, pError);
 }
 
 QString cli::takeOption(QStringList& args, const QString& strName, const QString& strDefault) {

@@ -2,6 +2,7 @@
 
 #include "CliCommand.h"
 
+#include "base/FileArgument.h"
 #include "vare/ScriptFile.h"
 
 #include <QFileInfo>
@@ -18,7 +19,8 @@ bool cli::loadScript(const QString& strPath, CVarE& script, IBookmarkSink* pBook
     QString strError;
     QStringList changes;
     if (!readScriptFile(strPath, eFormat, script, pBookmarks, &strError, &changes)) {
-        fail(QStringLiteral("Impossible de lire le fichier « %1 » : %2.").arg(strPath, strError));
+        fail(
+            QStringLiteral("Impossible de lire le fichier « %1 » : %2.").arg(displayPath(strPath), strError));
         return false;
     }
     // The script is usable, but not quite as the file has it: say so where scripts read errors.

@@ -1,4 +1,5 @@
 #include "CliCommand.h"
+#include "base/FileArgument.h"
 #include "base/HelpPage.h"
 
 #include <QCoreApplication>
@@ -62,7 +63,9 @@ int main(int argc, char** argv) {
     if (!app) app = std::make_unique<QCoreApplication>(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
 
-    QStringList args = QCoreApplication::arguments();
-    args.remove(0, std::min<qsizetype>(2, args.size()));
+    // From the bytes themselves (Qt has taken its own options out): a file name need not be UTF-8.
+    QStringList args;
+    for (int i = 2; i < argc; ++i)
+        args.append(fileArgument(argv[i]));
     return pCmd->run(args);
 }

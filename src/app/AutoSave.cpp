@@ -1,9 +1,9 @@
 #include "app/AutoSave.h"
 
+#include "base/FileSaver.h"
 #include "base/TraceLog.h"
 #include "vare/VarE.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -46,21 +46,9 @@ QString CAutoSave::scriptNameOf(const QString& strBackupPath) {
     return str.remove(stamp);
 }
 
-namespace {
-// A short key for a script's full path (its real path when it exists, so that two names of one file
-// share their backups).
-QString pathKey(const QString& strScriptPath) {
-    const QFileInfo fi(strScriptPath);
-    const QString strCanonical = fi.canonicalFilePath();
-    const QString strFull = strCanonical.isEmpty() ? fi.absoluteFilePath() : strCanonical;
-    return QString::fromLatin1(
-        QCryptographicHash::hash(strFull.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
-}
-} // namespace
-
 QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString& strScriptPath) {
     return strAutoSaveFolder + QLatin1Char('/') + baseName(QFileInfo(strScriptPath).fileName()) +
-           QLatin1Char(' ') + pathKey(strScriptPath);
+           QLatin1Char(' ') + CFileSaver::pathKey(strScriptPath);
 }
 
 QString CAutoSave::untitledFolder(const QString& strAutoSaveFolder, const QString& strTitle) {

@@ -1,6 +1,7 @@
 #include "app/SyncApp.h"
 
 #include "app/SingleInstance.h"
+#include "base/FileSaver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +26,8 @@ bool CSyncApp::InitInstance(const QString& strFile) {
     m_strAutoSaveFolder = m_strDataFolder + QStringLiteral("/Autosave");
     m_strLogFolder = m_strDataFolder + QStringLiteral("/Log");
     QDir().mkpath(m_strAutoSaveFolder);
+    // The old text of a file written in place is kept with the backups, where the user looks for them.
+    CFileSaver::setCopyFolder(m_strAutoSaveFolder + QStringLiteral("/Copies"));
     QDir().mkpath(m_strLogFolder);
 
     // The console is the terminal the program was started from; nothing to create.

@@ -5,6 +5,8 @@
 #include "app/RecentFiles.h"
 #include "app/SyncApp.h"
 #include "app/WaitCursor.h"
+#include "base/FileArgument.h"
+#include "base/FileSaver.h"
 #include "base/SystemError.h"
 #include "vare/Dapt.h"
 #include "vare/ScriptFile.h"
@@ -13,11 +15,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 namespace {
 const char* const VARE_FILTER = "Fichier VarE (*.vare *.det);;Tous les fichiers (*)";
 const char* const VARE_SAVE_FILTER = "Fichier VarE (*.vare);;Tous les fichiers (*)";
+
+// A save that failed, with its cause when the system gave one (a full disk, a refused folder).
+QString saveFailure(const QString& strPath, const QString& strReason) {
+    const QString str = QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath);
+    return strReason.isEmpty() ? str : str + QStringLiteral(" : ") + strReason;
+}
 
 QString untitled() {
     return QStringLiteral("Sans titre");
@@ -197,7 +204,7 @@ void CVarEDoc::bindCommands(CCommandTable& c) {
 
 void CVarEDoc::SetPathName(const QString& strPath) {
     m_strPathName = strPath.isEmpty() ? QString() : QFileInfo(strPath).absoluteFilePath();
-    SetTitle(strPath.isEmpty() ? untitled() : QFileInfo(strPath).fileName());
+    SetTitle(strPath.isEmpty() ? untitled() : QFileInfo(displayPath(strPath)).fileName());
 }
 
 void CVarEDoc::SetTitle(const QString& strTitle) {
@@ -419,6 +426,7 @@ bool CVarEDoc::storeScript(const QString& strPath) {
     // takes the new name.
     const CVarE::EHeader media[] = {CVarE::H_VIDEO_FILE, CVarE::H_AUDIO_FILE};
     QString kept[2];
+    QString strReason;
     bool bOk;
     {
         CUnrecorded unrecorded(m_script, m_journal);
@@ -428,12 +436,12 @@ bool CVarEDoc::storeScript(const QString& strPath) {
         }
         {
             CWaitCursor wait;
-            bOk = m_script.store(strPath, &m_bookmarks);
+            bOk = m_script.store(strPath, &m_bookmarks, QStringLiteral(TAVORIN_VERSION), &strReason);
         }
         for (int i = 0; i < 2; ++i)
             m_script.set(media[i], kept[i]);
     }
-    if (!bOk) m_app.prompts().error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath));
+    if (!bOk) m_app.prompts().error(saveFailure(strPath, strReason));
     return bOk;
 }
 
@@ -513,14 +521,17 @@ void CVarEDoc::OnFileOpenBackup() {
     } else {
         // The copy replaces the target in one step: until then the existing file stays whole.
         QFile source(strBackup);
-        QSaveFile target(strTarget);
-        bool bOk = source.open(QIODevice::ReadOnly) && openForSaving(target);
+        CFileSaver target(strTarget);
+        bool bOk = source.open(QIODevice::ReadOnly);
+        QString strReason = bOk ? QString() : fileErrorReason(source);
+        bOk = bOk && target.open();
         while (bOk && !source.atEnd()) {
             const QByteArray chunk = source.read(1 << 20);
-            bOk = !chunk.isEmpty() && target.write(chunk) == chunk.size();
+            bOk = !chunk.isEmpty() && target.write(chunk);
         }
         if (!bOk || !target.commit()) {
-            prompts.error(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strTarget));
+            if (strReason.isEmpty()) strReason = target.reason();
+            prompts.error(saveFailure(strTarget, strReason));
             return;
         }
     }

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/TavorinApp.h"
 #include "base/DataFolder.h"
+#include "base/FileArgument.h"
 #include "base/QtFrench.h"
 #include "rythmo/BandFaces.h"
 #include "rythmo/BandRenderer.h"
@@ -14,7 +15,7 @@ namespace {
 QStringList rawArguments(int argc, char* argv[]) {
     QStringList args;
     for (int i = 0; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
+        args.append(i == 0 ? QString::fromLocal8Bit(argv[i]) : fileArgument(argv[i]));
     return args;
 }
 } // namespace
@@ -35,8 +36,8 @@ int main(int argc, char* argv[]) {
     // libmpv parses numbers the C way.
     std::setlocale(LC_NUMERIC, "C");
 
-    // Qt's own options are gone from the list now: what is left must be ours.
-    const CommandLine::SParsed parsed = CommandLine::parse(QApplication::arguments());
+    // Qt's own options are gone from argv now: what is left must be ours (a file name need not be UTF-8).
+    const CommandLine::SParsed parsed = CommandLine::parse(rawArguments(argc, argv));
     if (parsed.eAction == CommandLine::ACTION_ERROR) {
         std::fputs(parsed.strMessage.toUtf8().constData(), stderr);
         return 1;

@@ -30,9 +30,12 @@ CRtfFile::~CRtfFile() {
 
 bool CRtfFile::open(const QString& strPath, const QString& strGenerator, const QString& strAuthor) {
     if (isOpen()) close();
-    auto pFile = std::make_unique<QSaveFile>(strPath);
+    auto pFile = std::make_unique<CFileSaver>(strPath);
     m_strError.clear();
-    if (!openForSaving(*pFile, &m_strError)) return false;
+    if (!pFile->open()) {
+        m_strError = pFile->reason();
+        return false;
+    }
     m_pFile = std::move(pFile);
     m_buffer.clear();
     m_bFirstSection = true;
@@ -53,15 +56,15 @@ bool CRtfFile::close() {
     write("}\n");
     flush();
     const bool bOk = m_pFile->commit();
-    if (!bOk) m_strError = fileErrorReason(*m_pFile);
+    if (!bOk) m_strError = m_pFile->reason();
     m_pFile.reset();
     return bOk;
 }
 
 void CRtfFile::cancel() {
     if (!isOpen()) return;
-    m_pFile->cancelWriting();
-    m_pFile.reset(); // QSaveFile removes its temporary file
+    m_pFile->cancel();
+    m_pFile.reset();
     m_buffer.clear();
 }
 

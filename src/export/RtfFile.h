@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/FileSaver.h"
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <memory>
 
@@ -58,7 +58,7 @@ private:
     void writeField(const char* pszStart, const QString& strLabel, const QString& strValue);
     void flush();
 
-    std::unique_ptr<QSaveFile> m_pFile;
+    std::unique_ptr<CFileSaver> m_pFile;
     QByteArray m_buffer;
     bool m_bFirstSection = false;
     QString m_strError;

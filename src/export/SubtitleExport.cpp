@@ -1,11 +1,11 @@
 #include "export/SubtitleExport.h"
 
+#include "base/FileSaver.h"
 #include "base/SystemError.h"
 #include "export/BestFit.h"
 #include "export/PhraseText.h"
 #include "vare/VarE.h"
 
-#include <QSaveFile>
 #include <algorithm>
 
 namespace {
@@ -56,15 +56,8 @@ QByteArray subRip(const CVarE& script) {
 } // namespace
 
 bool exportSubtitles(const CVarE& script, const QString& strPath, QString* pError, ESubtitleFormat eFormat) {
-    QSaveFile file(strPath);
-    if (!openForSaving(file, pError)) return false;
-    const QByteArray out = eFormat == SUBTITLES_SUBRIP ? subRip(script) : textLayout(script);
-    if (file.write(out) != out.size() || !file.commit()) {
-        if (pError) *pError = fileErrorReason(file);
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return CFileSaver::save(strPath, eFormat == SUBTITLES_SUBRIP ? subRip(script) : textLayout(script),
+                            pError);
 }
 
 QString defaultSubtitleExportName(const QString& strScriptPath) {

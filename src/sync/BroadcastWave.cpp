@@ -49,7 +49,12 @@ private:
     }
     // Moves forward; a short file simply makes the next read fail.
     void skip(long long n) {
-        if (n > 0) std::fseek(m_pFile, long(n), SEEK_CUR);
+        if (n > 0) seek(long(n), SEEK_CUR);
+    }
+    // A stream over memory refuses to go past its end where a file goes: both then have nothing more
+    // to read.
+    void seek(long n, int nWhence) {
+        if (std::fseek(m_pFile, n, nWhence) != 0) std::fseek(m_pFile, 0, SEEK_END);
     }
     void readIsmp();
     void readBext();
@@ -91,7 +96,7 @@ long long CRiffWalker::walkList(int nDepth) {
             if (m_tc.isValid()) return S;
             // Continue after the nested list whatever happened inside it.
             const long long nPadded = nSub + (nSub & 1);
-            std::fseek(m_pFile, long(nListStart + 4 + nPadded), SEEK_SET);
+            seek(long(nListStart + 4 + nPadded), SEEK_SET);
             nCount += 8 + nPadded;
         } else if (std::strcmp(id, "ISMP") == 0) {
             readIsmp();
@@ -110,7 +115,7 @@ long long CRiffWalker::walkList(int nDepth) {
 
         if (nExamined >= MAX_CHUNKS_PER_LIST - 1) {
             m_log.Log("...\n");
-            std::fseek(m_pFile, long(nStart + 4 + S), SEEK_SET);
+            seek(long(nStart + 4 + S), SEEK_SET);
             return S;
         }
         ++nExamined;
@@ -159,7 +164,7 @@ void CRiffWalker::readBext() {
     const uint64_t nSamples = uint64_t(nHigh) << 32 | nLow;
 
     const unsigned nRate = findSampleRate();
-    std::fseek(m_pFile, nData, SEEK_SET);
+    seek(nData, SEEK_SET);
     // Whole frames at 25 fps since midnight, without overflowing for any 64-bit count.
     const uint64_t nFrames = nSamples / nRate * 25 + nSamples % nRate * 25 / nRate;
     m_tc.setFrames(int(nFrames % uint64_t(CTimeCode::FRAMES_PER_DAY)));
@@ -177,7 +182,7 @@ void CRiffWalker::readBext() {
 
 // The sample rate of the "fmt " chunk among the top-level chunks; 48 kHz when there is none.
 unsigned CRiffWalker::findSampleRate() {
-    std::fseek(m_pFile, 12, SEEK_SET);
+    seek(12, SEEK_SET);
     for (int i = 0; i < MAX_FMT_SEARCH; ++i) {
         char id[5];
         uint32_t n = 0;
@@ -201,14 +206,19 @@ CTimeCode readTimeStamp(const QString& strPath, CTraceLog& log) {
         log.Log("Impossible d'ouvrir le fichier '%s'\n", path.constData());
         return TC_INVALID;
     }
+    const CTimeCode tc = readTimeStamp(pFile, path.constData(), log);
+    std::fclose(pFile);
+    return tc;
+}
+
+CTimeCode readTimeStamp(std::FILE* pFile, const char* pszName, CTraceLog& log) {
     CRiffWalker walker(pFile, log);
     char id[4];
     if (std::fread(id, 1, 4, pFile) != 4 || std::memcmp(id, "RIFF", 4) != 0) {
-        log.Log("'%s' is not a RIFF file\n", path.constData());
+        log.Log("'%s' is not a RIFF file\n", pszName);
     } else {
         walker.walkList(1);
         log.Log("Timestamp extrait : %s\n", walker.m_tc.getText());
     }
-    std::fclose(pFile);
     return walker.m_tc;
 }

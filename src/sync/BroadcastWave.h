@@ -3,6 +3,7 @@
 #include "vare/TimeCode.h"
 
 #include <QString>
+#include <cstdio>
 
 class CTraceLog;
 
@@ -11,3 +12,5 @@ class CTraceLog;
 // walk into the given log. Every read is bounded by the chunk sizes and by fixed buffers, so a
 // truncated or hostile file ends the walk instead of being trusted.
 CTimeCode readTimeStamp(const QString& strPath, CTraceLog& log);
+// The same from an open stream, read from its start; strName names it in the trace.
+CTimeCode readTimeStamp(std::FILE* pFile, const char* pszName, CTraceLog& log);

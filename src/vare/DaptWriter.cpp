@@ -2,6 +2,7 @@
 // script would cost more than the script itself); every text from the script goes through the same
 // filter as the VarE writer's, so that nothing XML cannot hold reaches the file.
 
+#include "base/FileSaver.h"
 #include "base/SystemError.h"
 #include "vare/Dapt.h"
 #include "vare/VarE.h"
@@ -9,7 +10,6 @@
 
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <cstdio>
 
 namespace {
@@ -305,13 +305,5 @@ QByteArray daptDocument(const CVarE& script, const SDaptOptions& options) {
 }
 
 bool storeDapt(const CVarE& script, const QString& strPath, const SDaptOptions& options, QString* pstrError) {
-    QSaveFile file(strPath);
-    if (!openForSaving(file, pstrError)) return false;
-    const QByteArray data = daptDocument(script, options);
-    if (file.write(data) != data.size() || !file.commit()) {
-        if (pstrError) *pstrError = fileErrorReason(file);
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return CFileSaver::save(strPath, daptDocument(script, options), pstrError);
 }

@@ -293,54 +293,64 @@ private:
                         .arg(nLine));
                 continue;
             }
-            CLine& line = m_lines[size_t(nLine)];
-            SEnd& end = m_ends[size_t(nLine)];
-            if (appendSign(line, end, tc, lipType(nNumber), nChar)) continue;
-            const bool bPlaced = placeSign(line, tc, lipType(nNumber), nChar);
-            end.measure(line);
-            if (!bPlaced)
+            m_signs.push_back({nFrame, lipType(nNumber), nChar, nLine});
+        }
+        return placeSigns();
+    }
+
+    // A phrase's sign as the file gives it.
+    struct SSign {
+        qint32 nFrame;
+        int nType;
+        qint32 nChar; // the character it stands before; negative: unlinked
+        qint32 nLine;
+    };
+
+    // The signs go into their phrases in time order, whatever order the file keeps them in (the same
+    // frame twice: the first in the file wins): each then lands at the end of its phrase's signs, so
+    // that reading takes n log n at worst.
+    bool placeSigns() {
+        std::stable_sort(m_signs.begin(), m_signs.end(),
+                         [](const SSign& a, const SSign& b) { return a.nFrame < b.nFrame; });
+        for (const SSign& sign : m_signs) {
+            CLine& line = m_lines[size_t(sign.nLine)];
+            SEnd& end = m_ends[size_t(sign.nLine)];
+            const CTimeCode tc = CTimeCode::fromFrames(sign.nFrame);
+            if (sign.nFrame <= end.nLastFrame) {
                 m_script.noteLoadChange(
                     QStringLiteral("Phrase « %1 » : un signe à %2, temps déjà pris, est ignoré.")
                         .arg(CVarE::excerpt(line.getText()), QString::fromLatin1(tc.getText())));
+                continue;
+            }
+            placeSign(line, end, tc, sign.nType, sign.nChar);
         }
+        m_signs.clear();
         return true;
     }
 
-    // The end of a phrase while its signs are read: what the common case, a sign later than every sign
-    // read so far, needs to be placed at once.
+    // The end of a phrase while its signs are placed: what placing a sign later than every other needs.
     struct SEnd {
         int nText = 0;       // characters of the phrase
         int nLinked = 0;     // linked signs
         int nLastLink = -1;  // link of the latest linked sign: links grow with time
         int nLastFrame = -1; // frame of the latest sign
-        void measure(const CLine& line) {
-            nLinked = 0;
-            nLastLink = -1;
-            for (const CLipSync& s : line.getSigns())
-                if (s.isLinked()) {
-                    ++nLinked;
-                    nLastLink = s.getLink();
-                }
-            nLastFrame = line.getEndFrame();
-        }
     };
 
-    // placeSign() in constant time for a sign later than every sign of the phrase whose place is after
-    // every linked sign; false when the sign is not such a one (placeSign() then places it).
-    static bool appendSign(CLine& line, SEnd& end, const CTimeCode& tc, int nType, qint32 nChar) {
-        if (tc.getFrames() <= end.nLastFrame) return false;
+    // A sign later than every sign of its phrase. Openings go to the start of the phrase and closings to
+    // its end; other signs sit before the character they name, after the linked signs placed before it.
+    // A sign whose place in the text is before a linked sign's (earlier in time) cannot keep the links
+    // in time order and stays unlinked, as it would by inserting it.
+    static void placeSign(CLine& line, SEnd& end, const CTimeCode& tc, int nType, qint32 nChar) {
         int nLink = -1;
         if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE) {
-            if (end.nLinked > 0) return false;
-            nLink = 0;
+            if (end.nLinked == 0) nLink = 0;
         } else if (nType == CLipSync::OUT_OPEN || nType == CLipSync::OUT_CLOSE) {
             nLink = end.nText + end.nLinked;
         } else if (nChar >= 0) {
             // Every linked sign stands before the character (or at it, earlier in time): all count.
             const int nIndex = std::min(int(nChar), end.nText);
             const int nLastIndex = end.nLinked > 0 ? end.nLastLink - (end.nLinked - 1) : -1;
-            if (nLastIndex > nIndex) return false;
-            nLink = nIndex + end.nLinked;
+            if (nLastIndex <= nIndex) nLink = nIndex + end.nLinked;
         }
         line.appendSign(tc, nType, nLink);
         end.nLastFrame = tc.getFrames();
@@ -348,24 +358,6 @@ private:
             ++end.nLinked;
             end.nLastLink = nLink;
         }
-        return true;
-    }
-
-    // Openings go to the start of the phrase and closings to its end; other signs sit before the
-    // character they name. That character's position counts the linked signs before it, and a sign
-    // already standing just before it stays first when it is earlier in time.
-    static bool placeSign(CLine& line, const CTimeCode& tc, int nType, qint32 nChar) {
-        if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE)
-            return line.insertSign(tc, nType, true, 0);
-        if (nType == CLipSync::OUT_OPEN || nType == CLipSync::OUT_CLOSE)
-            return line.insertSign(tc, nType, true, -1);
-        if (nChar < 0) return line.insertSign(tc, nType, false);
-        int nPos = int(std::min<qsizetype>(nChar, line.getText().size()));
-        for (const CLipSync& s : line.getSigns()) {
-            if (!s.isLinked()) continue;
-            if (s.getLink() < nPos || (s.getLink() == nPos && s.getFrames() < tc.getFrames())) ++nPos;
-        }
-        return line.insertSign(tc, nType, true, nPos);
     }
 
     bool addLines() {
@@ -402,6 +394,7 @@ private:
     std::vector<const CRole*> m_roles; // by record index, into the script's role set
     std::vector<CLine> m_lines;        // by record index, until every sign is placed
     std::vector<SEnd> m_ends;          // beside m_lines
+    std::vector<SSign> m_signs;        // read, not yet placed
 };
 
 // The whole file in memory, refusing one above the size limit without reading it all.

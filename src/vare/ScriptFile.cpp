@@ -1,5 +1,6 @@
 #include "vare/ScriptFile.h"
 
+#include "base/FileArgument.h"
 #include "vare/Dapt.h"
 #include "vare/VarE.h"
 
@@ -8,7 +9,9 @@
 
 EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive) {
     const Qt::CaseSensitivity cs = bCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    const QString strExt = strPath.mid(strPath.lastIndexOf(QLatin1Char('.')));
+    // A file opened by its descriptor is known by its own name.
+    const QString strName = displayPath(strPath);
+    const QString strExt = strName.mid(strName.lastIndexOf(QLatin1Char('.')));
     if (strExt.compare(QLatin1String(".vare"), cs) == 0 || strExt.compare(QLatin1String(".bak"), cs) == 0)
         return EScriptFormat::VARE;
     if (strExt.compare(QLatin1String(".det"), cs) == 0) return EScriptFormat::DET;

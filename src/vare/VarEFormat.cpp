@@ -1,6 +1,7 @@
 // Reading and writing VarE files (.vare): an XML document with a header, the roles and the body
 // (loops, shot changes and phrases with their text and signs), through the Xerces DOM.
 
+#include "base/FileSaver.h"
 #include "base/SystemError.h"
 #include "vare/VarE.h"
 #include "vare/XmlPlatform.h"
@@ -8,7 +9,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -203,39 +203,24 @@ private:
 // so that a failed write leaves the previous file as it was.
 class MyFormatTarget : public XMLFormatTarget {
 public:
-    explicit MyFormatTarget(const QString& strPath) : m_file(strPath) {
-        m_bOk = openForSaving(m_file, &m_strReason);
-        m_bOpened = m_bOk;
-    }
-    ~MyFormatTarget() override {
-        if (!m_bCommitted) m_file.cancelWriting();
-    }
+    explicit MyFormatTarget(const QString& strPath) : m_file(strPath) { m_bOk = m_file.open(); }
     void writeChars(const XMLByte* const toWrite, const XMLSize_t count, XMLFormatter* const) override {
-        if (!m_bOk) return;
-        if (m_file.write(reinterpret_cast<const char*>(toWrite), qint64(count)) != qint64(count))
-            m_bOk = false;
+        if (m_bOk) m_bOk = m_file.write(reinterpret_cast<const char*>(toWrite), qint64(count));
     }
-    void flush() override {
-        if (m_bOk && !m_file.flush()) m_bOk = false;
-    }
-    bool commit() {
-        m_bCommitted = true;
-        if (!m_bOk) {
-            m_file.cancelWriting();
-            return false;
-        }
-        return m_file.commit();
+    void flush() override {}
+    // An unfinished text (the serialiser failed) is given up: the file keeps its old one.
+    bool commit(bool bComplete) {
+        if (bComplete) return m_file.commit();
+        m_file.cancel();
+        return false;
     }
     bool isOk() const { return m_bOk; }
     // Why the file could not be written, in French.
-    QString reason() const { return m_bOpened ? fileErrorReason(m_file) : m_strReason; }
+    QString reason() const { return m_file.reason(); }
 
 private:
-    QSaveFile m_file;
-    QString m_strReason;
+    CFileSaver m_file;
     bool m_bOk = false;
-    bool m_bOpened = false;
-    bool m_bCommitted = false;
 };
 
 class CWriter {
@@ -766,7 +751,7 @@ bool CVarE::store(const QString& strPath, const IBookmarkSource* pBookmarks, con
             bOk = false;
         }
         // The serialiser's flag alone can report success on a full disk: the file must be complete too.
-        bOk = target.commit() && bOk;
+        bOk = target.commit(bOk);
         if (!bOk) {
             const QString strReason = target.reason();
             m_log.Log("CVarE::store(%s) => Échec : %s\n", path.constData(), utf8(strReason).constData());

@@ -2,12 +2,15 @@
 
 #include "app/AutoSave.h"
 #include "app/Commands.h"
+#include "base/FileSaver.h"
 #include "vare/DetWriter.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // A script with something in it: one role and two loops.
@@ -235,6 +238,55 @@ TEST(Document, ReadOnlyFiles) {
         QString::fromUtf8("Le fichier est en lecture seule. Il ne peut pas être sauvegardé.")));
 }
 
+// In a studio's shared folder the script stays its author's after someone else saves it, and a
+// script with a second name (a hard link) is saved under both.
+TEST(Document, SavingKeepsOwnerModeAndLinks) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s);
+    const QString strPath = t.path("partage.vare"), strLink = t.path("lien.vare");
+    ASSERT_TRUE(s.store(strPath));
+    const QByteArray native = QFile::encodeName(strPath);
+    ASSERT_EQ(::chmod(native.constData(), 0660), 0);
+    const bool bGaveAway = ::chown(native.constData(), 4321, 4321) == 0;
+    ASSERT_EQ(::link(native.constData(), QFile::encodeName(strLink).constData()), 0);
+    QFile old(strPath);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray oldText = old.readAll();
+
+    ASSERT_TRUE(t.doc().openDocumentFile(strPath));
+    t.doc().script().set(CVarE::H_TITLE, QStringLiteral("Le Phare, fin"));
+    t.doc().SetModifiedFlag(true);
+    ASSERT_TRUE(t.doc().DoFileSave());
+    EXPECT_FALSE(t.doc().IsModified());
+
+    CVarE viaLink;
+    ASSERT_TRUE(viaLink.load(strLink));
+    EXPECT_EQ(viaLink.get(CVarE::H_TITLE), QStringLiteral("Le Phare, fin"));
+    struct stat st {};
+    ASSERT_EQ(::stat(native.constData(), &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+    // The old text waits beside the backups.
+    QFile copy(CFileSaver::copyPathFor(strPath));
+    EXPECT_TRUE(copy.fileName().startsWith(t.app().autoSaveFolder() + QStringLiteral("/Copies/")));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), oldText);
+    if (!bGaveAway) GTEST_SKIP() << "only root can give a file to another user: owner not checked";
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4321u);
+
+    // Without the second name the file is replaced whole, and still stays its owner's.
+    ASSERT_TRUE(QFile::remove(strLink));
+    t.doc().SetModifiedFlag(true);
+    ASSERT_TRUE(t.doc().DoFileSave());
+    ASSERT_EQ(::stat(native.constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4321u);
+    EXPECT_EQ(st.st_mode & 07777, 0660u);
+}
+
 TEST(Document, AFailedSaveIsReportedAndKeepsTheFlag) {
     STestApp t;
     ASSERT_TRUE(t.start());
@@ -242,7 +294,9 @@ TEST(Document, AFailedSaveIsReportedAndKeepsTheFlag) {
     t.doc().SetModifiedFlag(true);
     const QString strPath = t.path("no/such/folder/film.vare");
     EXPECT_FALSE(t.doc().DoSave(strPath));
-    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'enregistrer le fichier %1").arg(strPath)));
+    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'enregistrer le fichier %1 : fichier ou dossier "
+                                              "introuvable")
+                                   .arg(strPath)));
     EXPECT_TRUE(t.doc().IsModified());
     EXPECT_TRUE(t.doc().GetPathName().isEmpty());
 }

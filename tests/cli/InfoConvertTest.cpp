@@ -2,14 +2,21 @@
 
 #include "CliRun.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <qplatformdefs.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 const QString s_strDemo = QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare");
@@ -161,4 +168,94 @@ TEST(InfoCommand, ChangesMadeOnReadingGoToStandardError) {
     const QJsonObject j = QJsonDocument::fromJson(info.out).object();
     EXPECT_EQ(j["phrases"].toArray().size(), 2);
     EXPECT_EQ(j["roles"].toArray().size(), 2);
+}
+
+// Each failure says its cause and names the file: an input that is a pipe or a device is not "not
+// found", an output that cannot be written completely (a size limit stands in for a full disk) gives
+// the system's reason, and an unreadable file is refused access.
+TEST(InfoCommand, FailuresSayTheirCauseAndNameTheFile) {
+    QTemporaryDir dir;
+    const QString strPipe = dir.filePath("pipe.vare");
+    ASSERT_EQ(mkfifo(QFile::encodeName(strPipe).constData(), 0600), 0);
+    for (const QString& strInput : {strPipe, QStringLiteral("/dev/null")}) {
+        const SCliRun r = runCli({"info", strInput});
+        EXPECT_EQ(r.nExit, 1);
+        const QString strErr = QString::fromUtf8(r.err);
+        EXPECT_TRUE(
+            strErr.contains(QStringLiteral("« %1 » : ce n'est pas un fichier ordinaire").arg(strInput)))
+            << qPrintable(strErr);
+        EXPECT_FALSE(strErr.contains(QStringLiteral("introuvable"))) << qPrintable(strErr);
+    }
+
+    // Every writer of the tool, stopped part-way through its file.
+    struct rlimit was {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = was;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const QString strVarE = dir.filePath("out.vare"), strRtf = dir.filePath("out.rtf");
+    const SCliRun convert = runCli({"convert", s_strDemo, strVarE});
+    const SCliRun exportScript = runCli({"export-script", s_strDemo, strRtf});
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, oldHandler);
+    for (const auto& [r, strOut] : {std::pair{convert, strVarE}, std::pair{exportScript, strRtf}}) {
+        EXPECT_EQ(r.nExit, 1);
+        const QString strErr = QString::fromUtf8(r.err);
+        EXPECT_TRUE(strErr.contains(QStringLiteral("« %1 »").arg(strOut))) << qPrintable(strErr);
+        EXPECT_TRUE(strErr.contains(QStringLiteral("fichier trop volumineux"))) << qPrintable(strErr);
+        EXPECT_FALSE(QFile::exists(strOut));
+    }
+
+    const QString strLocked = dir.filePath("locked.vare");
+    ASSERT_TRUE(QFile::copy(s_strDemo, strLocked));
+    ASSERT_TRUE(QFile::setPermissions(strLocked, QFileDevice::WriteOwner));
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file: the refused access needs an ordinary user";
+    const SCliRun r = runCli({"info", strLocked});
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("l'accès au fichier est refusé")))
+        << r.err.constData();
+}
+
+// A file whose name is not UTF-8 (made on another system) is read, converted and written back.
+TEST(InfoCommand, ANameThatIsNotUtf8StillOpens) {
+    QTemporaryDir dir;
+    const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xe9.vare";
+    {
+        QFile demo(s_strDemo);
+        ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+        const QByteArray data = demo.readAll();
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, data.constData(), size_t(data.size())), ssize_t(data.size()));
+        ::close(fd);
+    }
+    // The name goes to the tool as bytes, as a shell passes it.
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    const QString strCli = QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli");
+    const auto run = [&](const QString& strCommand) {
+        return runProcess(p, QStringLiteral("/bin/sh"), {"-c", strCommand, strCli}, 60000);
+    };
+    const SCliRun info = run(QStringLiteral("exec \"$0\" info \"$(printf 'caf\\351.vare')\""));
+    ASSERT_EQ(info.nExit, 0) << info.err.constData();
+    EXPECT_EQ(QJsonDocument::fromJson(info.out).object()["phrases"].toArray().size(),
+              QJsonDocument::fromJson(runCli({"info", s_strDemo}).out).object()["phrases"].toArray().size());
+    const SCliRun convert =
+        run(QStringLiteral("exec \"$0\" convert \"$(printf 'caf\\351.vare')\" copie.vare"));
+    EXPECT_EQ(convert.nExit, 0) << convert.err.constData();
+    EXPECT_EQ(runCli({"info", dir.filePath("copie.vare")}).out, info.out);
+    // Written back under its own name, not under a decoded one.
+    const SCliRun back = run(QStringLiteral("exec \"$0\" convert copie.vare \"$(printf 'caf\\351.vare')\""));
+    EXPECT_EQ(back.nExit, 0) << back.err.constData();
+    // Qt cannot list such a name: the folder's own entries.
+    QStringList entries;
+    if (DIR* pDir = ::opendir(QFile::encodeName(dir.path()).constData())) {
+        while (const dirent* pEntry = ::readdir(pDir))
+            if (pEntry->d_name[0] != '.') entries << QString::fromUtf8(pEntry->d_name);
+        ::closedir(pDir);
+    }
+    entries.sort();
+    EXPECT_EQ(entries, QStringList({QStringLiteral("caf\uFFFD.vare"), QStringLiteral("copie.vare")}));
+    EXPECT_EQ(run(QStringLiteral("exec \"$0\" info \"$(printf 'caf\\351.vare')\"")).out, info.out);
+    ::unlink(name.constData());
 }

@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <tuple>
 
 namespace {
 
@@ -301,6 +303,45 @@ TEST_F(DetImportFile, PlacesLipSignsBeforeTheirCharacter) {
     EXPECT_EQ(b.getLinkAt(tc(210)), 2);
     EXPECT_EQ(b.getLinkAt(tc(220)), 3);
     EXPECT_EQ(b.getLinkAt(tc(230)), 6);
+}
+
+// The file's order of the signs does not matter: latest first, or shuffled, the phrase is the one the
+// time order gives, a sign whose place in the text comes before an earlier linked sign's stays
+// unlinked, and of two signs on one frame the first in the file is kept.
+TEST_F(DetImportFile, SignsInAnyOrderGiveTheSamePhrase) {
+    SDetFile f;
+    f.lines = {{0, QStringLiteral("Bonjour tout le monde"), 0, -1, {}}};
+    f.signs = {{3, 100, -1, 0}, {8, 105, 0, 0},   {7, 110, 3, 0},
+               {9, 115, 3, 0},  {16, 118, 1, 0}, // before the labial's character, later in time: unlinked
+               {17, 125, 9, 0}, {18, 130, -1, 0}, {7, 135, 30, 0},
+               {4, 140, -1, 0}, {5, 150, -1, 0}, // an opening after linked signs: unlinked
+               {8, 125, 12, 0}};                 // the frame of the vowel above: refused
+    const auto signsOf = [](const CLine& line) {
+        std::vector<std::tuple<int, int, int>> v;
+        for (const CLipSync& s : line.getSigns())
+            v.emplace_back(s.getFrames(), s.getType(), s.getLink());
+        return v;
+    };
+    ASSERT_TRUE(import(f.build()));
+    const auto inOrder = signsOf(lineOnTrack(0));
+    ASSERT_EQ(inOrder.size(), 10u);
+    EXPECT_EQ(lineOnTrack(0).getLinkAt(tc(118)), -1);
+    EXPECT_EQ(lineOnTrack(0).getLinkAt(tc(150)), -1);
+    EXPECT_EQ(lineOnTrack(0).getTextBetween(tc(105), tc(110)), QStringLiteral("Bon"));
+    EXPECT_EQ(m_v.getLoadChanges().size(), 1) << qPrintable(m_v.getLoadChanges().join('\n'));
+
+    SDetFile reversed = f;
+    std::reverse(reversed.signs.begin(), reversed.signs.end() - 1); // the refused one stays last
+    CVarE v2;
+    ASSERT_TRUE(v2.importDet(write(reversed.build(), QStringLiteral("reversed.det"))));
+    ASSERT_EQ(v2.getLineCount(), 1);
+    EXPECT_EQ(signsOf(*v2.getLines().begin()), inOrder);
+
+    SDetFile shuffled = f;
+    std::rotate(shuffled.signs.begin(), shuffled.signs.begin() + 4, shuffled.signs.end() - 1);
+    CVarE v3;
+    ASSERT_TRUE(v3.importDet(write(shuffled.build(), QStringLiteral("shuffled.det"))));
+    EXPECT_EQ(signsOf(*v3.getLines().begin()), inOrder);
 }
 
 TEST_F(DetImportFile, SkipsSignsAndPhrasesThatCannotBePlaced) {

@@ -1,0 +1,32 @@
+#include "base/FileArgument.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+const QString DESCRIPTOR_PREFIX = QStringLiteral("/proc/self/fd/");
+} // namespace
+
+QString fileArgument(const char* pszRaw) {
+    const QByteArray raw(pszRaw);
+    const QString str = QFile::decodeName(raw);
+    if (QFile::encodeName(str) == raw) return str;
+    const int fd = ::open(pszRaw, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return str;
+    // Kept open until the end: the name lives as long as the descriptor.
+    return DESCRIPTOR_PREFIX + QString::number(fd);
+}
+
+bool isDescriptorPath(const QString& strPath) {
+    static const QRegularExpression s_re(QStringLiteral("^/proc/self/fd/\\d+$"));
+    return s_re.match(strPath).hasMatch();
+}
+
+QString displayPath(const QString& strPath) {
+    if (!isDescriptorPath(strPath)) return strPath;
+    char sz[4096];
+    const ssize_t n = ::readlink(QFile::encodeName(strPath).constData(), sz, sizeof sz);
+    return n > 0 ? QString::fromUtf8(sz, n) : strPath;
+}
