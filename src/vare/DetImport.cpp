@@ -310,8 +310,10 @@ private:
     // frame twice: the first in the file wins): each then lands at the end of its phrase's signs, so
     // that reading takes n log n at worst.
     bool placeSigns() {
-        std::stable_sort(m_signs.begin(), m_signs.end(),
-                         [](const SSign& a, const SSign& b) { return a.nFrame < b.nFrame; });
+        const auto earlier = [](const SSign& a, const SSign& b) { return a.nFrame < b.nFrame; };
+        // Files written by the detection program keep the time order: nothing to sort.
+        if (!std::is_sorted(m_signs.begin(), m_signs.end(), earlier))
+            std::stable_sort(m_signs.begin(), m_signs.end(), earlier);
         for (const SSign& sign : m_signs) {
             CLine& line = m_lines[size_t(sign.nLine)];
             SEnd& end = m_ends[size_t(sign.nLine)];
