@@ -2,12 +2,14 @@
 
 #include "app/AutoSave.h"
 #include "app/Commands.h"
+#include "base/FileArgument.h"
 #include "base/FileSaver.h"
 #include "vare/DetWriter.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QUrl>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -285,6 +287,31 @@ TEST(Document, SavingKeepsOwnerModeAndLinks) {
     EXPECT_EQ(st.st_uid, 4321u);
     EXPECT_EQ(st.st_gid, 4321u);
     EXPECT_EQ(st.st_mode & 07777, 0660u);
+}
+
+// A script whose name is not UTF-8, given on the command line: it opens under its own name (its
+// undecodable byte shown replaced) and is saved into the same file.
+TEST(Document, AScriptWhoseNameIsNotUtf8OpensAndSaves) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE s;
+    fill(s);
+    const QString strPlain = t.path("plain.vare");
+    ASSERT_TRUE(s.store(strPlain));
+    const QByteArray raw = QFile::encodeName(t.path("caf")) + "\xe9.vare";
+    ASSERT_EQ(::rename(QFile::encodeName(strPlain).constData(), raw.constData()), 0);
+
+    const QString strArg = fileArgument(raw.constData());
+    ASSERT_TRUE(t.doc().openDocumentFile(strArg));
+    EXPECT_EQ(t.doc().GetTitle(), QStringLiteral("caf\uFFFD.vare"));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 2u);
+    t.doc().script().set(CVarE::H_TITLE, QStringLiteral("Le Phare, fin"));
+    t.doc().SetModifiedFlag(true);
+    ASSERT_TRUE(t.doc().DoFileSave());
+    CVarE back;
+    ASSERT_TRUE(back.load(QStringLiteral("/proc/self/fd/%1").arg(::open(raw.constData(), O_RDONLY))));
+    EXPECT_EQ(back.get(CVarE::H_TITLE), QStringLiteral("Le Phare, fin"));
+    ::unlink(raw.constData());
 }
 
 TEST(Document, AFailedSaveIsReportedAndKeepsTheFlag) {
