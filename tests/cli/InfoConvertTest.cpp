@@ -172,7 +172,7 @@ TEST(InfoCommand, ChangesMadeOnReadingGoToStandardError) {
 
 // Each failure says its cause and names the file: an input that is a pipe or a device is not "not
 // found", an output that cannot be written completely (a size limit stands in for a full disk) gives
-// the system's reason, and an unreadable file is refused access.
+// the system's reason.
 TEST(InfoCommand, FailuresSayTheirCauseAndNameTheFile) {
     QTemporaryDir dir;
     const QString strPipe = dir.filePath("pipe.vare");
@@ -206,7 +206,10 @@ TEST(InfoCommand, FailuresSayTheirCauseAndNameTheFile) {
         EXPECT_TRUE(strErr.contains(QStringLiteral("fichier trop volumineux"))) << qPrintable(strErr);
         EXPECT_FALSE(QFile::exists(strOut));
     }
+}
 
+TEST(InfoCommand, AnUnreadableFileIsRefusedAccess) {
+    QTemporaryDir dir;
     const QString strLocked = dir.filePath("locked.vare");
     ASSERT_TRUE(QFile::copy(s_strDemo, strLocked));
     ASSERT_TRUE(QFile::setPermissions(strLocked, QFileDevice::WriteOwner));
