@@ -450,8 +450,9 @@ bool CVarEDoc::DoSave(const QString& strPath, bool bReplace) {
     if (strTarget.isEmpty()) {
         QString strProposed = m_strTitle;
         if (!strProposed.endsWith(QLatin1String(".vare"))) strProposed += QStringLiteral(".vare");
-        const QString strFolder = m_strPathName.isEmpty() ? m_app.settings().get(Settings::VarEPath)
-                                                          : QFileInfo(m_strPathName).absolutePath();
+        const QString strFolder = m_strPathName.isEmpty()
+                                      ? m_app.settings().get(Settings::VarEPath)
+                                      : QFileInfo(displayPath(m_strPathName)).absolutePath();
         if (!strFolder.isEmpty()) strProposed = QDir(strFolder).filePath(strProposed);
         strTarget =
             m_app.prompts().getSaveFileName(QStringLiteral("Enregistrer sous"), strProposed,
@@ -562,7 +563,9 @@ void CVarEDoc::OnCloseDocument() {
 
 QString CVarEDoc::resolveMediaPath(const QString& strPath) const {
     if (strPath.isEmpty()) return {};
-    const QString strFolder = m_strPathName.isEmpty() ? QString() : QFileInfo(m_strPathName).absolutePath();
+    // A script known by its descriptor has the folder its own name shows.
+    const QString strFolder =
+        m_strPathName.isEmpty() ? QString() : QFileInfo(displayPath(m_strPathName)).absolutePath();
     QFileInfo fi(strPath);
     if (fi.isRelative() && !strFolder.isEmpty()) fi = QFileInfo(QDir(strFolder).filePath(strPath));
     if (fi.exists()) return fi.absoluteFilePath();
