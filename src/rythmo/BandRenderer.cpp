@@ -86,6 +86,11 @@ void CBandRenderer::lineChanged(CVarE::LineIterator it) {
         m_itFirstVisible = it;
 }
 
+void CBandRenderer::shifted(int nFrames) {
+    // Moved earlier, the phrases passed are still passed; moved later, some may be back in the window.
+    if (nFrames > 0) resetFirstVisible();
+}
+
 void CBandRenderer::setPosition(int nPosition) {
     if (nPosition < 0) nPosition = 0;
     // The walk only moves forward: going back, it starts again.

@@ -248,7 +248,17 @@ bool CVarE::shift(int n, const CTimeCode& tcLast) {
         mutableItem(loop).setTimeCode(loop.getTimeCode() + n);
     for (const CBalise& shot : m_shots)
         mutableItem(shot).setTimeCode(shot.getTimeCode() + n);
-    indexChanged();
+    // The index keeps its order too: its frames move with the items, no rebuild on the next look-up.
+    if (!m_bIndexDirty) {
+        for (auto& [nTrack, index] : m_tracks) {
+            for (int& nStart : index.starts)
+                nStart += n;
+            for (STrackEntry& e : index.entries)
+                if (e.nClose != INT_MAX) e.nClose += n;
+        }
+        for (int& nFrame : m_loopFrames)
+            nFrame += n;
+    }
     notify([&](IScriptObserver& o) { o.shifted(*this, n); });
     return true;
 }

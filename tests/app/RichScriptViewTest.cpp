@@ -1,6 +1,7 @@
 // The script text view: what it shows of a script, how it follows the update hints element by element,
 // the element it highlights and follows, and what clicks and the wheel do.
 #include "ScriptGenerator.h"
+#include "TextRuns.h"
 
 #include "app/Prompts.h"
 #include "app/RichScriptView.h"
@@ -67,38 +68,6 @@ const CLine* addPhrase(CVarE& s, const CTimeCode& tcFrom, const CTimeCode& tcTo,
 const CLoop* addLoop(CVarE& s, const CTimeCode& tc) {
     if (!s.addLoop(CLoop(tc, 0))) return nullptr;
     return &*s.getLoopAt(tc);
-}
-
-// One run of text with one format: the pieces as they are drawn.
-struct SRun {
-    QString strText;
-    double fPoints;
-    bool bBold;
-    QRgb color;
-    bool operator==(const SRun&) const = default;
-};
-
-std::vector<SRun> runsOf(const QTextDocument& doc) {
-    std::vector<SRun> runs;
-    for (QTextBlock b = doc.firstBlock(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat f = it.fragment().charFormat();
-            SRun r{it.fragment().text(), f.fontPointSize(), f.fontWeight() == QFont::Bold,
-                   f.foreground().color().rgb()};
-            if (!runs.empty() && runs.back().fPoints == r.fPoints && runs.back().bBold == r.bBold &&
-                runs.back().color == r.color)
-                runs.back().strText += r.strText;
-            else
-                runs.push_back(r);
-        }
-        if (b.next().isValid()) runs.push_back({QStringLiteral("¶"), 0, false, 0});
-    }
-    return runs;
-}
-
-std::ostream& operator<<(std::ostream& os, const SRun& r) {
-    return os << '"' << r.strText.toStdString() << "\" " << r.fPoints << (r.bBold ? " bold " : " ")
-              << std::hex << r.color << std::dec;
 }
 
 // The script's phrases and loops in time order, a loop before a phrase of the same frame.
