@@ -630,3 +630,60 @@ TEST_F(SScriptView, AThousandHintsLeaveTheTextAsIfWrittenFromScratch) {
     for (int n : nDone)
         EXPECT_GT(n, 20);
 }
+
+TEST_F(SScriptView, AShiftRewritesTheTimecodesInSightAtOnceAndTheRestAsTheProgramGoesOn) {
+    generateScript(script, 4000, 5, 3);
+    view.OnUpdate(NEW_DOC, nullptr);
+    host.tc = CTimeCode::fromFrames(0); // before the script: no current element
+    host.bFollowing = false;
+    view.OnTimer();
+    ASSERT_EQ(view.currentElement(), nullptr);
+    const CLine& shown = *std::next(script.getLines().begin(), 1);
+    const CLine& far = *script.getLines().rbegin();
+    const QString strShownBefore = textOf(&shown), strFarBefore = textOf(&far);
+
+    ASSERT_TRUE(script.shift(37));
+    int nFrames = 37;
+    view.OnUpdate(SHIFT_ALL, &nFrames);
+    // In sight: at once. Out of sight: later, the program meanwhile free.
+    EXPECT_TRUE(textOf(&shown).startsWith(shown.getTimeCode().toString() + QStringLiteral(" - ")));
+    EXPECT_NE(textOf(&shown), strShownBefore);
+    EXPECT_TRUE(view.isRetiming());
+    EXPECT_EQ(textOf(&far), strFarBefore);
+    QCoreApplication::processEvents(); // one slice
+    ASSERT_TRUE(view.isRetiming()) << "the whole script in one slice: make the script longer";
+
+    // Changes meanwhile, before and after where the slices are: a phrase deleted near the start, one
+    // added, one moved, and another shift.
+    auto it = std::next(script.getLines().begin(), 2);
+    view.OnUpdate(DELETE_ITEM, &*it);
+    script.eraseLine(it);
+    const CTimeCode tcNew = std::next(script.getLines().begin(), 3)->getTimeCode() + 2;
+    const CLine* pAdded = addPhrase(script, tcNew, tcNew + 20, 3, QStringLiteral("nouvelle"));
+    ASSERT_NE(pAdded, nullptr);
+    view.OnUpdate(NEW_ITEM, pAdded);
+    bool bOk = false;
+    CVarE::LineIterator moved;
+    for (int d = 4000; !bOk && d < 4010; ++d)
+        moved = script.updateLine(
+            std::next(script.getLines().begin(), 3000), [d](CLine& l) { l.shift(-d); }, &bOk);
+    ASSERT_TRUE(bOk);
+    view.OnUpdate(REPLACE_LINE, &*moved);
+    ASSERT_TRUE(script.shift(-12));
+    nFrames = -12;
+    view.OnUpdate(SHIFT_ALL, &nFrames);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isRetiming(); }, 20000));
+    ASSERT_NO_FATAL_FAILURE(expectMirrors(view, script));
+    EXPECT_EQ(runsOf(*view.document()), fromScratch());
+
+    // A new script while the slices run: they stop, and the text is the new script's.
+    ASSERT_TRUE(script.shift(5));
+    nFrames = 5;
+    view.OnUpdate(SHIFT_ALL, &nFrames);
+    script.clear();
+    generateScript(script, 50, 9, 3);
+    view.OnUpdate(NEW_DOC, nullptr);
+    EXPECT_FALSE(view.isRetiming());
+    QTest::qWait(20);
+    EXPECT_EQ(runsOf(*view.document()), fromScratch());
+}
