@@ -654,7 +654,7 @@ TEST_F(SScriptView, AShiftRewritesTheTimecodesInSightAtOnceAndTheRestAsTheProgra
     ASSERT_TRUE(view.isRetiming()) << "the whole script in one slice: make the script longer";
 
     // Changes meanwhile, before and after where the slices are: a phrase deleted near the start, one
-    // added, one moved, and another shift.
+    // added, one moved.
     auto it = std::next(script.getLines().begin(), 2);
     view.OnUpdate(DELETE_ITEM, &*it);
     script.eraseLine(it);
@@ -669,11 +669,17 @@ TEST_F(SScriptView, AShiftRewritesTheTimecodesInSightAtOnceAndTheRestAsTheProgra
             std::next(script.getLines().begin(), 3000), [d](CLine& l) { l.shift(-d); }, &bOk);
     ASSERT_TRUE(bOk);
     view.OnUpdate(REPLACE_LINE, &*moved);
-    ASSERT_TRUE(script.shift(-12));
-    nFrames = -12;
-    view.OnUpdate(SHIFT_ALL, &nFrames);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isRetiming(); }, 20000));
     ASSERT_NO_FATAL_FAILURE(expectMirrors(view, script));
+    EXPECT_EQ(runsOf(*view.document()), fromScratch());
+    // Another shift while the slices of one run: they start again from the first block.
+    for (int n : {-12, 30}) {
+        ASSERT_TRUE(script.shift(n));
+        nFrames = n;
+        view.OnUpdate(SHIFT_ALL, &nFrames);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isRetiming(); }, 20000));
     EXPECT_EQ(runsOf(*view.document()), fromScratch());
 
     // A new script while the slices run: they stop, and the text is the new script's.

@@ -188,6 +188,7 @@ TEST(Views, AShiftLeavesEveryViewAsANewDocumentWouldShowIt) {
         dlg.offsetEdit()->setTimeCode(CTimeCode::fromFrames(32));
         ASSERT_EQ(dlg.appliedOffset(), 32);
         EXPECT_FALSE(band.grabFramebuffer() == before);
+        expectAsNewDoc("a second more");
         // Earlier.
         dlg.leftButton()->setChecked(true);
         ASSERT_EQ(dlg.appliedOffset(), -32);
