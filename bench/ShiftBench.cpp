@@ -95,7 +95,7 @@ void run(int nPhrases, int nKeys) {
     }
     const int nApplied = dlg.appliedOffset();
     // The dialog's other moments: "Annuler" (the shift taken back), then a dialog closed by OK after one
-    // step, its undo and its redo; each from the call to the next band frame presented.
+    // step, its undo and its redo; each but OK from the call to the next band frame presented.
     auto timed = [&](const std::function<void()>& action) {
         QApplication::processEvents();
         const int nBefore = nFrames;
@@ -113,7 +113,11 @@ void run(int nPhrases, int nKeys) {
         CDecalageDlg again(app.document(), program.m_prompts, &frame);
         again.show();
         again.OnRight();
-        fOk = timed([&] { again.accept(); });
+        QApplication::processEvents();
+        // OK asks no view for anything (each shift told them already): the call alone.
+        const auto t0 = bench::Clock::now();
+        again.accept();
+        fOk = bench::msSince(t0);
     }
     const double fUndo = timed([&] { app.document().undo(); });
     const double fRedo = timed([&] { app.document().redo(); });
