@@ -1,6 +1,6 @@
 // The live shift of "Décalage": time from a digit typed in the offset field to the presented band frame
 // that shows the script at its new place, on a 1,000-phrase and a 50,000-phrase script, in the whole
-// program (document, undo step, every view told NEW_DOC).
+// program (document, undo step, every view told SHIFT_ALL); then "Annuler", OK, undo and redo.
 //
 //   xvfb-run -a -s "-screen 0 1600x900x24" bench_shift [--keys N]
 #include "BenchUtil.h"
@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -93,7 +94,33 @@ void run(int nPhrases, int nKeys) {
         times.push_back(digitToFrame(edit, nFrames, pszPair[1], handled));
     }
     const int nApplied = dlg.appliedOffset();
-    dlg.reject();
+    // The dialog's other moments: "Annuler" (the shift taken back), then a dialog closed by OK after one
+    // step, its undo and its redo; each but OK from the call to the next band frame presented.
+    auto timed = [&](const std::function<void()>& action) {
+        QApplication::processEvents();
+        const int nBefore = nFrames;
+        const auto t0 = bench::Clock::now();
+        action();
+        QElapsedTimer wait;
+        wait.start();
+        while (nFrames == nBefore && wait.elapsed() < 2000)
+            QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 1);
+        return bench::msSince(t0);
+    };
+    const double fCancel = timed([&] { dlg.reject(); });
+    double fOk = 0;
+    {
+        CDecalageDlg again(app.document(), program.m_prompts, &frame);
+        again.show();
+        again.OnRight();
+        QApplication::processEvents();
+        // OK asks no view for anything (each shift told them already): the call alone.
+        const auto t0 = bench::Clock::now();
+        again.accept();
+        fOk = bench::msSince(t0);
+    }
+    const double fUndo = timed([&] { app.document().undo(); });
+    const double fRedo = timed([&] { app.document().redo(); });
 
     // The band's part alone: the same shift, told to the band only (no script text view, no other view).
     std::vector<double> bandOnly;
@@ -102,8 +129,9 @@ void run(int nPhrases, int nKeys) {
         QApplication::processEvents();
         const int nBefore = nFrames;
         const auto t0 = bench::Clock::now();
-        mutableScript.shift(i % 2 ? -3 : 3);
-        band.OnUpdate(NEW_DOC);
+        const int nDelta = i % 2 ? -3 : 3;
+        mutableScript.shift(nDelta);
+        band.OnUpdate(SHIFT_ALL, &nDelta);
         QElapsedTimer wait;
         wait.start();
         while (nFrames == nBefore && wait.elapsed() < 2000)
@@ -118,6 +146,9 @@ void run(int nPhrases, int nKeys) {
                 bench::percentile(handled, 0.5), bench::percentile(handled, 0.99));
     std::printf("%6d phrases: shift told to the band alone, to its frame: median %6.2f ms, p99 %6.2f ms\n",
                 nPhrases, bench::percentile(bandOnly, 0.5), bench::percentile(bandOnly, 0.99));
+    std::printf(
+        "%6d phrases: to the band frame: Annuler %6.2f ms, OK %6.2f ms, undo %6.2f ms, redo %6.2f ms\n",
+        nPhrases, fCancel, fOk, fUndo, fRedo);
     frame.hide();
     app.document().SetModifiedFlag(false);
     app.ExitInstance();

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <utility>
 
 CDecalageDlg::CDecalageDlg(CVarEDoc& doc, IPrompts& prompts, QWidget* pParent)
     : QDialog(pParent), m_doc(doc), m_prompts(prompts), m_pOffset(new CTimeCodeEdit(this)),
@@ -94,8 +95,10 @@ bool CDecalageDlg::apply(bool bClick) {
         return false;
     }
     if (n != m_nApplied) {
-        m_nApplied = n;
-        m_doc.UpdateAllViews(nullptr, NEW_DOC);
+        const int nDelta = n - std::exchange(m_nApplied, n);
+        // Every view moves what it shows in place: a whole rebuild at each key would freeze the dialog
+        // on a long script.
+        m_doc.UpdateAllViews(nullptr, SHIFT_ALL, &nDelta);
     }
     return true;
 }
@@ -132,8 +135,8 @@ void CDecalageDlg::accept() {
         m_prompts.error(QStringLiteral("La valeur de l'offset est incorrecte."));
         return;
     }
+    // The views already show the script where it is now (each shift told them): nothing to rebuild.
     finish();
-    if (m_nApplied != 0) m_doc.UpdateAllViews(nullptr, NEW_DOC);
     QDialog::accept();
 }
 

@@ -112,3 +112,18 @@ int CElementRanges::rewrite(const CElement* pElement, quintptr nStamp, const Wri
     const int nOld = remove(pElement);
     return insert(pElement, nStart, nStamp, write) - nOld;
 }
+
+int CElementRanges::rewriteHead(const CElement* pElement, int nLength, const Writer& write) {
+    const auto it = m_blocks.find(pElement);
+    if (it == m_blocks.end() || nLength <= 0 || nLength >= it->second.block.length()) return 0;
+    // The block and its mark stay: only characters inside it change.
+    const int nStart = it->second.block.position();
+    QTextCursor cursor(&m_doc);
+    cursor.setPosition(nStart);
+    cursor.setPosition(nStart + nLength, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    write(cursor);
+    const int nChange = cursor.position() - nStart - nLength;
+    m_nTotal += nChange;
+    return nChange;
+}

@@ -55,6 +55,11 @@ public:
     int remove(const CElement* pElement);
     // Writes the element again over its range; returns the change of length.
     int rewrite(const CElement* pElement, quintptr nStamp, const Writer& write);
+    // Writes the first nLength characters of the element's text again (no block end among them, nor
+    // in what write() writes); returns the change of length.
+    int rewriteHead(const CElement* pElement, int nLength, const Writer& write);
+    // The element a block holds, null for none.
+    static const CElement* elementOf(const QTextBlock& block) { return markOf(block); }
 
 private:
     struct SEntry {

@@ -5,6 +5,7 @@
 #include "base/UpdateHint.h"
 #include "vare/VarE.h"
 
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPlainTextDocumentLayout>
 #include <QScrollBar>
@@ -73,6 +74,13 @@ CRichScriptView::CRichScriptView(QWidget* pParent)
     connect(&m_redrawTimer, &QTimer::timeout, this, [this] {
         if (m_nRedrawOff == 0) setUpdatesEnabled(true); // and the whole pane drawn again
     });
+    m_retimeTimer.setSingleShot(true);
+    m_retimeTimer.setInterval(0);
+    connect(&m_retimeTimer, &QTimer::timeout, this, &CRichScriptView::retimeSlice);
+    // Text scrolled into sight before the slices reach it is written again before it is drawn.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (isRetiming()) retimeShown();
+    });
 }
 
 CRichScriptView::~CRichScriptView() = default;
@@ -89,6 +97,7 @@ void CRichScriptView::OnInitialUpdate(const CVarE* pScript) {
     setFont(face);
     document()->setDefaultFont(face);
     m_pCurrent = nullptr;
+    m_nRetimeFrom = -1;
     applyTheme();
     m_timer.start();
 }
@@ -134,6 +143,10 @@ void CRichScriptView::OnUpdate(int nHint, const void* pObject) {
         case NOTHING:
             log().Log("NOTHING\n");
             break;
+        case SHIFT_ALL:
+            log().Log("SHIFT_ALL\n");
+            onShift();
+            break;
         default:
             log().Log("PROBLEME!!!\n");
             break;
@@ -146,6 +159,7 @@ void CRichScriptView::OnUpdate(int nHint, const void* pObject) {
 void CRichScriptView::onNewDoc() {
     log().Log("NEW_DOC\n");
     m_pCurrent = nullptr;
+    m_nRetimeFrom = -1;
     m_ranges.clear();
     const CVarE::LineSet& lines = m_pScript->getLines();
     const CVarE::LoopSet& loops = m_pScript->getLoops();
@@ -224,6 +238,7 @@ bool CRichScriptView::problem(const char* pszOperation, const CElement* pElement
 void CRichScriptView::appendElem(const CElement* pElement) {
     if (problem("appendElem", pElement) || !isShown(*pElement)) return;
     m_ranges.insert(pElement, m_ranges.total(), stampOf(*pElement), writer(*pElement));
+    retimeFrom(m_ranges.block(pElement));
 }
 
 void CRichScriptView::insertElem(const CElement* pElement, int nPos) {
@@ -233,6 +248,7 @@ void CRichScriptView::insertElem(const CElement* pElement, int nPos) {
         return;
     }
     m_ranges.insert(pElement, nPos, stampOf(*pElement), writer(*pElement));
+    retimeFrom(m_ranges.block(pElement));
     // The loops after a new one carry new numbers.
     if (pElement->getKind() == CElement::KIND_LOOP) refreshStaleTexts(false);
 }
@@ -241,6 +257,7 @@ void CRichScriptView::deleteElem(const CElement* pElement) {
     if (problem("deleteElem", pElement) || !m_ranges.contains(pElement)) return;
     if (pElement == m_pCurrent) m_pCurrent = nullptr;
     const bool bLoop = pElement->getKind() == CElement::KIND_LOOP;
+    retimeFrom(m_ranges.block(pElement));
     m_ranges.remove(pElement);
     // The loops after it are numbered again only once it has left the script.
     if (bLoop) scheduleStaleCheck(false);
@@ -338,6 +355,70 @@ void CRichScriptView::scheduleStaleCheck(bool bRoles) {
         m_bStaleCheckPending = false;
         refreshStaleTexts(std::exchange(m_bRolesStale, false));
     });
+}
+
+void CRichScriptView::onShift() {
+    // Every phrase keeps its place in the text; only its timecode changes. Writing them all at once
+    // would hold the program for as long as the script is long.
+    m_nRetimeFrom = 0;
+    refreshCurrent(); // the element at the clock may be another one now, and scrolled to
+    retimeShown();
+    m_retimeTimer.start();
+}
+
+void CRichScriptView::retimeShown() {
+    if (m_bRetimingShown) return; // writing may move the scroll bar
+    m_bRetimingShown = true;
+    const qreal fBottom = viewport()->height();
+    QTextBlock b = firstVisibleBlock();
+    // Bounded: at least one line a block.
+    for (int n = 0; b.isValid() && n < 500; b = b.next(), ++n) {
+        if (blockBoundingGeometry(b).translated(contentOffset()).top() > fBottom) break;
+        retime(b);
+    }
+    m_bRetimingShown = false;
+}
+
+void CRichScriptView::retimeSlice() {
+    if (!isRetiming()) return;
+    QElapsedTimer t;
+    t.start();
+    QTextBlock b = document()->findBlockByNumber(m_nRetimeFrom);
+    // One change of the document for the layout, rather than one per block.
+    QTextCursor batch(document());
+    batch.beginEditBlock();
+    for (int n = 1; b.isValid(); b = b.next(), ++n) {
+        retime(b);
+        if (n % 64 == 0 && t.elapsed() >= RETIME_SLICE_MS) {
+            b = b.next();
+            break;
+        }
+    }
+    batch.endEditBlock();
+    if (!b.isValid()) {
+        m_nRetimeFrom = -1;
+        log().Log("CRichScriptView: timecodes written again\n");
+        return;
+    }
+    m_nRetimeFrom = b.blockNumber();
+    m_retimeTimer.start();
+}
+
+void CRichScriptView::retime(const QTextBlock& block) {
+    const CElement* pElement = CElementRanges::elementOf(block);
+    if (!pElement || pElement->getKind() != CElement::KIND_LINE) return;
+    const auto& line = static_cast<const CLine&>(*pElement);
+    const QString strPiece = CScriptTextStyle::timeCodePiece(line);
+    const QString strShown = block.text();
+    const int nLength = CScriptTextStyle::timeCodePieceLength(strShown);
+    if (nLength == strPiece.size() && QStringView(strShown).left(nLength) == strPiece) return;
+    const bool bCurrent = pElement == m_pCurrent;
+    m_ranges.rewriteHead(pElement, nLength,
+                         [&](QTextCursor& cursor) { m_style.writeTimeCode(cursor, line, bCurrent); });
+}
+
+void CRichScriptView::retimeFrom(const QTextBlock& block) {
+    if (isRetiming() && block.isValid()) m_nRetimeFrom = std::min(m_nRetimeFrom, block.blockNumber());
 }
 
 void CRichScriptView::mousePressEvent(QMouseEvent* pEvent) {

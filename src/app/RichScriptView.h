@@ -45,6 +45,9 @@ public:
     static constexpr int TIMER_PERIOD_MS = 100;
     // How long after a change of the script the pane is drawn again.
     static constexpr int REDRAW_DELAY_MS = 40;
+    // After a shift, the timecodes out of sight are written again in slices this long, between which
+    // the program goes on.
+    static constexpr int RETIME_SLICE_MS = 5;
 
     explicit CRichScriptView(QWidget* pParent = nullptr);
     ~CRichScriptView() override;
@@ -73,6 +76,8 @@ public:
     const CScriptTextStyle& style() const { return m_style; }
     QColor backgroundColor() const;
     bool isFollowTimerActive() const { return m_timer.isActive(); }
+    // Timecodes a shift made stale are still being written again.
+    bool isRetiming() const { return m_nRetimeFrom >= 0; }
 
 protected:
     void mousePressEvent(QMouseEvent* pEvent) override;
@@ -101,6 +106,14 @@ private:
     // (a loop deleted renumbers the later ones once it is gone) and the roles (a role deleted).
     void refreshStaleTexts(bool bRoles);
     void scheduleStaleCheck(bool bRoles);
+    // The whole script moved in time: the timecodes shown are written again at once, the others in
+    // slices (retimeSlice) from the first block on.
+    void onShift();
+    void retimeShown();
+    void retimeSlice();
+    void retime(const QTextBlock& block);
+    // An element written or removed at that block: the blocks after it have new numbers.
+    void retimeFrom(const QTextBlock& block);
 
     CElementRanges m_ranges;
     CScriptTextStyle m_style;
@@ -116,4 +129,7 @@ private:
     bool m_bThemeSet = false;
     bool m_bStaleCheckPending = false;
     bool m_bRolesStale = false;
+    QTimer m_retimeTimer;
+    int m_nRetimeFrom = -1; // the blocks before it show their timecode; -1 when all do
+    bool m_bRetimingShown = false;
 };

@@ -1,12 +1,12 @@
 #include "app/RoleDialogs.h"
 
+#include "app/PhotoDlg.h"
 #include "app/Prompts.h"
 #include "app/VarEDoc.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
@@ -26,17 +26,18 @@ QIcon swatch(std::uint32_t rgb) {
 }
 
 // The picture of a role without a photo: a grey silhouette.
-QPixmap defaultPhoto(const QSize& size) {
-    QPixmap pixmap(size);
-    pixmap.fill(QColor(0xE8, 0xE8, 0xE8));
-    QPainter p(&pixmap);
+QImage defaultPhoto(const QSize& size) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(QColor(0xE8, 0xE8, 0xE8));
+    QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xA8, 0xA8, 0xA8));
     const int w = size.width(), h = size.height();
     p.drawEllipse(QPointF(w / 2.0, h * 0.36), w * 0.2, w * 0.2);
     p.drawChord(QRectF(w * 0.15, h * 0.58, w * 0.7, h * 0.7), 0, 180 * 16);
-    return pixmap;
+    p.end();
+    return picture;
 }
 } // namespace
 
@@ -63,10 +64,10 @@ void CColorComboBox::setColor(std::uint32_t rgb) {
     setCurrentIndex(findData(QVariant::fromValue(rgb)));
 }
 
-QPixmap rolePhoto(const QString& strBase64, const QSize& size) {
-    QPixmap pixmap;
-    if (!strBase64.isEmpty() && pixmap.loadFromData(QByteArray::fromBase64(strBase64.toLatin1()), "JPEG"))
-        return pixmap.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+QImage rolePhoto(const QString& strBase64, const QSize& size) {
+    QImage picture;
+    if (!strBase64.isEmpty() && picture.loadFromData(QByteArray::fromBase64(strBase64.toLatin1()), "JPEG"))
+        return picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return defaultPhoto(size);
 }
 
@@ -75,12 +76,10 @@ QPixmap rolePhoto(const QString& strBase64, const QSize& size) {
 CEditRoleDlg::CEditRoleDlg(CVarEDoc& doc, IPrompts& prompts, const CRole* pRole, QWidget* pParent)
     : QDialog(pParent), m_doc(doc), m_prompts(prompts), m_pRole(pRole), m_pName(new QLineEdit(this)),
       m_pGender(new QComboBox(this)), m_pColor(new CColorComboBox(this)),
-      m_pDescription(new QPlainTextEdit(this)), m_pPhoto(new QLabel(this)),
+      m_pDescription(new QPlainTextEdit(this)), m_pPhoto(new CPhotoStatic(this)),
       m_pTakePhoto(new QPushButton(QStringLiteral("&Prendre une photo..."), this)) {
     setWindowTitle(QString::fromUtf8("Édition d'un rôle"));
     m_pGender->addItems({QStringLiteral("Autre"), QStringLiteral("Homme"), QStringLiteral("Femme")});
-    m_pPhoto->setFixedSize(PHOTO_SIZE);
-    m_pPhoto->setFrameShape(QFrame::StyledPanel);
     m_pTakePhoto->setEnabled(false);
 
     auto* pForm = new QFormLayout;
@@ -89,7 +88,7 @@ CEditRoleDlg::CEditRoleDlg(CVarEDoc& doc, IPrompts& prompts, const CRole* pRole,
     pForm->addRow(QStringLiteral("Couleur :"), m_pColor);
     pForm->addRow(QStringLiteral("Description :"), m_pDescription);
     auto* pPhotoColumn = new QVBoxLayout;
-    pPhotoColumn->addWidget(m_pPhoto);
+    pPhotoColumn->addWidget(m_pPhoto, 0, Qt::AlignHCenter);
     pPhotoColumn->addWidget(m_pTakePhoto);
     pPhotoColumn->addStretch(1);
     auto* pTop = new QHBoxLayout;
@@ -127,7 +126,7 @@ void CEditRoleDlg::setPhotoSource(std::function<QString(QWidget*)> source) {
 }
 
 void CEditRoleDlg::showPhoto() {
-    m_pPhoto->setPixmap(rolePhoto(m_strImage, PHOTO_SIZE));
+    m_pPhoto->setPicture(rolePhoto(m_strImage, PHOTO_SIZE));
 }
 
 QString CEditRoleDlg::cleanName(const QString& str) {
@@ -168,16 +167,14 @@ void CEditRoleDlg::accept() {
 
 CSelectRoleDlg::CSelectRoleDlg(CVarEDoc& doc, IPrompts& prompts, const CRole* pSelected, QWidget* pParent)
     : QDialog(pParent), m_doc(doc), m_prompts(prompts), m_pList(new QListWidget(this)),
-      m_pPhoto(new QLabel(this)), m_pNew(new QPushButton(QStringLiteral("&Nouveau"), this)),
+      m_pPhoto(new CPhotoStatic(this)), m_pNew(new QPushButton(QStringLiteral("&Nouveau"), this)),
       m_pModify(new QPushButton(QStringLiteral("&Modifier"), this)),
       m_pDelete(new QPushButton(QStringLiteral("&Supprimer"), this)),
       m_pOk(new QPushButton(QStringLiteral("OK"), this)) {
     setWindowTitle(QString::fromUtf8("Rôles"));
     auto* pCancel = new QPushButton(QStringLiteral("Annuler"), this);
-    m_pPhoto->setFixedSize(PHOTO_SIZE);
-    m_pPhoto->setFrameShape(QFrame::StyledPanel);
     auto* pSide = new QVBoxLayout;
-    pSide->addWidget(m_pPhoto);
+    pSide->addWidget(m_pPhoto, 0, Qt::AlignHCenter);
     pSide->addWidget(m_pNew);
     pSide->addWidget(m_pModify);
     pSide->addWidget(m_pDelete);
@@ -226,7 +223,7 @@ const CRole* CSelectRoleDlg::current() const {
 
 void CSelectRoleDlg::showPhoto() {
     const CRole* p = current();
-    m_pPhoto->setPixmap(rolePhoto(p ? p->getImage() : QString(), PHOTO_SIZE));
+    m_pPhoto->setPicture(rolePhoto(p ? p->getImage() : QString(), PHOTO_SIZE));
 }
 
 void CSelectRoleDlg::makeOkDefault() {

@@ -6,9 +6,9 @@
 #include <QDialog>
 #include <functional>
 
+class CPhotoStatic;
 class CVarEDoc;
 class IPrompts;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -27,7 +27,7 @@ public:
 };
 
 // A role's photo (a JPEG picture kept as Base64 text), or the default picture when it has none.
-QPixmap rolePhoto(const QString& strBase64, const QSize& size);
+QImage rolePhoto(const QString& strBase64, const QSize& size);
 
 // "Édition d'un rôle": a new role, or the values of an existing one. OK checks the name and makes the
 // change through the document (one undoable step).
@@ -46,6 +46,7 @@ public:
     QComboBox* genderList() const { return m_pGender; }
     CColorComboBox* colorList() const { return m_pColor; }
     QPlainTextEdit* descriptionEdit() const { return m_pDescription; }
+    CPhotoStatic* photo() const { return m_pPhoto; }
     void accept() override;
 
     // Runs of two spaces become one and trailing white space goes.
@@ -63,7 +64,7 @@ private:
     QComboBox* m_pGender;
     CColorComboBox* m_pColor;
     QPlainTextEdit* m_pDescription;
-    QLabel* m_pPhoto;
+    CPhotoStatic* m_pPhoto;
     QPushButton* m_pTakePhoto;
     std::function<QString(QWidget*)> m_photoSource;
 };
@@ -78,6 +79,7 @@ public:
     void setPhotoSource(std::function<QString(QWidget*)> source) { m_photoSource = std::move(source); }
 
     QListWidget* list() const { return m_pList; }
+    CPhotoStatic* photo() const { return m_pPhoto; }
     QPushButton* newButton() const { return m_pNew; }
     QPushButton* okButton() const { return m_pOk; }
     void accept() override;
@@ -103,7 +105,7 @@ private:
     IPrompts& m_prompts;
     const CRole* m_pChosen = nullptr;
     QListWidget* m_pList;
-    QLabel* m_pPhoto;
+    CPhotoStatic* m_pPhoto;
     QPushButton* m_pNew;
     QPushButton* m_pModify;
     QPushButton* m_pDelete;

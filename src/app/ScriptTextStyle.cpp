@@ -8,6 +8,7 @@
 
 namespace {
 constexpr QChar LINE_BREAK = QChar::LineSeparator;
+const QLatin1StringView TIMECODE_DASH(" - ");
 
 // Line breaks become line separators, so that an element stays one block; a line break read from a
 // file ("\r\n") is one break, as are a lone "\r" or "\n".
@@ -84,9 +85,7 @@ void CScriptTextStyle::build(int nTheme) {
 void CScriptTextStyle::write(QTextCursor& cursor, const CElement& element, bool bCurrent) const {
     if (element.getKind() == CElement::KIND_LINE) {
         const auto& line = static_cast<const CLine&>(element);
-        const CTimeCode tc = line.getSigns().empty() ? TC_INVALID : line.getTimeCode();
-        cursor.insertText(QString::fromLatin1(tc.getText()) + QStringLiteral(" - "),
-                          format(TIMECODE, bCurrent));
+        writeTimeCode(cursor, line, bCurrent);
         const QString strRole =
             line.hasRole() ? withLineBreaks(line.getRole().getName()) : QStringLiteral("???");
         cursor.insertText(strRole + QStringLiteral(" :") + LINE_BREAK, format(ROLE, bCurrent));
@@ -100,4 +99,19 @@ void CScriptTextStyle::write(QTextCursor& cursor, const CElement& element, bool 
     // one format for all, or an element after a loop would end on a taller blank line.
     if (element.getKind() == CElement::KIND_LINE || element.getKind() == CElement::KIND_LOOP)
         cursor.insertText(QStringLiteral("\n"), m_blockEnd);
+}
+
+QString CScriptTextStyle::timeCodePiece(const CLine& line) {
+    const CTimeCode tc = line.getSigns().empty() ? TC_INVALID : line.getTimeCode();
+    return QString::fromLatin1(tc.getText()) + TIMECODE_DASH;
+}
+
+int CScriptTextStyle::timeCodePieceLength(const QString& strShown) {
+    // The timecode holds no dash between spaces: the first one ends the piece.
+    const qsizetype i = strShown.indexOf(TIMECODE_DASH);
+    return i < 0 ? 0 : int(i + TIMECODE_DASH.size());
+}
+
+void CScriptTextStyle::writeTimeCode(QTextCursor& cursor, const CLine& line, bool bCurrent) const {
+    cursor.insertText(timeCodePiece(line), format(TIMECODE, bCurrent));
 }

@@ -5,6 +5,7 @@
 #include <QTextCharFormat>
 
 class CElement;
+class CLine;
 class QTextCursor;
 
 // How the script text view writes an element and in which colours: a phrase as its timecode, its
@@ -36,6 +37,12 @@ public:
     // the text ends with the element's last line break and holds no other paragraph break (breaks
     // inside are line separators, as many characters as the line breaks they stand for).
     void write(QTextCursor& cursor, const CElement& element, bool bCurrent) const;
+
+    // The piece a phrase's text starts with: its timecode and the dash after it.
+    static QString timeCodePiece(const CLine& line);
+    // The length of that piece at the start of the shown text of a phrase; 0 when there is none.
+    static int timeCodePieceLength(const QString& strShown);
+    void writeTimeCode(QTextCursor& cursor, const CLine& line, bool bCurrent) const;
 
 private:
     enum EPiece { TIMECODE, ROLE, TEXT, LOOP_WORD, LOOP_NUMBER, PIECE_COUNT };

@@ -55,7 +55,7 @@ public:
     void headerChanged(const CVarE&, CVarE::EHeader, const QString&) override { all(); }
     void timeStampChanged(const CVarE&, const CTimeCode&) override { all(); }
     void frameRateChanged(const CVarE&, int, bool) override { all(); }
-    void shifted(const CVarE&, int) override { all(); }
+    void shifted(const CVarE&, int nFrames) override { tell(SHIFT_ALL, &nFrames); }
     void lineAdded(const CVarE&, CVarE::LineIterator it) override { tell(NEW_ITEM, &*it); }
     void lineErasing(const CVarE&, CVarE::LineIterator it) override { tell(DELETE_ITEM, &*it); }
     void lineReplaced(const CVarE&, const CLine&, CVarE::LineIterator it) override {

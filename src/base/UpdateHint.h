@@ -9,4 +9,7 @@ enum EUpdateHint : int {
     REPLACE_LINE = 4, // a phrase moved in time or track (object: the phrase)
     UPDATE_ROLE = 5,  // roles changed (object: the role or none)
     NOTHING = 6,      // redraw only
+    // every phrase, loop and shot change moved by the same number of frames: nothing changed order
+    // (object: the int number of frames)
+    SHIFT_ALL = 7,
 };

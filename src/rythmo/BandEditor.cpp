@@ -113,7 +113,7 @@ void CBandEditor::OnInitialUpdate() {
 }
 
 void CBandEditor::OnUpdate(int nHint, const void* pObject) {
-    if (nHint == NEW_DOC) {
+    if (nHint == NEW_DOC || nHint == SHIFT_ALL) {
         forgetAll();
         return;
     }

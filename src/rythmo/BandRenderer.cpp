@@ -86,6 +86,20 @@ void CBandRenderer::lineChanged(CVarE::LineIterator it) {
         m_itFirstVisible = it;
 }
 
+void CBandRenderer::shifted(int nFrames) {
+    // Moved earlier, the phrases passed are still passed.
+    if (nFrames <= 0 || !m_bFirstVisibleValid || !m_pScript) return;
+    // Moved later, a phrase passed is back when it now ends in the window. No phrase is longer than the
+    // bound, so none that starts before the floor can be; the walk back stops there.
+    const CVarE::LineSet& lines = m_pScript->getLines();
+    const long long nFloor = (long long)m_nFirstFrame - nFrames - m_pScript->getLongestPhraseBound();
+    for (auto it = m_itFirstVisible; it != lines.begin();) {
+        --it;
+        if (it->getStartFrame() < nFloor) break;
+        if (it->getEndFrame() >= m_nFirstFrame) m_itFirstVisible = it;
+    }
+}
+
 void CBandRenderer::setPosition(int nPosition) {
     if (nPosition < 0) nPosition = 0;
     // The walk only moves forward: going back, it starts again.

@@ -92,6 +92,8 @@ public:
     // A phrase changed in place: the walk starts from it at the latest (no walk from the first phrase
     // for a change that cannot move anything else).
     void lineChanged(CVarE::LineIterator it);
+    // Every item of the script moved by nFrames, none changed order.
+    void shifted(int nFrames);
     // The position the x of positions and times are taken from, until the next frame is built.
     void setPosition(int nPosition);
 

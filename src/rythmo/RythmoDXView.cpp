@@ -270,7 +270,7 @@ void CRythmoDXView::OnInitialUpdate() {
 void CRythmoDXView::OnUpdate(int nHint, const void* pObject) {
     log().Log("CRythmoDXView::OnUpdate(%i)\n", nHint);
     CBandViewState& st = m_renderer.state();
-    if (nHint == NEW_DOC) {
+    if (nHint == NEW_DOC || nHint == SHIFT_ALL) {
         st.m_bEditMode = false;
         clearSelection();
         st.m_bSignSelected = false;
@@ -287,6 +287,8 @@ void CRythmoDXView::OnUpdate(int nHint, const void* pObject) {
             m_renderer.lineChanged(it);
         else
             m_renderer.resetFirstVisible();
+    } else if (nHint == SHIFT_ALL && pObject) {
+        m_renderer.shifted(*static_cast<const int*>(pObject));
     } else if (nHint != NOTHING) {
         m_renderer.resetFirstVisible();
     }

@@ -102,6 +102,7 @@ void CVarE::clear() {
         m_tracks.clear();
         m_loopFrames.clear();
         m_bIndexDirty = false;
+        m_nLongestPhrase = 0;
         m_log.Log("Clearing role list...\n");
         m_roles.clear();
     }
@@ -144,6 +145,7 @@ void CVarE::swap(CVarE& o) {
     m_tracks.swap(o.m_tracks);
     m_loopFrames.swap(o.m_loopFrames);
     std::swap(m_bIndexDirty, o.m_bIndexDirty);
+    std::swap(m_nLongestPhrase, o.m_nLongestPhrase);
     m_roles.swap(o.m_roles);
     m_loops.swap(o.m_loops);
     m_shots.swap(o.m_shots);
@@ -228,27 +230,40 @@ void CVarE::setFirstLoopNumber(int n) {
 bool CVarE::shift(int n, const CTimeCode& tcLast) {
     const long long nMax = tcLast.getFrames();
     auto outside = [&](long long f) { return f + n < 0 || f + n > nMax; };
-    if (!m_lines.empty()) {
-        // Every phrase's end is checked, not only the last one's: a long phrase may end after a later one
-        // starts, and moving it past the end of the day would wrap its signs.
-        if (outside(m_lines.begin()->getStartFrame())) return false;
-        for (const CLine& line : m_lines)
-            if (outside(line.getEndFrame())) return false;
-    }
+    if (!m_lines.empty() && outside(m_lines.begin()->getStartFrame())) return false;
     if (!m_loops.empty() && (outside(m_loops.begin()->getFrames()) || outside(m_loops.rbegin()->getFrames())))
         return false;
     if (!m_shots.empty() && (outside(m_shots.begin()->getFrames()) || outside(m_shots.rbegin()->getFrames())))
         return false;
+    // Every phrase's end is checked, not only the last one's: a long phrase may end after a later one
+    // starts, and moving it past the end of the day would wrap its signs. Checked as the phrases move
+    // (one walk over a long script instead of two), and moved back when one is refused.
+    for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
+        if (outside(it->getEndFrame())) {
+            for (auto back = m_lines.begin(); back != it; ++back)
+                mutableItem(*back).shift(-n);
+            return false;
+        }
+        if (n != 0) mutableItem(*it).shift(n);
+    }
     if (n == 0) return true;
 
     // Every item moves by the same amount, so no set changes order.
-    for (const CLine& line : m_lines)
-        mutableItem(line).shift(n);
     for (const CLoop& loop : m_loops)
         mutableItem(loop).setTimeCode(loop.getTimeCode() + n);
     for (const CBalise& shot : m_shots)
         mutableItem(shot).setTimeCode(shot.getTimeCode() + n);
-    indexChanged();
+    // The index keeps its order too: its frames move with the items, no rebuild on the next look-up.
+    if (!m_bIndexDirty) {
+        for (auto& [nTrack, index] : m_tracks) {
+            for (int& nStart : index.starts)
+                nStart += n;
+            for (STrackEntry& e : index.entries)
+                if (e.nClose != INT_MAX) e.nClose += n;
+        }
+        for (int& nFrame : m_loopFrames)
+            nFrame += n;
+    }
     notify([&](IScriptObserver& o) { o.shifted(*this, n); });
     return true;
 }
@@ -265,8 +280,10 @@ void CVarE::rebuildIndex() const {
         index.starts.clear();
         index.entries.clear();
     }
+    m_nLongestPhrase = 0;
     for (auto it = m_lines.begin(); it != m_lines.end(); ++it) {
         TrackIndex& index = m_tracks[it->getTrack()];
+        m_nLongestPhrase = std::max(m_nLongestPhrase, it->getEndFrame() - it->getStartFrame());
         index.starts.push_back(it->getStartFrame());
         index.entries.push_back({closeFrame(*it), it});
     }
@@ -281,6 +298,7 @@ void CVarE::rebuildIndex() const {
 // One phrase in, out or changed: one binary search and at most one move of the track's array.
 void CVarE::indexInsert(LineIterator it) {
     if (m_bIndexDirty) return;
+    m_nLongestPhrase = std::max(m_nLongestPhrase, it->getEndFrame() - it->getStartFrame());
     TrackIndex& index = m_tracks[it->getTrack()];
     const int nStart = it->getStartFrame();
     const auto i = std::lower_bound(index.starts.begin(), index.starts.end(), nStart) - index.starts.begin();
@@ -303,6 +321,7 @@ void CVarE::indexErase(const SLineKey& key) {
 
 void CVarE::indexUpdate(const SLineKey& before, LineIterator it) {
     if (m_bIndexDirty) return;
+    m_nLongestPhrase = std::max(m_nLongestPhrase, it->getEndFrame() - it->getStartFrame());
     if (before == it->getKey()) {
         // Same place: only what the entry keeps of the phrase may have changed.
         auto t = m_tracks.find(before.nTrack);
@@ -331,6 +350,11 @@ void CVarE::loopFrameErase(int nFrame) {
         m_loopFrames.erase(it);
     else
         indexChanged();
+}
+
+int CVarE::getLongestPhraseBound() const {
+    if (m_bIndexDirty) rebuildIndex();
+    return m_nLongestPhrase;
 }
 
 const CVarE::TrackIndex* CVarE::trackIndex(int nTrack) const {

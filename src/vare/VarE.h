@@ -204,6 +204,9 @@ public:
     // The next sign after tc on any track (sign index in the phrase), or end() with -1.
     std::pair<LineIterator, int> getNextSign(const CTimeCode& tc) const;
     std::pair<LineIterator, int> getPreviousSign(const CTimeCode& tc) const;
+    // At least the frames from the first to the last sign of the longest phrase (never less; more
+    // after the longest phrase is removed or shortened, until the next rebuild of the index).
+    int getLongestPhraseBound() const;
 
     // --- loops
     const LoopSet& getLoops() const { return m_loops; }
@@ -316,6 +319,7 @@ private:
     mutable std::map<int, TrackIndex> m_tracks;
     mutable std::vector<int> m_loopFrames;
     mutable bool m_bIndexDirty = false;
+    mutable int m_nLongestPhrase = 0;
     RoleSet m_roles;
     LoopSet m_loops;
     ShotSet m_shots;

@@ -1,6 +1,7 @@
 // The script text view: what it shows of a script, how it follows the update hints element by element,
 // the element it highlights and follows, and what clicks and the wheel do.
 #include "ScriptGenerator.h"
+#include "TextRuns.h"
 
 #include "app/Prompts.h"
 #include "app/RichScriptView.h"
@@ -67,38 +68,6 @@ const CLine* addPhrase(CVarE& s, const CTimeCode& tcFrom, const CTimeCode& tcTo,
 const CLoop* addLoop(CVarE& s, const CTimeCode& tc) {
     if (!s.addLoop(CLoop(tc, 0))) return nullptr;
     return &*s.getLoopAt(tc);
-}
-
-// One run of text with one format: the pieces as they are drawn.
-struct SRun {
-    QString strText;
-    double fPoints;
-    bool bBold;
-    QRgb color;
-    bool operator==(const SRun&) const = default;
-};
-
-std::vector<SRun> runsOf(const QTextDocument& doc) {
-    std::vector<SRun> runs;
-    for (QTextBlock b = doc.firstBlock(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat f = it.fragment().charFormat();
-            SRun r{it.fragment().text(), f.fontPointSize(), f.fontWeight() == QFont::Bold,
-                   f.foreground().color().rgb()};
-            if (!runs.empty() && runs.back().fPoints == r.fPoints && runs.back().bBold == r.bBold &&
-                runs.back().color == r.color)
-                runs.back().strText += r.strText;
-            else
-                runs.push_back(r);
-        }
-        if (b.next().isValid()) runs.push_back({QStringLiteral("¶"), 0, false, 0});
-    }
-    return runs;
-}
-
-std::ostream& operator<<(std::ostream& os, const SRun& r) {
-    return os << '"' << r.strText.toStdString() << "\" " << r.fPoints << (r.bBold ? " bold " : " ")
-              << std::hex << r.color << std::dec;
 }
 
 // The script's phrases and loops in time order, a loop before a phrase of the same frame.
@@ -660,4 +629,67 @@ TEST_F(SScriptView, AThousandHintsLeaveTheTextAsIfWrittenFromScratch) {
     }
     for (int n : nDone)
         EXPECT_GT(n, 20);
+}
+
+TEST_F(SScriptView, AShiftRewritesTheTimecodesInSightAtOnceAndTheRestAsTheProgramGoesOn) {
+    generateScript(script, 4000, 5, 3);
+    view.OnUpdate(NEW_DOC, nullptr);
+    host.tc = CTimeCode::fromFrames(0); // before the script: no current element
+    host.bFollowing = false;
+    view.OnTimer();
+    ASSERT_EQ(view.currentElement(), nullptr);
+    const CLine& shown = *std::next(script.getLines().begin(), 1);
+    const CLine& far = *script.getLines().rbegin();
+    const QString strShownBefore = textOf(&shown), strFarBefore = textOf(&far);
+
+    ASSERT_TRUE(script.shift(37));
+    int nFrames = 37;
+    view.OnUpdate(SHIFT_ALL, &nFrames);
+    // In sight: at once. Out of sight: later, the program meanwhile free.
+    EXPECT_TRUE(textOf(&shown).startsWith(shown.getTimeCode().toString() + QStringLiteral(" - ")));
+    EXPECT_NE(textOf(&shown), strShownBefore);
+    EXPECT_TRUE(view.isRetiming());
+    EXPECT_EQ(textOf(&far), strFarBefore);
+    QCoreApplication::processEvents(); // one slice
+    ASSERT_TRUE(view.isRetiming()) << "the whole script in one slice: make the script longer";
+
+    // Changes meanwhile, before and after where the slices are: a phrase deleted near the start, one
+    // added, one moved.
+    auto it = std::next(script.getLines().begin(), 2);
+    view.OnUpdate(DELETE_ITEM, &*it);
+    script.eraseLine(it);
+    const CTimeCode tcNew = std::next(script.getLines().begin(), 3)->getTimeCode() + 2;
+    const CLine* pAdded = addPhrase(script, tcNew, tcNew + 20, 3, QStringLiteral("nouvelle"));
+    ASSERT_NE(pAdded, nullptr);
+    view.OnUpdate(NEW_ITEM, pAdded);
+    bool bOk = false;
+    CVarE::LineIterator moved;
+    for (int d = 4000; !bOk && d < 4010; ++d)
+        moved = script.updateLine(
+            std::next(script.getLines().begin(), 3000), [d](CLine& l) { l.shift(-d); }, &bOk);
+    ASSERT_TRUE(bOk);
+    view.OnUpdate(REPLACE_LINE, &*moved);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isRetiming(); }, 20000));
+    ASSERT_NO_FATAL_FAILURE(expectMirrors(view, script));
+    EXPECT_EQ(runsOf(*view.document()), fromScratch());
+    // Another shift while the slices of one run: they start again from the first block.
+    for (int n : {-12, 30}) {
+        ASSERT_TRUE(script.shift(n));
+        nFrames = n;
+        view.OnUpdate(SHIFT_ALL, &nFrames);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isRetiming(); }, 20000));
+    EXPECT_EQ(runsOf(*view.document()), fromScratch());
+
+    // A new script while the slices run: they stop, and the text is the new script's.
+    ASSERT_TRUE(script.shift(5));
+    nFrames = 5;
+    view.OnUpdate(SHIFT_ALL, &nFrames);
+    script.clear();
+    generateScript(script, 50, 9, 3);
+    view.OnUpdate(NEW_DOC, nullptr);
+    EXPECT_FALSE(view.isRetiming());
+    QTest::qWait(20);
+    EXPECT_EQ(runsOf(*view.document()), fromScratch());
 }

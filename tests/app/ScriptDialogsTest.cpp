@@ -610,11 +610,28 @@ TEST(PhotoDlg, TheRoleDialogKeepsAndShowsThePhoto) {
         if (p->text() == QStringLiteral("&Prendre une photo...")) pTake = p;
     ASSERT_NE(pTake, nullptr);
     ASSERT_TRUE(pTake->isEnabled());
+    // No photo yet: the default picture, a grey head and shoulders on a light ground, in the box.
+    ASSERT_NE(dlg.photo(), nullptr);
+    EXPECT_EQ(dlg.photo()->parentWidget(), &dlg);
+    const QImage none = dlg.photo()->picture();
+    ASSERT_EQ(none.size(), QSize(120, 150));
+    EXPECT_EQ(dlg.photo()->size(), none.size());
+    EXPECT_EQ(none.pixelColor(2, 2), QColor(0xE8, 0xE8, 0xE8));
+    EXPECT_EQ(none.pixelColor(60, 54), QColor(0xA8, 0xA8, 0xA8));
     pTake->click();
+    // The photo taken, shown at once, as large as the box allows.
+    const QImage shown = dlg.photo()->picture();
+    EXPECT_EQ(shown.size(), QSize(120, 120));
+    EXPECT_TRUE(near(shown.pixelColor(60, 60), Qt::red));
     dlg.accept();
     ASSERT_NE(dlg.role(), nullptr);
     EXPECT_EQ(dlg.role()->getImage(), strPhoto);
     EXPECT_TRUE(near(decode(dlg.role()->getImage()).pixelColor(10, 10), Qt::red));
+    // The role opened again shows its photo; so does the roles dialog for the role chosen.
+    CEditRoleDlg again(t.doc(), t.prompts, dlg.role());
+    EXPECT_TRUE(near(again.photo()->picture().pixelColor(60, 60), Qt::red));
+    CSelectRoleDlg roles(t.doc(), t.prompts, dlg.role());
+    EXPECT_TRUE(near(roles.photo()->picture().pixelColor(60, 60), Qt::red));
 }
 
 // ------------------------------------------------------------------------------------------ about

@@ -1,13 +1,18 @@
 // The whole window with its views: the band drawing at the clock's position while the transport runs.
+#include "ScriptGenerator.h"
 #include "TestApp.h"
+#include "TextRuns.h"
 
 #include "app/Commands.h"
+#include "app/DecalageDlg.h"
 #include "app/FrameLoop.h"
 #include "app/RichScriptView.h"
+#include "app/TimeCodeEdit.h"
 #include "rythmo/RythmoDXEditView.h"
 #include "sync/ui/ControlView.h"
 #include "sync/ui/VideoView.h"
 
+#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -121,4 +126,81 @@ TEST(Views, AClickInTheScriptTextMovesThePictureAndTheBand) {
     QTest::mouseClick(pView->viewport(), Qt::LeftButton, {}, pView->cursorRect(c).center());
     EXPECT_FALSE(app.bandView()->isEditMode());
     EXPECT_EQ(app.activeTrack(), 0);
+}
+
+// After a shift every view shows what it would show had it been told the whole script changed.
+TEST(Views, AShiftLeavesEveryViewAsANewDocumentWouldShowIt) {
+    if (!CRythmoDXView::isOpenGLAvailable())
+        GTEST_SKIP() << "OpenGL 3.3 is needed: run the tests under xvfb-run";
+    STestApp t;
+    t.m_bViews = true;
+    t.m_bBand = true;
+    {
+        CVarE s;
+        generateScript(s, 600);
+        s.set(CVarE::H_VIDEO_FILE, QString());
+        ASSERT_TRUE(s.store(t.path("film.vare")));
+    }
+    ASSERT_TRUE(t.start(t.path("film.vare")));
+    CTavorinApp& app = t.app();
+    CMainFrame& f = app.mainFrame();
+    f.resize(1200, 700);
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    CRythmoDXView& band = *app.bandView();
+    CRichScriptView& text = *app.scriptView();
+    const CVarE& script = app.document().script();
+    int nFrames = 0;
+    QObject::connect(&band, &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
+    // In the middle: the band has walked past half the phrases.
+    app.transport().gotoTime(std::next(script.getLines().begin(), 300)->getTimeCode() + 7);
+    band.requestFrame();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames > 0; }, 10000));
+
+    auto expectAsNewDoc = [&](const char* pszWhen) {
+        SCOPED_TRACE(pszWhen);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isRetiming(); }, 20000));
+        const QImage shifted = band.grabFramebuffer();
+        const std::vector<SRun> runs = runsOf(*text.document());
+        const CElement* pCurrent = text.currentElement();
+        const int nTrack = app.activeTrack();
+        ASSERT_FALSE(shifted.isNull());
+        app.document().UpdateAllViews(nullptr, NEW_DOC);
+        EXPECT_TRUE(band.grabFramebuffer() == shifted);
+        EXPECT_EQ(runsOf(*text.document()), runs);
+        EXPECT_EQ(text.currentElement(), pCurrent);
+        EXPECT_EQ(app.activeTrack(), nTrack);
+    };
+    const QImage before = band.grabFramebuffer();
+    const std::vector<int> starts = [&] {
+        std::vector<int> v;
+        for (const CLine& line : script.getLines())
+            v.push_back(line.getStartFrame());
+        return v;
+    }();
+    {
+        CDecalageDlg dlg(app.document(), t.prompts, &f);
+        // Later, frame by frame, then a second more: phrases passed by the band come back into sight.
+        for (int i = 0; i < 7; ++i)
+            dlg.OnRight();
+        ASSERT_EQ(dlg.appliedOffset(), 7);
+        expectAsNewDoc("7 frames later");
+        dlg.offsetEdit()->setTimeCode(CTimeCode::fromFrames(32));
+        ASSERT_EQ(dlg.appliedOffset(), 32);
+        EXPECT_FALSE(band.grabFramebuffer() == before);
+        expectAsNewDoc("a second more");
+        // Earlier.
+        dlg.leftButton()->setChecked(true);
+        ASSERT_EQ(dlg.appliedOffset(), -32);
+        expectAsNewDoc("32 frames earlier");
+        dlg.accept();
+    }
+    EXPECT_EQ(script.getLines().begin()->getStartFrame(), starts.front() - 32);
+    expectAsNewDoc("after OK");
+    ASSERT_TRUE(app.document().undo());
+    EXPECT_EQ(script.getLines().begin()->getStartFrame(), starts.front());
+    expectAsNewDoc("undone");
+    EXPECT_TRUE(band.grabFramebuffer() == before);
+    ASSERT_TRUE(app.document().redo());
+    expectAsNewDoc("redone");
 }

@@ -1,5 +1,7 @@
 #include "vare/TimeCode.h"
 
+#include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
 
 TEST(TimeCode, ParsesAndRefuses) {
@@ -124,4 +126,17 @@ TEST(TimeCode, SetHMSFAndAssign) {
     a.assign(CTimeCode("00:00:02:00"));
     EXPECT_EQ(a.getRate(), 25);
     EXPECT_STREQ(a.getText(), "00:00:02:00");
+}
+
+TEST(TimeCode, EveryFrameOfTheDayReadsAsItsFields) {
+    char sz[32];
+    for (int n = 0; n < CTimeCode::FRAMES_PER_DAY; ++n) {
+        const CTimeCode t = CTimeCode::fromFrames(n);
+        const std::array<int, 4> a = t.fields();
+        std::snprintf(sz, sizeof sz, "%.2i:%.2i:%.2i:%.2i", a[0], a[1], a[2], a[3]);
+        if (std::strcmp(t.getText(), sz) != 0) FAIL() << n << ": " << t.getText() << " is not " << sz;
+    }
+    EXPECT_STREQ((TC_ZERO + 1).getText(), "00:00:00:01");
+    EXPECT_STREQ((TC_MAX + 24).getText(), "23:59:59:24");
+    EXPECT_STREQ(TC_INVALID.getText(), "88:88:88:88");
 }

@@ -450,3 +450,56 @@ TEST(VarE, ClearWritesItsTraceLines) {
     }
     v.log().Open(1, 0, QStringLiteral("/tmp"), QStringLiteral("vare"));
 }
+
+TEST(VarE, AShiftMovesTheIndexWithTheItemsOrNothingAtAll) {
+    CVarE v;
+    for (int i = 0; i < 40; ++i)
+        v.addLine(phrase(i % 4, 100 + 30 * i, i % 5 ? 120 + 30 * i : -1));
+    v.addLine(phrase(2, 900, 2159960)); // long, in the middle of the order
+    for (int i = 0; i < 6; ++i)
+        v.addLoop(CLoop(tc(90 + 200 * i), 0));
+    // The look-ups of a script whose index is built from its items as they are.
+    auto sameLookUps = [](const CVarE& a) {
+        CVarE fresh;
+        fresh.copyFrom(a);
+        for (int f = 0; f < 1600; f += 7) {
+            for (int k = 0; k < 4; ++k) {
+                const auto x = a.getLineAt(k, tc(f)), y = fresh.getLineAt(k, tc(f));
+                ASSERT_EQ(x == a.getLines().end(), y == fresh.getLines().end()) << f;
+                if (x != a.getLines().end()) {
+                    ASSERT_EQ(x->getKey(), y->getKey()) << f;
+                }
+            }
+            const auto n = a.getNextSign(tc(f)), m = fresh.getNextSign(tc(f));
+            ASSERT_EQ(n.second, m.second) << f;
+            if (n.second >= 0) {
+                ASSERT_EQ(n.first->getKey(), m.first->getKey()) << f;
+            }
+            ASSERT_EQ(a.getLoopAt(tc(f)) == a.getLoops().end(),
+                      fresh.getLoopAt(tc(f)) == fresh.getLoops().end());
+        }
+        EXPECT_GE(a.getLongestPhraseBound(), 2159960 - 900);
+    };
+    ASSERT_NO_FATAL_FAILURE(sameLookUps(v)); // the index is built
+    auto frames = [](const CVarE& a) {
+        std::vector<int> f;
+        for (const CLine& l : a.getLines())
+            for (int i = 0; i < l.getSignCount(); ++i)
+                f.push_back(l.getSign(i).getFrames());
+        return f;
+    };
+    const std::vector<int> before = frames(v);
+    // The long phrase would pass the day's end: refused when the phrases before it have moved.
+    EXPECT_FALSE(v.shift(20));
+    EXPECT_EQ(frames(v), before);
+    ASSERT_NO_FATAL_FAILURE(sameLookUps(v));
+    ASSERT_TRUE(v.shift(13));
+    ASSERT_NO_FATAL_FAILURE(sameLookUps(v));
+    ASSERT_TRUE(v.shift(-60));
+    ASSERT_NO_FATAL_FAILURE(sameLookUps(v));
+    std::vector<int> expected = before;
+    for (int& f : expected)
+        f -= 47;
+    EXPECT_EQ(frames(v), expected);
+    EXPECT_EQ(v.getLoops().begin()->getFrames(), 43);
+}
