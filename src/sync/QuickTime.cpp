@@ -4,6 +4,7 @@
 #include "sync/MediaProbe.h"
 #include "sync/MediaUnits.h"
 #include "sync/SeekCost.h"
+#include "sync/SyncProbe.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -303,6 +304,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
         if (e.reply_userdata == PROP_TIME_POS && pProp->format == MPV_FORMAT_DOUBLE) {
             const double dPos = *static_cast<const double*>(pProp->data);
             m_nShownFrame = frameIndex(dPos);
+            if (m_pProbe && m_nShownFrame >= 0) m_pProbe->playerReported(programmeFrame(m_nShownFrame));
             if (m_nStepFrame >= 0 && m_nShownFrame == m_nStepFrame) {
                 // A frame step reports no restart: reaching its picture ends it.
                 m_nStepFrame = -1;
@@ -390,6 +392,21 @@ long long CQuickTime::clampToLastFrame(long long nMovieTime) const {
     // mpv may report the duration itself while it shows the last picture.
     const long long nLast = m_bVideoTrack ? m_nDuration - m_nFrameUnits : m_nDuration;
     return std::max(0LL, std::min(nMovieTime, std::max(0LL, nLast)));
+}
+
+int CQuickTime::programmeFrame(long long nIndex) const {
+    return int((m_timeStamp.toMediaTime() + nIndex * m_nFrameUnits) / MediaUnits::FRAME_25);
+}
+
+void CQuickTime::onPictureDue() {
+    double dPos = 0.0;
+    if (!m_pMpv || !m_bMovie || mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) < 0) return;
+    m_nDueFrame = frameIndex(dPos);
+    m_tDue = Clock::now();
+}
+
+void CQuickTime::onPictureRendered() {
+    if (m_pProbe && m_nDueFrame >= 0) m_pProbe->pictureShown(programmeFrame(m_nDueFrame));
 }
 
 long long CQuickTime::frameIndex(double dSeconds) const {

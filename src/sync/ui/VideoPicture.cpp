@@ -78,7 +78,11 @@ void CVideoPicture::onMpvUpdate(void* pContext) {
 
 void CVideoPicture::onRenderUpdate() {
     mpv_render_context* pRender = m_pQT ? m_pQT->getRenderContext() : nullptr;
-    if (pRender && (mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) update();
+    if (!pRender || !(mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) return;
+    m_pQT->onPictureDue();
+    update();
+    // Views that show the frame with the picture redraw now, so that they reach the screen with it.
+    emit pictureDue();
 }
 
 void CVideoPicture::paintGL() {
@@ -99,6 +103,7 @@ void CVideoPicture::paintGL() {
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(pRender, params) >= 0) {
+        m_pQT->onPictureRendered();
         ++m_nRenderCount;
         emit pictureRendered();
     }

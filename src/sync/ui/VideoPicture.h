@@ -31,6 +31,8 @@ public:
     static void drawTestCard(QPainter& p, const QRect& r);
 
 signals:
+    // mpv has a new picture; it is drawn in the window's next paint.
+    void pictureDue();
     // After each picture mpv has drawn.
     void pictureRendered();
 
