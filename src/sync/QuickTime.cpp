@@ -267,7 +267,7 @@ void CQuickTime::close() {
     m_position.anchor(0);
     m_bSeekPending = false;
     m_bHold = false;
-    m_nShownFrame = m_nStepFrame = -1;
+    m_nShownFrame = m_nStepFrame = m_nDueFrame = -1;
 }
 
 bool CQuickTime::addAudio(const QString& strPath) {
@@ -310,9 +310,14 @@ void CQuickTime::handleEvent(const mpv_event& e) {
                 m_nStepFrame = -1;
                 if (m_nSeekAcked == m_nSeekIssued) m_bSeekPending = false;
             }
-            // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
-            if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
-                m_position.anchor(clampToLastFrame(std::llround(dPos * MediaUnits::PER_SECOND_F)));
+            // A paused movie keeps the exact time it was sent to; a playing one follows its frames: those
+            // the view shows when it shows them, else those mpv reports.
+            if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold) &&
+                !(m_fRate != 0.0f && picturePaced())) {
+                if (m_nShownFrame >= 0)
+                    anchorShown(m_nShownFrame);
+                else
+                    m_position.anchor(clampToLastFrame(std::llround(dPos * MediaUnits::PER_SECOND_F)));
             }
         } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
             if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
@@ -329,17 +334,20 @@ void CQuickTime::handleEvent(const mpv_event& e) {
     case MPV_EVENT_PLAYBACK_RESTART:
         // Only the restart that follows the last seek's acknowledgement ends it; earlier ones belong
         // to seeks that were superseded.
-        if (m_nSeekAcked == m_nSeekIssued && m_bSeekPending) {
-            m_bSeekPending = false;
-            m_nStepFrame = -1;
-            m_position.restart();
-        }
-        // The position event of the new picture may come after this one: ask now, so that a frame
-        // step never starts from a stale picture.
         {
+            const bool bSeekDone = m_nSeekAcked == m_nSeekIssued && m_bSeekPending;
+            if (bSeekDone) {
+                m_bSeekPending = false;
+                m_nStepFrame = -1;
+                m_position.restart();
+            }
+            // The position event of the new picture may come after this one: ask now, so that a frame
+            // step never starts from a stale picture.
             double dPos = 0.0;
             if (m_pMpv && mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) >= 0)
                 m_nShownFrame = frameIndex(dPos);
+            // Backwards, the movement from the seek's picture stays within its frame.
+            if (bSeekDone && m_fRate < 0.0f && m_nShownFrame >= 0) anchorShown(m_nShownFrame);
         }
         break;
     default:
@@ -403,6 +411,20 @@ void CQuickTime::onPictureDue() {
     if (!m_pMpv || !m_bMovie || mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) < 0) return;
     m_nDueFrame = frameIndex(dPos);
     m_tDue = Clock::now();
+    // mpv reports a frame when it has decoded it, a little before the view shows it: the position
+    // moves when the picture does.
+    if (m_fRate != 0.0f && !m_bSeekPending && m_nDueFrame >= 0) anchorShown(m_nDueFrame);
+}
+
+bool CQuickTime::picturePaced() const {
+    // A frame every 320 ms at one eighth of normal speed; a view that stops drawing (hidden) hands
+    // the position back to mpv's reports within a second.
+    return m_pRender && m_bVideoTrack && m_nDueFrame >= 0 && Clock::now() - m_tDue < std::chrono::seconds(1);
+}
+
+void CQuickTime::anchorShown(long long nIndex) {
+    const long long t = nIndex * m_nFrameUnits + (m_bBackward ? m_nFrameUnits - 1 : 0);
+    m_position.anchor(std::min(t, std::max(0LL, (long long)m_nDuration - 1)));
 }
 
 void CQuickTime::onPictureRendered() {

@@ -79,10 +79,12 @@ void CVideoPicture::onMpvUpdate(void* pContext) {
 void CVideoPicture::onRenderUpdate() {
     mpv_render_context* pRender = m_pQT ? m_pQT->getRenderContext() : nullptr;
     if (!pRender || !(mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) return;
+    // The clock moves to this picture, the views that show its frame in this window take it, and the
+    // window is painted at once: picture and timecode reach the screen together, and the band, which
+    // draws in a window of its own, cannot show the frame before them.
     m_pQT->onPictureDue();
-    update();
-    // Views that show the frame with the picture redraw now, so that they reach the screen with it.
     emit pictureDue();
+    repaint();
 }
 
 void CVideoPicture::paintGL() {
