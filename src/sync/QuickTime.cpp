@@ -72,6 +72,10 @@ bool CQuickTime::initialize(EOutput eOutput,
     // Pictures are decoded in software: no hardware interop to probe (it only prints failures).
     mpv_set_option_string(m_pMpv, "gpu-hwdec-interop", "no");
     mpv_set_option_string(m_pMpv, "af", TEMPO_FILTER);
+    // Short of time, the picture drops frames and keeps to the sound; the views follow the pictures
+    // that are shown (onPictureDue), so all of them stay together.
+    mpv_set_option_string(m_pMpv, "video-sync", "audio");
+    mpv_set_option_string(m_pMpv, "framedrop", "vo");
     for (const auto& [pszName, pszValue] : extraOptions)
         mpv_set_option_string(m_pMpv, pszName, pszValue);
     if (mpv_initialize(m_pMpv) < 0) {
@@ -410,16 +414,15 @@ void CQuickTime::onPictureDue() {
     double dPos = 0.0;
     if (!m_pMpv || !m_bMovie || mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) < 0) return;
     m_nDueFrame = frameIndex(dPos);
-    m_tDue = Clock::now();
     // mpv reports a frame when it has decoded it, a little before the view shows it: the position
     // moves when the picture does.
     if (m_fRate != 0.0f && !m_bSeekPending && m_nDueFrame >= 0) anchorShown(m_nDueFrame);
 }
 
 bool CQuickTime::picturePaced() const {
-    // A frame every 320 ms at one eighth of normal speed; a view that stops drawing (hidden) hands
-    // the position back to mpv's reports within a second.
-    return m_pRender && m_bVideoTrack && m_nDueFrame >= 0 && Clock::now() - m_tDue < std::chrono::seconds(1);
+    // mpv hands its pictures to the render context whether the view is shown or not; a machine short
+    // of time makes them late, and the position waits for them (all displays late together).
+    return m_pRender && m_bVideoTrack && m_nDueFrame >= 0;
 }
 
 void CQuickTime::anchorShown(long long nIndex) {
@@ -500,9 +503,15 @@ void CQuickTime::setMovieRate(float fFactor) {
         m_fRate = 0.0f;
         return;
     }
-    m_position.anchor(movieTime());
+    const long long nNow = movieTime();
     m_bHold = false;
     m_bBackward = fFactor < 0.0f;
+    // Backwards, the movement starts from the last unit of the frame shown and stays on it until the
+    // picture before comes.
+    if (m_bBackward && !m_bSeekPending && m_nShownFrame >= 0 && nNow / m_nFrameUnits == m_nShownFrame)
+        anchorShown(m_nShownFrame);
+    else
+        m_position.anchor(nNow);
     setProperty("play-dir", m_bBackward ? "backward" : "forward");
     double dSpeed = std::fabs(double(fFactor));
     mpv_set_property(m_pMpv, "speed", MPV_FORMAT_DOUBLE, &dSpeed);

@@ -196,10 +196,9 @@ private:
     // frame step under way must reach; -1 when unknown or none.
     long long m_nShownFrame = -1;
     long long m_nStepFrame = -1;
-    // The picture the video view was given last, and when; the view's frames, not mpv's reports, move
-    // a playing movie while they keep coming.
+    // The picture the video view was given last: the view's pictures, not mpv's reports, move a
+    // playing movie.
     long long m_nDueFrame = -1;
-    std::chrono::steady_clock::time_point m_tDue;
     CSyncProbe* m_pProbe = nullptr;
     unsigned long long m_nSeekIssued = 0;
     unsigned long long m_nSeekAcked = 0;

@@ -229,6 +229,44 @@ TEST(QuickTimeTest, SlowPlayPositionMovesBetweenFrames) {
     EXPECT_LE(dMostAhead, 2 * 24);
 }
 
+// Between two pictures the position moves on within the frame mpv shows, forwards and backwards: read at
+// any moment, it names that frame, never the next one to come (backwards, the one before).
+TEST(QuickTimeTest, PositionStaysOnTheFrameShownBothWays) {
+    using namespace std::chrono;
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize());
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    const int nStamp = qt.getStartTime();
+    for (const float fRate : {0.25f, -0.25f}) {
+        SCOPED_TRACE(fRate);
+        ASSERT_TRUE(qt.Goto(tc("10:00:10:00")));
+        ASSERT_TRUE(qt.waitForSeek());
+        qt.play(fRate);
+        int nChecked = 0, nApart = 0, nMoving = 0, nLast = -1;
+        QString strFirst;
+        const auto tEnd = steady_clock::now() + milliseconds(1500);
+        while (steady_clock::now() < tEnd) {
+            const long long nBefore = qt.getShownFrame();
+            const int t = qt.getTime();
+            if (nBefore >= 0 && qt.getShownFrame() == nBefore) {
+                ++nChecked;
+                nMoving += t != nLast;
+                nLast = t;
+                if ((t - nStamp) / 24 != nBefore) {
+                    ++nApart;
+                    if (strFirst.isEmpty())
+                        strFirst = QStringLiteral("%1 on frame %2").arg(t - nStamp).arg(nBefore);
+                }
+            }
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        qt.play(0.0f);
+        EXPECT_GT(nChecked, 50);
+        EXPECT_GT(nMoving, 10) << "the position moves between the pictures";
+        EXPECT_EQ(nApart, 0) << qPrintable(strFirst);
+    }
+}
+
 TEST(QuickTimeTest, VolumeMuteAndHints) {
     CQuickTime qt;
     ASSERT_TRUE(qt.initialize());
