@@ -351,7 +351,8 @@ void CQuickTime::handleEvent(const mpv_event& e) {
             if (m_pMpv && mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) >= 0)
                 m_nShownFrame = frameIndex(dPos);
             // Backwards, the movement from the seek's picture stays within its frame.
-            if (bSeekDone && m_fRate < 0.0f && m_nShownFrame >= 0) anchorShown(m_nShownFrame);
+            if (bSeekDone && m_fRate < 0.0f && m_nShownFrame >= 0 && !picturePaced())
+                anchorShown(m_nShownFrame);
         }
         break;
     default:
@@ -416,7 +417,8 @@ void CQuickTime::onPictureDue() {
     m_nDueFrame = frameIndex(dPos);
     // mpv reports a frame when it has decoded it, a little before the view shows it: the position
     // moves when the picture does.
-    if (m_fRate != 0.0f && !m_bSeekPending && m_nDueFrame >= 0) anchorShown(m_nDueFrame);
+    // A seek under way changes nothing to that: until its picture comes, the one shown is the old one.
+    if (m_fRate != 0.0f && m_nDueFrame >= 0) anchorShown(m_nDueFrame);
 }
 
 bool CQuickTime::picturePaced() const {

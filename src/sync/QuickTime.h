@@ -30,7 +30,8 @@ class CSyncProbe;
 // - mpv events (seek completion, positions, end of file) are read on the GUI thread only, by
 //   onIdle() and by the position queries. The wakeup callback (setWakeupCallback) is called by
 //   libmpv on one of its own threads: it must only post a call of onIdle() to the GUI thread.
-// - Seeks are asynchronous: a query made while a seek is under way answers the seek's target.
+// - Seeks are asynchronous: a query made while a seek is under way answers the seek's target, except
+//   while the movie plays into the video view, where it answers the frame the view shows.
 // - The video view attaches an mpv render context later (createRenderContext), on the GUI thread with
 //   its GL context current, and frees it the same way before the GL context goes; mpv's render
 //   update callback, set by the view, runs on an mpv thread and must only schedule a repaint.
