@@ -62,15 +62,16 @@ class SummaryTest(unittest.TestCase):
         # A minute at normal speed, 1 % slow: 15 frames lost a minute.
         for us, frame in play(0, 60, 24, 1000, speed_error=-0.01):
             text.append(line(us, 24, frame, frame, frame))
-        # Half a minute backwards at the right speed, then a quarter speed.
-        for us, frame in play(61_000_000, 30, -24, 2500):
+        # Half a minute backwards 1 % slow (7.5 frames lost), then a quarter speed.
+        for us, frame in play(61_000_000, 30, -24, 2500, speed_error=-0.01):
             text.append(line(us, -24, frame, frame, frame))
         for us, frame in play(92_000_000, 30, 6, 1750):
             text.append(line(us, 6, frame, frame, frame))
         r = self.by_rate(text)
         self.assertAlmostEqual(r[24]["clock"]["drift_per_minute"], -15.0, delta=1.0)
         self.assertAlmostEqual(r[24]["clock"]["late_max_s"], 0.6 * 59.5 / 60, delta=0.05)
-        self.assertAlmostEqual(r[-24]["clock"]["drift_per_minute"], 0.0, delta=2.5)
+        self.assertAlmostEqual(r[-24]["clock"]["drift_per_minute"], -15.0, delta=2.5)
+        self.assertAlmostEqual(r[-24]["clock"]["late_max_s"], 0.6 * 29.5 / 60, delta=0.05)
         self.assertAlmostEqual(r[6]["clock"]["drift_per_minute"], 0.0, delta=2.5)
         self.assertEqual(r[-24]["band_minus_picture"]["equal"], 1.0)
         table = summary_tool.table(summary_tool.summarise(summary_tool.read_records(text)))
