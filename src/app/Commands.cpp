@@ -14,7 +14,7 @@ QKeySequence key(int nKey, int nModifiers = 0) {
 }
 // A key of the numeric keypad (its digit, whatever the state of NumLock).
 QKeySequence pad(int nKey, int nModifiers = 0) {
-    return key(nKey, nModifiers | Qt::KeypadModifier);
+    return key(nKey, nModifiers | int(Qt::KeypadModifier));
 }
 
 std::vector<SCommandDef> makeDefs() {

@@ -42,8 +42,8 @@ bool PhraseClipboard::decode(const QByteArray& data, CLine& lineOut, QString& st
     CLine line;
     line.insertText(strText, 0);
     int nPrevious = -1;
-    for (const QJsonValue& v : signs) {
-        const QJsonArray a = v.toArray();
+    for (qsizetype i = 0; i < signs.size(); ++i) {
+        const QJsonArray a = signs.at(i).toArray();
         if (a.size() != 3) return false;
         const int nOffset = a[0].toInt(-1), nType = a[1].toInt(-1), nLink = a[2].toInt(-2);
         if (nOffset <= nPrevious || nOffset >= CTimeCode::FRAMES_PER_DAY) return false;

@@ -77,7 +77,7 @@ QString CWorkingCopyCache::copyPath(const QString& strSource, int nWidth) const 
 }
 
 QString CWorkingCopyCache::find(const QString& strSource, int nWidth) const {
-    const QString strCopy = copyPath(strSource, nWidth);
+    QString strCopy = copyPath(strSource, nWidth);
     if (strCopy.isEmpty() || !QFileInfo(strCopy).isFile()) return {};
     // Only a finished making names a copy; still, a copy that does not match its movie is never played.
     CMediaProbe movie, copy;

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
+#include <cmath>
 
 CWorkingCopyController::CWorkingCopyController(CQuickTime& player, CSettingsStore& settings,
                                                IWorkingCopyPrompts& prompts, const QString& strCacheFolder,
@@ -128,7 +129,7 @@ void CWorkingCopyController::onProgress() {
     if (!isMaking() || m_bStop) return;
     const double dDone = p.nTotal > 0 ? std::min(1.0, double(p.nFrames) / double(p.nTotal)) : 0.0;
     m_prompts.showProgress(QFileInfo(m_strSource).fileName(), dDone,
-                           p.dSecondsLeft < 0.0 ? -1 : int(p.dSecondsLeft + 0.5));
+                           p.dSecondsLeft < 0.0 ? -1 : int(std::lround(p.dSecondsLeft)));
 }
 
 void CWorkingCopyController::onMade(int nRun, int nResult) {

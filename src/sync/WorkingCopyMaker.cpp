@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -269,8 +270,8 @@ CWorkingCopyMaker::EResult CJob::openInput(const QString& strSource) {
                                : AVRational{1, 1};
     const double dDisplayWidth = double(m_pVideoDec->width) * av_q2d(sar);
     const double dWidth = std::min(double(m_nMaxWidth), dDisplayWidth);
-    m_nOutWidth = std::max(2, int(dWidth / 2.0 + 0.5) * 2);
-    m_nOutHeight = std::max(2, int(dWidth * m_pVideoDec->height / dDisplayWidth / 2.0 + 0.5) * 2);
+    m_nOutWidth = std::max(2, int(std::lround(dWidth / 2.0)) * 2);
+    m_nOutHeight = std::max(2, int(std::lround(dWidth * m_pVideoDec->height / dDisplayWidth / 2.0)) * 2);
     return CWorkingCopyMaker::MADE;
 }
 
@@ -613,8 +614,9 @@ CWorkingCopyMaker::EResult CJob::run(const QString& strSource, const QString& st
 
     const AVStream* pVideo = m_pIn->streams[m_nVideoIn];
     CWorkingCopyMaker::SProgress p;
-    p.nTotal = pVideo->nb_frames > 0 ? pVideo->nb_frames
-                                     : std::int64_t(m_dMovieSeconds * av_q2d(m_pVideoEnc->framerate) + 0.5);
+    p.nTotal = pVideo->nb_frames > 0
+                   ? pVideo->nb_frames
+                   : std::int64_t(std::llround(m_dMovieSeconds * av_q2d(m_pVideoEnc->framerate)));
     QStorageInfo disk(QFileInfo(strTemp).absolutePath());
     const auto t0 = Clock::now();
     double dLastReport = -1.0;

@@ -410,11 +410,12 @@ CVarE::LineIterator CVarE::updateLine(LineIterator it, const std::function<void(
     bool bOk = !node.value().getSigns().empty();
     if (bOk) {
         result = m_lines.insert(hint, std::move(node));
-        bOk = node.empty();
+        // A refused insertion leaves the node handle as it was: empty means inserted.
+        bOk = node.empty(); // NOLINT(bugprone-use-after-move)
     }
     if (!bOk) {
         // Refused: the phrase goes back as it was, in the same node.
-        node.value() = before;
+        node.value() = before; // NOLINT(bugprone-use-after-move): still owned, see above
         m_lines.insert(hint, std::move(node));
         if (pbOk) *pbOk = false;
         return m_lines.end();

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 
@@ -133,7 +134,7 @@ QFont CControlView::fieldFont(int nField, double dScale) const {
     font.setFamilies(
         {QStringLiteral("Segoe UI"), QStringLiteral("Open Sans"), QStringLiteral("DejaVu Sans")});
     font.setWeight(QFont::Normal);
-    font.setPixelSize(std::max(7, int(FIELD_STYLE[nField].nPixels * dScale + 0.5)));
+    font.setPixelSize(std::max(7, int(std::lround(FIELD_STYLE[nField].nPixels * dScale))));
     return font;
 }
 
