@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -31,6 +33,13 @@ template <class F> double medianMs(int nRuns, F&& body) {
     }
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// The value after "--name" on the command line, at least nMin; nDefault when absent.
+inline int intOption(int argc, char** argv, const char* pszName, int nDefault, int nMin) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], pszName) == 0) return std::max(nMin, std::atoi(argv[i + 1]));
+    return nDefault;
 }
 
 inline double percentile(std::vector<double> v, double p) {

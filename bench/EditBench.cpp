@@ -67,25 +67,14 @@ SFigures figures(const std::vector<double>& v) {
 }
 
 void run(int nPhrases, int nKeys) {
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("program"));
-    QFile ini(dir.filePath("program/Tavorin.ini"));
-    if (ini.open(QIODevice::WriteOnly)) ini.write("[Misc]\nFirstRun=0\n[Settings]\nEnableAutoSave=0\n");
-    ini.close();
+    CQuietProgram program(QStringLiteral("edit-%1").arg(nPhrases));
     CVarE generated;
     generateScript(generated, nPhrases);
     generated.set(CVarE::H_VIDEO_FILE, QString());
-    const QString strScript = dir.filePath("script.vare");
+    const QString strScript = program.path("script.vare");
     generated.store(strScript);
 
-    SAppOptions o;
-    o.strProgramFolder = dir.filePath("program");
-    o.strDocumentsFolder = dir.filePath("documents");
-    o.strInstanceName = QStringLiteral("tavorin-bench-edit-%1-%2").arg(getpid()).arg(nPhrases);
-    o.bHeadless = true;
-    CQuietPrompts prompts;
-    o.pPrompts = &prompts;
-    CTavorinApp app(o);
+    CTavorinApp app(program.m_options);
     if (!app.InitInstance(strScript) || !app.bandView()) {
         std::printf("%d phrases: the program could not start with its band\n", nPhrases);
         return;
@@ -167,9 +156,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication qapp(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    int nKeys = 300;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (QByteArray(argv[i]) == "--keys") nKeys = std::max(10, atoi(argv[i + 1]));
+    const int nKeys = bench::intOption(argc, argv, "--keys", 300, 10);
     std::printf("Key press to presented band frame (1600 x 900 window, band at the bottom)\n");
     run(1000, nKeys);
     run(50000, nKeys);

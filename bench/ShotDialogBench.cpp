@@ -9,6 +9,7 @@
 // tools/make-cut-movie in the build tree (once). Then times "Arrêter" in the middle of a movie with a
 // single cut. Runs without a display (Qt's offscreen platform).
 #include "QuietPrompts.h"
+#include "app/PropertySheet.h"
 #include "app/ShotDetectDlg.h"
 #include "app/TavorinApp.h"
 #include "app/VarEDoc.h"
@@ -16,10 +17,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <clocale>
@@ -30,6 +33,20 @@
 namespace {
 double secondsSince(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Lets the program's event loop run, asleep between events as in the program, until done() holds:
+// looked at every 5 ms. (processEvents with a time spins, and would take a core from the search.)
+template <class F> void runEventsUntil(F&& done) {
+    if (done()) return;
+    QEventLoop loop;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    look.start();
+    loop.exec();
 }
 
 struct SRun {
@@ -43,8 +60,7 @@ SRun runDialog(CTavorinApp& app, const SShotMovie& movie) {
     CShotDetectDlg dlg(app, app.document(), movie);
     const auto t0 = std::chrono::steady_clock::now();
     dlg.OnStartStop();
-    while (dlg.isRunning())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil([&] { return !dlg.isRunning(); });
     run.dSeconds = secondsSince(t0);
     run.nCuts = int(app.document().script().getShots().size());
     return run;
@@ -89,11 +105,9 @@ double stopSeconds(CTavorinApp& app, const SShotMovie& movie) {
     app.document().OnNewDocument();
     CShotDetectDlg dlg(app, app.document(), movie);
     dlg.OnStartStop();
-    while (dlg.isRunning() && dlg.shotCount() == 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil([&] { return !dlg.isRunning() || dlg.shotCount() > 0; });
     const auto tWait = std::chrono::steady_clock::now();
-    while (dlg.isRunning() && secondsSince(tWait) < 0.5)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil([&] { return !dlg.isRunning() || secondsSince(tWait) >= 0.5; });
     if (!dlg.isRunning()) return -1;
     const auto t0 = std::chrono::steady_clock::now();
     dlg.OnStartStop();
@@ -121,23 +135,14 @@ int main(int argc, char** argv) {
     }
     CFrameReader::quietLibraryMessages();
 
-    QTemporaryDir dir;
-    QDir().mkpath(dir.filePath("program"));
-    QFile ini(dir.filePath("program/Tavorin.ini"));
-    if (ini.open(QIODevice::WriteOnly)) ini.write("[Misc]\nFirstRun=0\n[Settings]\nEnableAutoSave=0\n");
-    ini.close();
-    SAppOptions o;
-    o.strProgramFolder = dir.filePath("program");
-    o.strDocumentsFolder = dir.filePath("documents");
-    o.strInstanceName = QStringLiteral("tavorin-bench-%1").arg(getpid());
-    o.bHeadless = true;
-    o.bShowWindow = false;
-    o.bViews = false;
-    o.bBand = false;
-    CQuietPrompts prompts;
-    o.pPrompts = &prompts;
-    CTavorinApp app(o);
+    CQuietProgram program(QStringLiteral("shots"));
+    program.m_options.bShowWindow = false;
+    program.m_options.bViews = false;
+    program.m_options.bBand = false;
+    CTavorinApp app(program.m_options);
     if (!app.InitInstance()) return 1;
+    // Each run starts from a new script: no property sheet to answer.
+    app.properties().m_runSheet = [](CTavorinProperty&) { return int(QDialog::Rejected); };
 
     const SShotMovie movie = shotMovie(strMovie);
     if (movie.strPath.isEmpty()) return 1;

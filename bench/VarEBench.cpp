@@ -1,13 +1,16 @@
 // Load and store of scripts of 1,000 / 10,000 / 50,000 phrases against a bare Xerces parse and
 // serialisation of the same file, and the cost per call of the band's look-ups.
 
+#include "../tests/vare/DetWriter.h"
 #include "BenchUtil.h"
 #include "ScriptGenerator.h"
 #include "vare/ScriptJournal.h"
 #include "vare/XmlPlatform.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <random>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/LocalFileFormatTarget.hpp>
@@ -96,6 +99,58 @@ double typingStepNs(int nPhrases, bool bMerge, bool bCold) {
     if (sink == 42) std::printf(" ");
     return bench::percentile(runs, 0.5) * 1e6 / nSteps;
 }
+
+// One phrase of n signs read from a .vare and from a .det (whose texts hold at most 65,535
+// characters: two signs a character there), median processor time of 3 reads: the readers must stay
+// near n log n (the ratio to ten times fewer signs near 10, far below 100).
+double cpuMedianMs(const std::function<void()>& body) {
+    std::vector<double> runs;
+    for (int i = 0; i < 3; ++i) {
+        const double t0 = bench::cpuMs();
+        body();
+        runs.push_back(bench::cpuMs() - t0);
+    }
+    return bench::percentile(runs, 0.5);
+}
+
+void longPhrase(const QTemporaryDir& dir) {
+    std::printf("\n%-26s %10s %10s   (cpu)\n", "one phrase of n signs", ".vare ms", ".det ms");
+    double prev[2] = {};
+    for (int nSigns : {10000, 100000}) {
+        SDetFile det;
+        det.lines.push_back({0, QString(nSigns / 2, QLatin1Char('a')), 0, -1, {}});
+        det.signs.push_back({3, 10, -1, 0}); // opening
+        for (int i = 1; i < nSigns - 1; ++i)
+            det.signs.push_back({7 + i % 3, 10 + i, i / 2, 0});
+        det.signs.push_back({4, 10 + nSigns, -1, 0}); // closing
+        det.bLongLengths = true;
+        const QString strDet = dir.filePath(QStringLiteral("long%1.det").arg(nSigns));
+        {
+            QFile f(strDet);
+            f.open(QIODevice::WriteOnly);
+            f.write(det.build());
+        }
+        CVarE v;
+        if (!v.importDet(strDet) || v.getLineCount() != 1 || v.getLines().begin()->getSignCount() != nSigns)
+            std::printf("the .det was not read whole\n");
+        const QString strVarE = dir.filePath(QStringLiteral("long%1.vare").arg(nSigns));
+        v.store(strVarE);
+        const double msVarE = cpuMedianMs([&] {
+            CVarE w;
+            if (!w.load(strVarE) || w.getLines().begin()->getSignCount() != nSigns)
+                std::printf("the .vare was not read whole\n");
+        });
+        const double msDet = cpuMedianMs([&] {
+            CVarE w;
+            w.importDet(strDet);
+        });
+        std::printf("%-26d %10.1f %10.1f", nSigns, msVarE, msDet);
+        if (prev[0] > 0) std::printf("   ratio to 10x fewer: %.1f %.1f", msVarE / prev[0], msDet / prev[1]);
+        std::printf("   .vare %.1f MB\n", double(QFileInfo(strVarE).size()) / 1e6);
+        prev[0] = msVarE;
+        prev[1] = msDet;
+    }
+}
 } // namespace
 
 int main() {
@@ -105,6 +160,10 @@ int main() {
     auto* ls = static_cast<DOMImplementationLS*>(impl);
     DOMLSParser* parser = ls->createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
 
+    if (qEnvironmentVariableIsSet("BENCH_LONG_PHRASE_ONLY")) {
+        longPhrase(dir);
+        return 0;
+    }
     std::printf("%-9s %8s %10s %10s %7s %10s %10s %7s\n", "phrases", "MB", "load ms", "parse ms", "ratio",
                 "store ms", "serial ms", "ratio");
     double nsAt[2][3][2] = {};
@@ -170,5 +229,6 @@ int main() {
         const double a = typingStepNs(1000, t.bMerge, t.bCold), b = typingStepNs(50000, t.bMerge, t.bCold);
         std::printf("%-26s %13.1f %16.1f %7.2f\n", t.name, a, b, b / a);
     }
+    longPhrase(dir);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "vare/ScriptFile.h"
 
 #include <QFileInfo>
+#include <cstdio>
 
 bool cli::loadScript(const QString& strPath, CVarE& script, IBookmarkSink* pBookmarks) {
     if (!QFileInfo::exists(strPath)) {
@@ -15,9 +16,13 @@ bool cli::loadScript(const QString& strPath, CVarE& script, IBookmarkSink* pBook
     const EScriptFormat eFormat =
         scriptFormatOf(strPath, false) == EScriptFormat::DET ? EScriptFormat::DET : EScriptFormat::VARE;
     QString strError;
-    if (!readScriptFile(strPath, eFormat, script, pBookmarks, &strError)) {
+    QStringList changes;
+    if (!readScriptFile(strPath, eFormat, script, pBookmarks, &strError, &changes)) {
         fail(QStringLiteral("Impossible de lire le fichier « %1 » : %2.").arg(strPath, strError));
         return false;
     }
+    // The script is usable, but not quite as the file has it: say so where scripts read errors.
+    for (const QString& str : changes)
+        std::fprintf(stderr, "%s : %s\n", qUtf8Printable(strPath), qUtf8Printable(str));
     return true;
 }

@@ -6,6 +6,7 @@
 #include "app/FrameLoop.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/PhotoDlg.h"
 #include "app/RichScriptView.h"
 #include "app/ScriptViewHost.h"
 #include "app/TavorinApp.h"
@@ -39,6 +40,8 @@ void CTavorinApp::createBandView() {
     }
     m_pBandView = pBand;
     m_pEditing->setView(pBand, m_pMainFrame);
+    m_pEditing->m_photoSource = CPhotoDlg::photoSource(
+        m_qt, [this] { return m_pTransport->getTimeCode(); }, prompts());
     m_pBandTime = std::make_unique<CSyncTimeSource>(m_sync, m_pFrameLoop->driver());
     pBand->setLog(this);
     pBand->setScript(&m_pDoc->script());

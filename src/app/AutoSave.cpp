@@ -3,8 +3,10 @@
 #include "base/TraceLog.h"
 #include "vare/VarE.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
 #include <algorithm>
@@ -44,14 +46,57 @@ QString CAutoSave::scriptNameOf(const QString& strBackupPath) {
     return str.remove(stamp);
 }
 
-QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString& strTitle) {
-    return strAutoSaveFolder + QLatin1Char('/') + baseName(strTitle);
+namespace {
+// A short key for a script's full path (its real path when it exists, so that two names of one file
+// share their backups).
+QString pathKey(const QString& strScriptPath) {
+    const QFileInfo fi(strScriptPath);
+    const QString strCanonical = fi.canonicalFilePath();
+    const QString strFull = strCanonical.isEmpty() ? fi.absoluteFilePath() : strCanonical;
+    return QString::fromLatin1(
+        QCryptographicHash::hash(strFull.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
+}
+} // namespace
+
+QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString& strScriptPath) {
+    return strAutoSaveFolder + QLatin1Char('/') + baseName(QFileInfo(strScriptPath).fileName()) +
+           QLatin1Char(' ') + pathKey(strScriptPath);
 }
 
-QString CAutoSave::backupFile(const QString& strAutoSaveFolder, const QString& strTitle,
-                              const QDateTime& when) {
-    return backupFolder(strAutoSaveFolder, strTitle) + QLatin1Char('/') + baseName(strTitle) +
-           when.toString(QLatin1String(TIME_FORMAT)) + QLatin1String(BACKUP_SUFFIX);
+QString CAutoSave::untitledFolder(const QString& strAutoSaveFolder, const QString& strTitle) {
+    for (;;) {
+        const QString strKey = QString::number(QRandomGenerator::global()->generate64(), 16).left(10);
+        const QString strFolder =
+            strAutoSaveFolder + QLatin1Char('/') + baseName(strTitle) + QLatin1Char(' ') + strKey;
+        if (!QFileInfo::exists(strFolder)) return strFolder;
+    }
+}
+
+QString CAutoSave::backupFile(const QString& strFolder, const QString& strTitle, const QDateTime& when) {
+    return strFolder + QLatin1Char('/') + baseName(strTitle) + when.toString(QLatin1String(TIME_FORMAT)) +
+           QLatin1String(BACKUP_SUFFIX);
+}
+
+std::vector<CAutoSave::SUntitled> CAutoSave::untitledBackups(const QString& strAutoSaveFolder) {
+    std::vector<SUntitled> found;
+    const QDir dir(strAutoSaveFolder);
+    for (const QString& strName : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString strFolder = dir.filePath(strName);
+        QFile marker(strFolder + QLatin1Char('/') + QLatin1String(UNTITLED_MARKER));
+        if (!marker.open(QIODevice::ReadOnly)) continue;
+        const QStringList list = backups(strFolder);
+        if (list.isEmpty()) continue;
+        const QString strTitle = QString::fromUtf8(marker.read(1024)).trimmed();
+        found.push_back({strFolder, strTitle.isEmpty() ? baseName(strName) : strTitle, list.last(),
+                         QFileInfo(list.last()).lastModified()});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const SUntitled& a, const SUntitled& b) { return a.when > b.when; });
+    return found;
+}
+
+void CAutoSave::forgetUntitled(const QString& strFolder) {
+    if (!strFolder.isEmpty()) QFile::remove(strFolder + QLatin1Char('/') + QLatin1String(UNTITLED_MARKER));
 }
 
 QStringList CAutoSave::backups(const QString& strFolder) {
@@ -75,16 +120,15 @@ int CAutoSave::prune(const QString& strFolder) {
 
 QDateTime CAutoSave::newestBackupTime(const QString& strAutoSaveFolder, const QString& strScriptPath,
                                       QString* pstrBackup) {
-    const QString strName = QFileInfo(strScriptPath).fileName();
-    const QStringList list = backups(backupFolder(strAutoSaveFolder, strName));
+    const QStringList list = backups(backupFolder(strAutoSaveFolder, strScriptPath));
     if (list.isEmpty()) return {};
     if (pstrBackup) *pstrBackup = list.last();
     return QFileInfo(list.last()).lastModified();
 }
 
 QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
-                        const CTimeCode& tcLastPosition, const QString& strAutoSaveFolder,
-                        const QString& strTitle, const QDateTime& when) {
+                        const CTimeCode& tcLastPosition, const QString& strFolder, const QString& strTitle,
+                        bool bUntitled, const QDateTime& when) {
     auto pSnapshot = std::make_unique<SSnapshot>();
     pSnapshot->script.copyFrom(script);
     pSnapshot->script.setLastPosition(tcLastPosition);
@@ -94,9 +138,13 @@ QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
         bookmarks.getBookmark(i, tc, strLabel);
         pSnapshot->bookmarks.addBookmark(tc, strLabel);
     }
-    const QString strFolder = backupFolder(strAutoSaveFolder, strTitle);
-    QString strFile = backupFile(strAutoSaveFolder, strTitle, when);
+    QString strFile = backupFile(strFolder, strTitle, when);
     QDir().mkpath(strFolder);
+    if (bUntitled) {
+        // The title the script had, for the question at the next start.
+        QFile marker(strFolder + QLatin1Char('/') + QLatin1String(UNTITLED_MARKER));
+        if (!marker.exists() && marker.open(QIODevice::WriteOnly)) marker.write(strTitle.toUtf8());
+    }
     if (backups(strFolder).size() >= KEPT) prune(strFolder);
 
     SSnapshot* pRaw = pSnapshot.release();
@@ -104,10 +152,16 @@ QString CAutoSave::save(const CVarE& script, const IBookmarkSource& bookmarks,
     QThread* pThread = QThread::create([this, pRaw, pLog, strFile] {
         std::unique_ptr<SSnapshot> pOwned(pRaw);
         pLog->Log("AutoSaveThread(%p)\n", static_cast<void*>(pRaw));
-        const bool bOk = pOwned->script.store(strFile, &pOwned->bookmarks);
-        if (!bOk) pLog->Log("AutoSaveThread() => Echec lors de l'enregistrement automatique!!!\n");
-        pLog->Log("AutoSaveThread() => %s complete \n", qUtf8Printable(strFile));
-        emit saved(strFile, bOk);
+        QString strReason;
+        const bool bOk =
+            pOwned->script.store(strFile, &pOwned->bookmarks, QStringLiteral(TAVORIN_VERSION), &strReason);
+        // A failure is never reported as complete: the next tick tries again.
+        if (bOk)
+            pLog->Log("AutoSaveThread() => %s complete \n", qUtf8Printable(strFile));
+        else
+            pLog->Log("AutoSaveThread() => Echec lors de l'enregistrement automatique!!! %s : %s\n",
+                      qUtf8Printable(strFile), qUtf8Printable(strReason));
+        emit saved(strFile, bOk, strReason);
         // The end of the thread's work, as a lock that the waiting side takes too: Qt's own waits are
         // invisible to the race detector, so it would take the snapshot's and the log's last use here
         // for a race with their owner's end.

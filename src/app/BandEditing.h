@@ -5,6 +5,7 @@
 #include <functional>
 
 class CCommandTable;
+class CFindDlg;
 class CRythmoDXEditView;
 class CSelectRoleDlg;
 class CSettingsStore;
@@ -28,6 +29,8 @@ public:
 
     // How the role dialog runs (tests answer it).
     std::function<int(CSelectRoleDlg&)> m_runRoleDialog;
+    // What the role dialog's "&Prendre une photo..." runs.
+    std::function<QString(QWidget*)> m_photoSource;
 
     // IBandEditHost
     CVarE& script() override;
@@ -41,13 +44,25 @@ public:
     void shuttle(int nSpeed) override;
     bool isShuttling() override;
     void stopShuttle() override;
+    void stepFrame(bool bForward) override;
+    void setFollowing(bool bFollow) override;
+    CTimeCode getStartTimeCode() override;
     bool askYesNo(const QString& strText) override;
+    EAnswer askYesNoCancel(const QString& strText) override;
+    void inform(const QString& strText) override;
     const CRole* chooseRole(const CRole* pPreselected, bool bNewLine) override;
     bool autoCloseReactions() override;
     void click() override;
     void showContextMenu(EMenu eMenu, const QPoint& globalPos) override;
 
+    // The find dialog, made on first use (tests reach it).
+    CFindDlg* findDialog();
+
 private:
+    void bindSignCommands();
+    void bindNavigation();
+    void showFind();
+
     CVarEDoc& m_doc;
     CTransport& m_transport;
     IPrompts& m_prompts;
@@ -55,4 +70,5 @@ private:
     CCommandTable& m_commands;
     CRythmoDXEditView* m_pView = nullptr;
     QWidget* m_pDialogParent = nullptr;
+    CFindDlg* m_pFindDlg = nullptr;
 };

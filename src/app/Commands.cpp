@@ -1,4 +1,5 @@
 #include "app/Commands.h"
+#include "rythmo/SignNames.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -73,13 +74,10 @@ std::vector<SCommandDef> makeDefs() {
     add(Cmd::SIGN_ROUND, "Cul de poule w, eu, que\t9", {pad(Qt::Key_9)});
     add(Cmd::SIGN_LOOP, "Boucle\t0", {pad(Qt::Key_0), pad(Qt::Key_0, CTRL)});
     add(Cmd::SIGN_SHOT, "Changement de plan\t1", {pad(Qt::Key_1), pad(Qt::Key_1, CTRL)});
-    static const char* const OPENING[4] = {"Ouverture bouche ouverte", "Ouverture bouche fermée",
-                                           "Fermeture bouche ouverte", "Fermeture bouche fermée"};
     for (int i = 0; i < 4; ++i)
-        add(Cmd::SIGN_TYPE_OPENING_FIRST + i, OPENING[i]);
-    static const char* const LIP[7] = {"MPB", "FVR", "Weuqueu", "A", "I", "O", "Neutre"};
+        add(Cmd::SIGN_TYPE_OPENING_FIRST + i, signTypeCaption(CLipSync::IN_OPEN + i));
     for (int i = 0; i < 7; ++i)
-        add(Cmd::SIGN_TYPE_LIP_FIRST + i, LIP[i]);
+        add(Cmd::SIGN_TYPE_LIP_FIRST + i, signTypeCaption(CLipSync::MPB + i));
     add(Cmd::EDIT_SIGN_LEFT, "Déplacer le signe à gauche\tCtrl+Gauche", {key(Qt::Key_Left, CTRL)});
     add(Cmd::EDIT_SIGN_RIGHT, "Déplacer le signe à droite\tCtrl+Droite", {key(Qt::Key_Right, CTRL)});
     add(Cmd::EDIT_LINK_LEFT, "Déplacer l'accroche à gauche\tCtrl+Alt+Gauche",
@@ -124,9 +122,9 @@ std::vector<SCommandDef> makeDefs() {
     }
     add(Cmd::CONTROL_PREVIOUS_SIGN, "Signe précédent\tGauche", {key(Qt::Key_Left)});
     add(Cmd::CONTROL_NEXT_SIGN, "Signe suivant\tDroite", {key(Qt::Key_Right)});
-    add(Cmd::CONTROL_PREVIOUS_LINE, "Phrase précédente\tTab/F9", {key(Qt::Key_Tab), key(Qt::Key_F9)});
-    add(Cmd::CONTROL_NEXT_LINE, "Phrase suivante\tMaj+Tab/F10",
-        {key(Qt::Key_Backtab, SHIFT), key(Qt::Key_F10)});
+    add(Cmd::CONTROL_PREVIOUS_LINE, "Phrase précédente\tMaj+Tab/F9",
+        {key(Qt::Key_Backtab, SHIFT), key(Qt::Key_F9)});
+    add(Cmd::CONTROL_NEXT_LINE, "Phrase suivante\tTab/F10", {key(Qt::Key_Tab), key(Qt::Key_F10)});
     add(Cmd::CONTROL_PREVIOUS_ROLE_LINE, "Phrase précédente de ce rôle\tCtrl+F9", {key(Qt::Key_F9, CTRL)});
     add(Cmd::CONTROL_NEXT_ROLE_LINE, "Phrase suivante de ce rôle\tCtrl+F10", {key(Qt::Key_F10, CTRL)});
     add(Cmd::CONTROL_PREVIOUS_LOOP, "Boucle précédente\tF11", {key(Qt::Key_F11)});
@@ -188,10 +186,10 @@ std::vector<SMenuEntry> makeLayout() {
          Cmd::FILE_SAVE_COPY});
     sep();
     sub("&Importer");
-    cmd({Cmd::FILE_IMPORT_DETECTION, Cmd::FILE_IMPORT_ROLES});
+    cmd({Cmd::FILE_IMPORT_DETECTION, Cmd::FILE_IMPORT_ROLES, Cmd::FILE_IMPORT_DAPT});
     end();
     sub("E&xporter");
-    cmd({Cmd::FILE_EXPORT_SCRIPT, Cmd::FILE_EXPORT_SUBTITLES});
+    cmd({Cmd::FILE_EXPORT_SCRIPT, Cmd::FILE_EXPORT_SUBTITLES, Cmd::FILE_EXPORT_DAPT});
     end();
     sep();
     cmd({Cmd::FILE_VIDEO, Cmd::FILE_PROPERTIES});

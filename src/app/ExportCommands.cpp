@@ -7,6 +7,7 @@
 #include "app/WaitCursor.h"
 #include "export/ScriptExport.h"
 #include "export/SubtitleExport.h"
+#include "vare/Dapt.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,7 @@ CExportCommands::CExportCommands(IAppServices& app, CVarEDoc& doc, QWidget* pWin
 void CExportCommands::bindCommands(CCommandTable& c) {
     c.bind(Cmd::FILE_EXPORT_SCRIPT, [this] { OnFileExportScript(); });
     c.bind(Cmd::FILE_EXPORT_SUBTITLES, [this] { OnFileExportSubtitles(); });
+    c.bind(Cmd::FILE_EXPORT_DAPT, [this] { OnFileExportDapt(); });
 }
 
 QString CExportCommands::scriptBaseName() const {
@@ -50,12 +52,14 @@ bool CExportCommands::OnFileExportScript() {
                                         QString::fromLatin1(RTF_FILTER), QStringLiteral("rtf"));
     if (strPath.isEmpty()) return false;
     bool bOk;
+    QString strError;
     {
         CWaitCursor wait;
-        bOk = exportScript(m_doc.script(), strPath, scriptExportGenerator(), options, m_shading);
+        bOk = exportScript(m_doc.script(), strPath, scriptExportGenerator(), options, m_shading, &strError);
     }
     if (!bOk) {
-        m_app.prompts().error(QStringLiteral("Impossible d'exporter le script."));
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'exporter le script dans « %1 » : %2.").arg(strPath, strError));
         return false;
     }
     exported(strPath, QStringLiteral("Le script a été exporté. Voulez-vous ouvrir ce fichier maintenant ?"));
@@ -77,15 +81,51 @@ bool CExportCommands::OnFileExportSubtitles() {
     const bool bSubRip = strFilter == QLatin1String(SUBRIP_FILTER) ||
                          QFileInfo(strPath).suffix().compare(QStringLiteral("srt"), Qt::CaseInsensitive) == 0;
     bool bOk;
+    QString strError;
     {
         CWaitCursor wait;
-        bOk = exportSubtitles(m_doc.script(), strPath, nullptr, bSubRip ? SUBTITLES_SUBRIP : SUBTITLES_TEXT);
+        bOk =
+            exportSubtitles(m_doc.script(), strPath, &strError, bSubRip ? SUBTITLES_SUBRIP : SUBTITLES_TEXT);
     }
     if (!bOk) {
-        m_app.prompts().error(QStringLiteral("Impossible d'exporter les sous-titres."));
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'exporter les sous-titres dans « %1 » : %2.").arg(strPath, strError));
         return false;
     }
     exported(strPath,
              QStringLiteral("Les sous-titres ont été exportés.\nVoulez-vous ouvrir ce fichier maintenant ?"));
+    return true;
+}
+
+bool CExportCommands::OnFileExportDapt() {
+    SDaptOptions options;
+    options.strLanguage = m_app.settings().get(Settings::DaptLanguage);
+    options.strScriptType = m_app.settings().get(Settings::DaptScriptType);
+    // A setting edited by hand falls back on the default rather than making an invalid document.
+    if (!dapt::isLanguageTag(options.strLanguage)) options.strLanguage = SDaptOptions().strLanguage;
+    if (!dapt::scriptTypes().contains(options.strScriptType))
+        options.strScriptType = SDaptOptions().strScriptType;
+
+    QString strBase = scriptBaseName();
+    if (strBase.endsWith(QLatin1String(".vare"))) strBase.chop(5);
+    const QString strPath =
+        m_app.prompts().getSaveFileName(QStringLiteral("Exporter le script DAPT sous..."),
+                                        proposedPath(strBase + QStringLiteral(" - DAPT.xml")),
+                                        QString::fromLatin1(DAPT_FILTER), QStringLiteral("xml"));
+    if (strPath.isEmpty()) return false;
+    QString strError;
+    bool bOk;
+    {
+        CWaitCursor wait;
+        bOk = storeDapt(m_doc.script(), strPath, options, &strError);
+    }
+    if (!bOk) {
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'exporter le script DAPT dans %1 : %2.").arg(strPath, strError));
+        return false;
+    }
+    exported(strPath,
+             QStringLiteral(
+                 "Le script a été exporté au format DAPT.\nVoulez-vous ouvrir ce fichier maintenant ?"));
     return true;
 }

@@ -20,6 +20,7 @@ public:
     static constexpr const char* RTF_FILTER = "Fichier RTF (*.rtf)";
     static constexpr const char* TEXT_FILTER = "Fichier Texte (*.txt)";
     static constexpr const char* SUBRIP_FILTER = "Fichier de sous-titre (*.srt)";
+    static constexpr const char* DAPT_FILTER = "Script DAPT (*.xml *.ttml *.dapt)";
 
     CExportCommands(IAppServices& app, CVarEDoc& doc, QWidget* pWindow, QObject* pParent = nullptr);
     void bindCommands(CCommandTable& commands);
@@ -27,6 +28,8 @@ public:
     // False when nothing was written (cancelled or failed).
     bool OnFileExportScript();
     bool OnFileExportSubtitles();
+    // The script as a W3C DAPT document, in the language and of the type the settings say.
+    bool OnFileExportDapt();
 
     // The options dialog (tests answer it): true to go on.
     std::function<bool(CScriptTypeDlg&)> m_runOptionsDialog;

@@ -1,24 +1,12 @@
 #include "app/HelpCommands.h"
 
+#include "app/AboutDlg.h"
 #include "app/Commands.h"
 #include "app/SyncApp.h"
 #include "app/UpdateChecker.h"
 #include "base/DataFolder.h"
 
 #include <QUrl>
-#include <mpv/client.h>
-#include <xercesc/util/XercesVersion.hpp>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
-namespace {
-QString libVersion(unsigned nVersion) {
-    return QStringLiteral("%1.%2.%3").arg(nVersion >> 16).arg((nVersion >> 8) & 0xFF).arg(nVersion & 0xFF);
-}
-} // namespace
 
 CHelpCommands::CHelpCommands(IAppServices& app, QWidget* pWindow, std::function<void()> quit,
                              QObject* pParent)
@@ -64,15 +52,7 @@ void CHelpCommands::OnHelpWeb() {
 }
 
 QString CHelpCommands::aboutText() {
-    const unsigned long nMpv = mpv_client_api_version();
-    return QString::fromUtf8("Tavorin %1\nBande rythmo pour les studios de doublage.\n\n"
-                             "Bibliothèques :\nQt %2\nXerces-C %3\nlibmpv (API client %4.%5)\n"
-                             "FFmpeg : libavformat %6, libavcodec %7")
-        .arg(QStringLiteral(TAVORIN_VERSION), QString::fromLatin1(qVersion()),
-             QString::fromLatin1(XERCES_FULLVERSIONDOT))
-        .arg(nMpv >> 16)
-        .arg(nMpv & 0xFFFF)
-        .arg(libVersion(avformat_version()), libVersion(avcodec_version()));
+    return CAboutDlg::text();
 }
 
 void CHelpCommands::OnAppAbout() {

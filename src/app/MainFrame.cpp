@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProxyStyle>
+#include <QStatusBar>
 
 namespace {
 // Alt alone must never take the keyboard to the menu bar: the band's keys would stop working.
@@ -40,6 +41,12 @@ CMainFrame::CMainFrame(CTavorinApp& app) : m_app(app), m_pPanes(new CPaneContain
     connect(&m_app.recentFiles(), &CRecentFiles::changed, this, &CMainFrame::rebuildRecentEntries);
     connect(&m_app.document(), &CVarEDoc::titleChanged, this, &CMainFrame::updateTitle);
     connect(&m_autoSaveTimer, &QTimer::timeout, &m_app.document(), [this] { m_app.document().autoSave(); });
+    // The status bar appears with the first failed auto-save and says it until a backup is written.
+    connect(&m_app.document(), &CVarEDoc::autoSaveFailed, this,
+            [this](const QString& strText) { statusBar()->showMessage(strText); });
+    connect(&m_app.document(), &CVarEDoc::autoSaveRecovered, this, [this] {
+        if (QStatusBar* pBar = findChild<QStatusBar*>()) pBar->clearMessage();
+    });
     rebuildRecentEntries();
     resize(1280, 800);
     restorePlacement();

@@ -34,6 +34,7 @@ public:
     void startAutoSave(int nPeriodMs);
     void stopAutoSave() { m_autoSaveTimer.stop(); }
     bool isAutoSaveOn() const { return m_autoSaveTimer.isActive(); }
+    int autoSavePeriod() const { return m_autoSaveTimer.interval(); }
 
     void updateTitle();
     // Shows the window as the "ShowCmd" setting says.

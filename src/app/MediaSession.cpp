@@ -157,11 +157,16 @@ void CMediaSession::OnFileVideo() {
         strCurrent.isEmpty() ? m_app.settings().get(Settings::VideoPath) : m_doc.resolveMediaPath(strCurrent);
     const QString strPath = m_app.prompts().getOpenFileName(QStringLiteral("Ouvrir l'image"), strStart,
                                                             QString::fromUtf8(VIDEO_FILTER));
-    if (strPath.isEmpty()) return;
-    if (openVideoFile(strPath)) m_app.settings().set(Settings::VideoPath, QFileInfo(strPath).absolutePath());
+    if (!strPath.isEmpty()) openVideoWithSound(strPath);
+}
+
+bool CMediaSession::openVideoWithSound(const QString& strPath) {
+    const bool bOk = openVideoFile(strPath);
+    if (bOk) m_app.settings().set(Settings::VideoPath, QFileInfo(strPath).absolutePath());
     if (!m_qt.hasAudio() && !searchSoundBeside(strPath))
         m_app.prompts().error(QStringLiteral("Impossible d'ouvrir le fichier audio associé."));
     m_doc.UpdateAllViews(nullptr, NOTHING);
+    return bOk;
 }
 
 void CMediaSession::setTimeStamp(const CTimeCode& tc) {

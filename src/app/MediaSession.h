@@ -37,6 +37,9 @@ public:
     bool openVideoFile(const QString& strPath);
     bool openAudioFile(const QString& strPath);
     void OnFileVideo();
+    // What "Ouvrir l'image" does with the file chosen: the picture, then the sound beside it when no
+    // sound is open; true when the picture is open.
+    bool openVideoWithSound(const QString& strPath);
     void OnEditTimestamp();
     void setTimeStamp(const CTimeCode& tc);
 

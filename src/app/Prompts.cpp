@@ -1,5 +1,6 @@
 #include "app/Prompts.h"
 
+#include "app/AboutDlg.h"
 #include "app/Dialogs.h"
 
 #include <QAbstractButton>
@@ -90,8 +91,10 @@ QString CPrompts::getSaveFileNameAndFilter(const QString& strCaption, const QStr
     return dialog.selectedFiles().first();
 }
 
-void CPrompts::about(const QString& strText) {
-    QMessageBox::about(m_pParent, QString::fromUtf8("À propos de Tavorin"), strText);
+void CPrompts::about(const QString&) {
+    // The box lays out the same facts as the text, the libraries in a table.
+    CAboutDlg dlg(m_pParent);
+    dlg.exec();
 }
 
 CTimeCode CPrompts::askTimeCode(const QString& strCaption, const CTimeCode& tcInitial) {

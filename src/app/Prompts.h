@@ -32,7 +32,8 @@ public:
     virtual QString getSaveFileNameAndFilter(const QString& strCaption, const QString& strDirOrFile,
                                              const QString& strFilters, const QString& strDefaultSuffix,
                                              QString& strChosenFilter);
-    // The "À propos" box; by default an information message.
+    // The "À propos" box for the program strText describes (CAboutDlg::text()); by default an
+    // information message. The program shows CAboutDlg.
     virtual void about(const QString& strText) { message(strText, ICON_INFORMATION); }
 
     // The "Aller à" dialog with a caption and a first value; invalid when cancelled.

@@ -30,8 +30,9 @@ const CElement* asElement(const void* pObject) {
 }
 } // namespace
 
-// Drawing stops for the length of a change, and the view is drawn once, whole, at the end of the
-// outermost one.
+// Drawing stops for the length of a change, and the view is drawn once, whole, a little after the
+// outermost one ends. Drawing this pane flushes the whole main window (the picture is a GL widget),
+// so it is left until the band has shown the key's effect: a key on the band never waits for it.
 class CRichScriptView::CRedrawOff {
 public:
     explicit CRedrawOff(CRichScriptView& view) : m_view(view) {
@@ -39,8 +40,8 @@ public:
     }
     ~CRedrawOff() {
         if (--m_view.m_nRedrawOff != 0) return;
-        m_view.setUpdatesEnabled(true);
-        m_view.viewport()->repaint();
+        // Not restarted by the next change: a held key still sees the pane drawn as it goes.
+        if (!m_view.m_redrawTimer.isActive()) m_view.m_redrawTimer.start();
     }
     CRedrawOff(const CRedrawOff&) = delete;
     CRedrawOff& operator=(const CRedrawOff&) = delete;
@@ -67,6 +68,11 @@ CRichScriptView::CRichScriptView(QWidget* pParent)
     });
     m_timer.setInterval(TIMER_PERIOD_MS);
     connect(&m_timer, &QTimer::timeout, this, &CRichScriptView::OnTimer);
+    m_redrawTimer.setSingleShot(true);
+    m_redrawTimer.setInterval(REDRAW_DELAY_MS);
+    connect(&m_redrawTimer, &QTimer::timeout, this, [this] {
+        if (m_nRedrawOff == 0) setUpdatesEnabled(true); // and the whole pane drawn again
+    });
 }
 
 CRichScriptView::~CRichScriptView() = default;

@@ -43,6 +43,8 @@ class CRichScriptView : public QPlainTextEdit {
     Q_OBJECT
 public:
     static constexpr int TIMER_PERIOD_MS = 100;
+    // How long after a change of the script the pane is drawn again.
+    static constexpr int REDRAW_DELAY_MS = 40;
 
     explicit CRichScriptView(QWidget* pParent = nullptr);
     ~CRichScriptView() override;
@@ -108,6 +110,7 @@ private:
     const CVarE* m_pScript = nullptr;
     const CElement* m_pCurrent = nullptr; // always one of the shown elements
     QTimer m_timer;
+    QTimer m_redrawTimer;
     int m_nRedrawOff = 0;
     int m_nWheelRest = 0; // wheel turns smaller than a line, kept for the next ones
     bool m_bThemeSet = false;

@@ -93,7 +93,7 @@ int CRoleImport::importRole(const QString& strPath) {
         for (const QString& strName : names) {
             const auto it = other.findRoleByName(strName);
             if (it == other.getRoles().end()) continue;
-            if (m_doc.script().addRole(*it).second)
+            if (m_doc.script().mergeRole(*it).second)
                 ++nCopied;
             else
                 log.Log("Problème lors de l'import de %s\n", qUtf8Printable(strName));

@@ -2,14 +2,18 @@
 
 #include "app/BandEditing.h"
 #include "app/Commands.h"
+#include "app/DaptImport.h"
+#include "app/DecalageDlg.h"
 #include "app/ExportCommands.h"
 #include "app/FrameLoop.h"
 #include "app/HelpCommands.h"
 #include "app/LinkControl.h"
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
+#include "app/PropertySheet.h"
 #include "app/RoleImport.h"
 #include "app/ScriptViewHost.h"
+#include "app/SettingsDlg.h"
 #include "app/ShotDetectDlg.h"
 #include "app/SingleInstance.h"
 #include "app/Transport.h"
@@ -34,7 +38,10 @@ CTavorinApp::~CTavorinApp() {
     // The window (with the views) and the document go before the clock, the player and the log.
     delete m_pHelp;
     delete m_pExports;
+    m_pProperties.reset();
+    m_pPreferences.reset();
     m_pRoleImport.reset();
+    m_pDaptImport.reset();
     delete m_pMainFrame;
     delete m_pMedia;
     delete m_pDoc;
@@ -75,6 +82,10 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
         m_pHelp = new CHelpCommands(
             *this, m_pMainFrame, [this] { m_pMainFrame->close(); }, this);
         m_pRoleImport = std::make_unique<CRoleImport>(*this, *m_pDoc, m_pMainFrame);
+        m_pDaptImport = std::make_unique<CDaptImport>(*this, *m_pDoc);
+        m_pProperties =
+            std::make_unique<CScriptProperties>(*this, *m_pDoc, *m_pMedia, *m_pRoleImport, m_pMainFrame);
+        m_pPreferences = std::make_unique<CPreferences>(*this);
         m_pCopyPrompts = std::make_unique<CWorkingCopyPrompts>(prompts(), m_pMainFrame);
         m_pWorkingCopy = new CWorkingCopyController(m_qt, settings(), *m_pCopyPrompts);
         connectParts();
@@ -97,7 +108,11 @@ bool CTavorinApp::InitInstance(const QString& strFile) {
     {
         CLogIndent inner(*this);
         // A file that cannot be opened leaves a new document, and the program runs on.
-        if (strFile.isEmpty() || !m_pDoc->openDocumentFile(strFile)) m_pDoc->OnNewDocument();
+        if (strFile.isEmpty() || !m_pDoc->openDocumentFile(strFile)) {
+            m_pDoc->OnNewDocument();
+            // Work on a script that never had a file, left by a session that did not end.
+            m_pDoc->offerUntitledBackup();
+        }
     }
     Log("ProcessShellCommand() => Ok\n");
 
@@ -135,6 +150,10 @@ void CTavorinApp::connectParts() {
     m_pExports->bindCommands(c);
     m_pHelp->bindCommands(c);
     m_pRoleImport->bindCommands(c);
+    m_pDaptImport->bindCommands(c);
+    m_pProperties->bindCommands(c);
+    m_pPreferences->bindCommands(c);
+    bindShiftCommand(c, *m_pDoc, prompts(), m_pMainFrame);
     c.bind(Cmd::EDIT_SHOT_DETECTION, [this] {
         CShotDetectDlg dlg(*this, *m_pDoc, SShotMovie::ofPlayer(m_qt), m_pMainFrame);
         dlg.exec();
@@ -166,6 +185,8 @@ void CTavorinApp::connectParts() {
         m_pMedia->closeMedia();
         m_pLink->reset(true);
     });
+    // After the media are closed: the property sheet of a new script, its title and its save.
+    connect(m_pDoc, &CVarEDoc::created, this, [this] { m_pProperties->afterNewDocument(); });
     connect(m_pDoc, &CVarEDoc::opened, this, [this] {
         m_pMedia->attachScriptMedia();
         m_pDoc->forgetHistory();

@@ -18,9 +18,12 @@ class CLinkControl;
 class CMainFrame;
 class CMediaSession;
 class CRichScriptView;
+class CPreferences;
 class CRoleImport;
+class CDaptImport;
 class CRythmoDXView;
 class CRythmoDXEditView;
+class CScriptProperties;
 class CScriptViewHost;
 class CTransport;
 class CVarEDoc;
@@ -51,6 +54,9 @@ public:
     CMediaSession& media() { return *m_pMedia; }
     CLinkControl& linkControl() { return *m_pLink; }
     CHelpCommands& help() { return *m_pHelp; }
+    CRoleImport& roleImport() { return *m_pRoleImport; }
+    CScriptProperties& properties() { return *m_pProperties; }
+    CPreferences& preferences() { return *m_pPreferences; }
     CBookmarkList& bookmarks() { return m_bookmarks; }
     CRecentFiles& recentFiles() { return m_recent; }
     // The track the band's commands act on (0 to 3), shared by the band views.
@@ -87,6 +93,9 @@ private:
     CExportCommands* m_pExports = nullptr;
     CHelpCommands* m_pHelp = nullptr;
     std::unique_ptr<CRoleImport> m_pRoleImport;
+    std::unique_ptr<CDaptImport> m_pDaptImport;
+    std::unique_ptr<CScriptProperties> m_pProperties;
+    std::unique_ptr<CPreferences> m_pPreferences;
     CMainFrame* m_pMainFrame = nullptr;
     CControlView* m_pControlView = nullptr;
     CVideoView* m_pVideoView = nullptr;

@@ -145,6 +145,10 @@ void CTransport::OnControlJogBackward() {
     m_loop.wake();
 }
 
+CTimeCode CTransport::getStartTimeCode() {
+    return m_sync.getStartTimeCode();
+}
+
 void CTransport::shuttle(int nSpeed) {
     m_bFollowPosition = true;
     m_log.Log("Shuttle- => %i\n", nSpeed);

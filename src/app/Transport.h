@@ -30,6 +30,8 @@ public:
     // Clamps the target into the media (the whole day without media), then moves.
     bool gotoTime(const CTimeCode& tc);
     int getRate() const;
+    // The programme's first frame (the media's, 00:00:00:00 without media).
+    CTimeCode getStartTimeCode();
     void setRate(int nRate, bool bShuttle = false);
     // Stops as the editing commands do: the rate becomes 0 and the button shows "play".
     void stop();

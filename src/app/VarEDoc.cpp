@@ -6,6 +6,7 @@
 #include "app/SyncApp.h"
 #include "app/WaitCursor.h"
 #include "base/SystemError.h"
+#include "vare/Dapt.h"
 #include "vare/ScriptFile.h"
 
 #include <QDir>
@@ -87,6 +88,7 @@ CVarEDoc::CVarEDoc(IAppServices& app, CBookmarkList& bookmarks, CRecentFiles& re
     : QObject(pParent), m_app(app), m_bookmarks(bookmarks), m_recent(recent),
       m_pReplayHints(std::make_unique<CReplayHints>(*this)), m_strTitle(untitled()), m_autoSave(app.log()) {
     connect(&m_bookmarks, &CBookmarkList::changed, this, &CVarEDoc::onBookmarksChanged);
+    connect(&m_autoSave, &CAutoSave::saved, this, &CVarEDoc::onAutoSaved);
     m_script.addObserver(&m_journal);
 }
 
@@ -236,6 +238,7 @@ bool CVarEDoc::OnNewDocument() {
     log.Log("CVarEDoc::OnNewDocument()\n");
     CLogIndent indent(log);
     openScriptLog(m_script);
+    forgetUntitledBackups();
     m_script.clear();
     m_bOwnBookmarkChange = true;
     m_bookmarks.clear();
@@ -250,7 +253,7 @@ bool CVarEDoc::OnNewDocument() {
     return true;
 }
 
-bool CVarEDoc::OnOpenDocument(const QString& strPath) {
+bool CVarEDoc::OnOpenDocument(const QString& strPath, EScriptFormat eFormat) {
     CTraceLog& log = m_app.log();
     IPrompts& prompts = m_app.prompts();
     log.Log("CVarEDoc::OnOpenDocument(%s)\n", qUtf8Printable(strPath));
@@ -274,6 +277,7 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
     QString strBackup;
     const QDateTime newest = CAutoSave::newestBackupTime(m_app.autoSaveFolder(), strPath, &strBackup);
     if (newest.isValid() && fi.exists() && newest > fi.lastModified()) {
+        log.Log("Sauvegarde plus récente : %s\n", qUtf8Printable(strBackup));
         if (prompts.yesNo(QStringLiteral("Un fichier plus récent a été enregistré automatiquement lors d'une "
                                          "précédente session.\nVoulez-vous l'ouvrir ?"))) {
             strRead = strBackup;
@@ -281,23 +285,52 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
         }
     }
 
+    bool bRenumbered = false;
+    // A newer backup is a VarE file whatever the format asked for the original.
+    if (!readIntoDocument(strRead, strPath, bRenumbered, bBackup ? EScriptFormat::UNKNOWN : eFormat))
+        return failed();
+    forgetUntitledBackups();
+    SetPathName(strPath);
+    SetModifiedFlag(bBackup || bRenumbered);
+    UpdateAllViews(nullptr, NEW_DOC);
+    emit opened();
+
+    indent.release();
+    log.Log("CVarEDoc::OnOpenDocument(%s) => Ok\n", qUtf8Printable(strPath));
+    return true;
+}
+
+bool CVarEDoc::readIntoDocument(const QString& strRead, const QString& strShown, bool& bRenumbered,
+                                EScriptFormat eFormat) {
     // The file is read into a script of its own: the open one stays whole until the new one is complete.
     CVarE loaded;
     openScriptLog(loaded);
     CBookmarkArray marks;
     QString strError;
-    log.Log("Ouverture du fichier '%s'\n", qUtf8Printable(strRead));
+    QStringList changes;
+    m_app.log().Log("Ouverture du fichier '%s'\n", qUtf8Printable(strRead));
     bool bRead;
     {
         CWaitCursor wait;
-        bRead = readScriptFile(strRead, scriptFormatOf(strRead, true), loaded, &marks, &strError);
+        bRead = readScriptFile(
+            strRead, eFormat == EScriptFormat::UNKNOWN ? scriptFormatOf(strRead, true) : eFormat, loaded,
+            &marks, &strError, &changes, m_app.settings().get(Settings::DaptLanguage));
     }
     if (!bRead) {
-        prompts.error(QStringLiteral("Impossible d'ouvrir le fichier %1 : %2.").arg(strPath, strError));
-        return failed();
+        m_app.prompts().error(
+            QStringLiteral("Impossible d'ouvrir le fichier %1 : %2.").arg(strShown, strError));
+        return false;
     }
-
-    bool bRenumbered = false;
+    if (!changes.isEmpty()) {
+        // The whole list is in the script's log; the message keeps to what a box can show.
+        constexpr int SHOWN = 15;
+        QStringList shown = changes.mid(0, SHOWN);
+        if (changes.size() > SHOWN) shown << QStringLiteral("… et %1 autre(s).").arg(changes.size() - SHOWN);
+        m_app.prompts().message(QStringLiteral("Le fichier %1 a été lu avec des changements :\n\n%2")
+                                    .arg(strShown, shown.join(QLatin1Char('\n'))),
+                                IPrompts::ICON_EXCLAMATION);
+    }
+    bRenumbered = false;
     if (!loaded.getLoops().empty() && loaded.loopsNumberedFromZero()) {
         loaded.renumberLoops(loaded.getLoops().begin(), 1);
         bRenumbered = true;
@@ -309,13 +342,6 @@ bool CVarEDoc::OnOpenDocument(const QString& strPath) {
     for (const auto& [tc, strLabel] : marks.m_items)
         m_bookmarks.add(tc, strLabel);
     m_bOwnBookmarkChange = false;
-    SetPathName(strPath);
-    SetModifiedFlag(bBackup || bRenumbered);
-    UpdateAllViews(nullptr, NEW_DOC);
-    emit opened();
-
-    indent.release();
-    log.Log("CVarEDoc::OnOpenDocument(%s) => Ok\n", qUtf8Printable(strPath));
     return true;
 }
 
@@ -333,6 +359,14 @@ bool CVarEDoc::openDocumentFile(const QString& strPath) {
     } else {
         m_recent.add(strPath);
     }
+    return true;
+}
+
+bool CVarEDoc::importDocumentFile(const QString& strPath, EScriptFormat eFormat) {
+    if (!OnOpenDocument(strPath, eFormat)) return false;
+    m_strPathName.clear();
+    SetTitle(QFileInfo(strPath).completeBaseName());
+    SetModifiedFlag(true);
     return true;
 }
 
@@ -418,6 +452,7 @@ bool CVarEDoc::DoSave(const QString& strPath, bool bReplace) {
     }
     if (!OnSaveDocument(strTarget)) return false;
     if (bReplace) {
+        forgetUntitledBackups();
         m_journal.markClean();
         // The script now lives at the new place: its media paths as they were written there.
         CUnrecorded unrecorded(m_script, m_journal);
@@ -507,6 +542,8 @@ void CVarEDoc::OnCloseDocument() {
     CTraceLog& log = m_app.log();
     log.Log("CVarEDoc::OnCloseDocument()\n");
     m_autoSave.waitForAll();
+    // Closing is the user's choice (saved or given up): nothing to offer at the next start.
+    forgetUntitledBackups();
     m_script.clear();
     log.Log("calling CDocument::OnCloseDocument()\n");
     log.Log("CVarEDoc::OnCloseDocument() => Ok\n");
@@ -551,7 +588,64 @@ void CVarEDoc::changeTimeStamp(const CTimeCode& tc) {
 }
 
 QString CVarEDoc::autoSave() {
-    if (m_strPathName.isEmpty() || !m_bModified) return {};
-    return m_autoSave.save(m_script, m_bookmarks, m_position ? m_position() : TC_INVALID,
-                           m_app.autoSaveFolder(), m_strTitle);
+    if (!m_bModified) return {};
+    const bool bUntitled = m_strPathName.isEmpty();
+    if (bUntitled && m_strUntitledFolder.isEmpty())
+        m_strUntitledFolder = CAutoSave::untitledFolder(m_app.autoSaveFolder(), m_strTitle);
+    const QString strFolder =
+        bUntitled ? m_strUntitledFolder : CAutoSave::backupFolder(m_app.autoSaveFolder(), m_strPathName);
+    return m_autoSave.save(m_script, m_bookmarks, m_position ? m_position() : TC_INVALID, strFolder,
+                           m_strTitle, bUntitled);
+}
+
+void CVarEDoc::onAutoSaved(const QString& strPath, bool bOk, const QString& strReason) {
+    if (bOk) {
+        if (m_bAutoSaveFailing) {
+            m_bAutoSaveFailing = false;
+            emit autoSaveRecovered();
+        }
+        return;
+    }
+    const QString strWhy = strReason.isEmpty() ? QStringLiteral("erreur inconnue") : strReason;
+    emit autoSaveFailed(QStringLiteral("Échec de l'enregistrement automatique : %1").arg(strWhy));
+    // One message per run of failures; the status bar says it until a backup is written again.
+    if (m_bAutoSaveFailing) return;
+    m_bAutoSaveFailing = true;
+    m_app.prompts().error(
+        QStringLiteral("L'enregistrement automatique dans le fichier %1 a échoué : %2.\n"
+                       "Il sera tenté de nouveau ; enregistrez le script pour ne rien perdre.")
+            .arg(strPath, strWhy));
+}
+
+void CVarEDoc::forgetUntitledBackups() {
+    CAutoSave::forgetUntitled(m_strUntitledFolder);
+    m_strUntitledFolder.clear();
+}
+
+bool CVarEDoc::offerUntitledBackup() {
+    const std::vector<CAutoSave::SUntitled> found = CAutoSave::untitledBackups(m_app.autoSaveFolder());
+    if (found.empty()) return false;
+    const CAutoSave::SUntitled& newest = found.front();
+    m_app.log().Log("CVarEDoc::offerUntitledBackup(%s)\n", qUtf8Printable(newest.strBackup));
+    if (!m_app.prompts().yesNo(
+            QStringLiteral("Le script « %1 », jamais enregistré, a été sauvegardé automatiquement lors d'une "
+                           "précédente session.\nVoulez-vous l'ouvrir ?")
+                .arg(newest.strTitle))) {
+        CAutoSave::forgetUntitled(newest.strFolder);
+        return false;
+    }
+    bool bRenumbered = false;
+    if (!readIntoDocument(newest.strBackup, newest.strBackup, bRenumbered)) {
+        CAutoSave::forgetUntitled(newest.strFolder);
+        return false;
+    }
+    forgetUntitledBackups();
+    // Still without a file: its next backups go on in the same folder.
+    m_strPathName.clear();
+    m_strUntitledFolder = newest.strFolder;
+    SetTitle(newest.strTitle);
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr, NEW_DOC);
+    emit opened();
+    return true;
 }

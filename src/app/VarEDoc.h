@@ -2,6 +2,7 @@
 
 #include "app/AutoSave.h"
 #include "base/UpdateHint.h"
+#include "vare/ScriptFile.h"
 #include "vare/ScriptJournal.h"
 #include "vare/VarE.h"
 
@@ -57,7 +58,8 @@ public:
 
     bool OnNewDocument();
     // Reads the file into a new script; on failure the script that was open stays, untouched.
-    bool OnOpenDocument(const QString& strPath);
+    // eFormat UNKNOWN: the format the file's name says.
+    bool OnOpenDocument(const QString& strPath, EScriptFormat eFormat = EScriptFormat::UNKNOWN);
     bool OnSaveDocument(const QString& strPath);
     void OnCloseDocument();
     void UpdateAllViews(void* pSender, int nHint, const void* pObject = nullptr);
@@ -66,6 +68,8 @@ public:
     // dialogs, keep the recent list.
     bool newDocument();
     bool openDocumentFile(const QString& strPath); // no dialog
+    // A script made from a file of another format: a new script, saved under a VarE name of its own.
+    bool importDocumentFile(const QString& strPath, EScriptFormat eFormat);
     bool OnFileOpen();
     bool DoFileSave();
     bool DoSave(const QString& strPath, bool bReplace = true);
@@ -104,9 +108,13 @@ public:
     bool deleteRole(const CRole* pRole);
     int countLinesOfRole(const CRole* pRole) const;
 
-    // Auto-save tick: a never-saved or unmodified document is left alone. Returns the backup file
-    // being written, empty when none.
+    // Auto-save tick: an unmodified document is left alone; one without a file (new or imported) is
+    // backed up under its title. Returns the backup file being written, empty when none. A failed
+    // write is told (autoSaveFailed, and a message the first time) and tried again at the next tick.
     QString autoSave();
+    // At start-up: offers the newest backup of a script without a file left by an earlier session;
+    // true when it became the document.
+    bool offerUntitledBackup();
     CAutoSave& autoSaver() { return m_autoSave; }
 
 signals:
@@ -118,9 +126,19 @@ signals:
     void opened();
     // Undo or redo is about to change the script: views let go of the items they hold (edit mode).
     void aboutToReplay();
+    // The last auto-save failed (text for the status bar), or succeeded again after failures.
+    void autoSaveFailed(const QString& strText);
+    void autoSaveRecovered();
 
 private:
     void openScriptLog(CVarE& script);
+    // Reads strRead into the document's script (the open one stays on failure, with a message naming
+    // strShown). bRenumbered: the loops numbered from 0 were numbered from 1.
+    bool readIntoDocument(const QString& strRead, const QString& strShown, bool& bRenumbered,
+                          EScriptFormat eFormat = EScriptFormat::UNKNOWN);
+    void onAutoSaved(const QString& strPath, bool bOk, const QString& strReason);
+    // The backups of the script without a file are no longer needed at the next start.
+    void forgetUntitledBackups();
     // How a media path stored in the script is written into a script file at strScriptPath.
     QString mediaPathFor(const QString& strStored, const QString& strScriptPath) const;
     // Stores the script with the wait cursor; a failure gets its message.
@@ -145,4 +163,7 @@ private:
     // The document itself fills or empties the bookmark list (not a change by the user).
     bool m_bOwnBookmarkChange = false;
     CAutoSave m_autoSave;
+    // Backup folder of the script while it has no file (made at its first backup).
+    QString m_strUntitledFolder;
+    bool m_bAutoSaveFailing = false;
 };

@@ -50,6 +50,9 @@ inline constexpr CStringSetting HomePageURL{"Settings", "HomePageURL", "https://
 // Working copies of slow movies: 0 ask, 1 always make one, 2 never; the copy's largest width.
 inline constexpr CIntSetting WorkingCopy{"Settings", "WorkingCopy", 0};
 inline constexpr CIntSetting WorkingCopyWidth{"Settings", "WorkingCopyWidth", 960};
+// DAPT exchange: the language of the script's text (a BCP 47 tag) and the script type written.
+inline constexpr CStringSetting DaptLanguage{"Settings", "DaptLanguage", "fr"};
+inline constexpr CStringSetting DaptScriptType{"Settings", "DaptScriptType", "translatedTranscript"};
 
 // "Logs"
 inline constexpr CIntSetting Console{"Logs", "Console", 0};

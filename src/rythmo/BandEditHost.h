@@ -13,6 +13,7 @@ class IBandEditHost {
 public:
     // The context menus of the band.
     enum EMenu { MENU_LINE, MENU_MARKER };
+    enum EAnswer { ANSWER_YES, ANSWER_NO, ANSWER_CANCEL };
 
     virtual ~IBandEditHost() = default;
 
@@ -34,9 +35,19 @@ public:
     // The speed was set by a shuttle command (a key release then stops it).
     virtual bool isShuttling() = 0;
     virtual void stopShuttle() = 0;
+    // One frame later or earlier, as the frame step commands go.
+    virtual void stepFrame(bool bForward) = 0;
+    // The views keep the current position in sight.
+    virtual void setFollowing(bool bFollow) = 0;
+    // Where the programme starts: the media's first frame (00:00:00:00 without media).
+    virtual CTimeCode getStartTimeCode() = 0;
 
     // A Yes/No question; true for Yes.
     virtual bool askYesNo(const QString& strText) = 0;
+    // A Yes/No/Cancel question (question icon).
+    virtual EAnswer askYesNoCancel(const QString& strText) = 0;
+    // A message with the information icon.
+    virtual void inform(const QString& strText) = 0;
     // The role dialog, with a role preselected (or none); the role chosen, null when the user
     // refused. bNewLine: asked for a phrase just made.
     virtual const CRole* chooseRole(const CRole* pPreselected, bool bNewLine) = 0;

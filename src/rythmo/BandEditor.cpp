@@ -1,6 +1,7 @@
 #include "BandEditor.h"
 
 #include "PhraseClipboard.h"
+#include "PhraseRoom.h"
 #include "base/TraceLog.h"
 #include "base/UpdateHint.h"
 
@@ -35,18 +36,6 @@ bool isPrintable(char32_t c) {
 // The end of the text typed: before a linked closing sign.
 int textEnd(const CLine& line) {
     return line.getLength() - (line.isClosingSignLinked() ? 1 : 0);
-}
-
-// Whether a sign can be hooked at position p without breaking the order of the links: every linked
-// sign earlier in time sits before p, every later one at or after it.
-bool linkKeepsOrder(const CLine& line, int nSign, int p) {
-    if (p < 0 || p > line.getLength()) return false;
-    const int f = line.getSign(nSign).getFrames();
-    for (const CLipSync& s : line.getSigns()) {
-        if (!s.isLinked() || s.getFrames() == f) continue;
-        if ((s.getFrames() < f) != (s.getLink() < p)) return false;
-    }
-    return true;
 }
 
 // Control characters never enter a phrase: a pasted text loses its line breaks and tabulations.
@@ -183,16 +172,23 @@ void CBandEditor::keepCaretVisible() {
 bool CBandEditor::enterEditMode() {
     log("CRythmoDXEditView::enterEditMode()\n");
     m_host.stop();
-    const CTimeCode tc = now();
-    CVarE::LineIterator it = script().getLineAt(activeTrack(), tc, true);
-    if (it == noLine()) {
+    CVarE::LineIterator it = script().getLineAt(activeTrack(), now(), true);
+    const bool bNew = it == noLine();
+    if (bNew) {
         if (!OnAddLipSync(CLipSync::IN_OPEN)) return false;
         it = state().m_itSelectedLine;
-        m_lineBackup = CLine();
-    } else {
-        select(it);
-        keepBackup(*it);
     }
+    editLine(it, false);
+    // A phrase made here goes again when its edit is cancelled.
+    if (bNew) m_lineBackup = CLine();
+    return true;
+}
+
+void CBandEditor::editLine(CVarE::LineIterator it, bool bStop) {
+    if (bStop) m_host.stop();
+    const CTimeCode tc = now();
+    select(it);
+    keepBackup(*it);
     state().m_nSelectedSign = -1;
     state().m_bEditMode = true;
     m_nSession = m_nNextSession++;
@@ -200,7 +196,6 @@ bool CBandEditor::enterEditMode() {
     setCaret(m_renderer.getPositionAt(*it, m_renderer.xOf(tc)), false);
     showCaret();
     redraw();
-    return true;
 }
 
 void CBandEditor::quitEditMode() {
@@ -466,7 +461,7 @@ void CBandEditor::linkAtCaret(bool bBefore) {
     const CLine& cur = *state().m_itSelectedLine;
     const int nSign = bBefore ? cur.getPreviousSign(t) : cur.getNextSign(t);
     if (nSign >= 0 && !cur.getSign(nSign).isLinked()) {
-        if (linkKeepsOrder(cur, nSign, nCaret)) {
+        if (PhraseRoom::linkKeepsOrder(cur, nSign, nCaret)) {
             const bool bClosing = nSign == cur.getFirstClosingSign();
             const CTimeCode tcSign = cur.getSign(nSign).getTimeCode();
             changeSelected([&](CLine& l) { l.relinkSign(tcSign, nCaret); });
@@ -771,11 +766,7 @@ bool CBandEditor::addLipSign(int nType, const CTimeCode& tc) {
 
 void CBandEditor::OnAddLoop() {
     const CTimeCode tc = now();
-    // A loop never cuts a phrase: on no track may the last phrase begun before it go on past it.
-    for (int k = 0; k < CBandSpace::TRACK_COUNT; ++k) {
-        const auto it = script().getPreviousLine(k, tc, true, false);
-        if (it != noLine() && it->getEndFrame() >= tc.getFrames()) return click();
-    }
+    if (!PhraseRoom::loopMayStandAt(script(), tc)) return click();
     CEditChange change(m_host, QStringLiteral("Boucle"));
     if (!script().addLoop(CLoop(tc, 0))) return click();
     quitEditMode();

@@ -66,7 +66,27 @@ public:
     void OnLButtonDblClk();
 
     bool enterEditMode();
+    // Edit mode on a given phrase (a click, a match found); bStop: the transport stops first.
+    void editLine(CVarE::LineIterator it, bool bStop);
     void quitEditMode();
+
+    // --- what the band's other commands share with the editor
+    void log(const char* pszFormat, ...);
+    void redraw();
+    void select(CVarE::LineIterator it);
+    void showCaret();
+    void setCaret(int nCaret, bool bExtend);
+    // The caret in sight: the transport follows it when it leaves the middle of the band.
+    void keepCaretVisible();
+    int frameAtX(int x) const;
+    // The phrase commands act on the right-clicked phrase.
+    bool isContextLine() const { return m_bContextLine; }
+    void setContextLine(bool b) { m_bContextLine = b; }
+    // A merge id of its own (a drag is one step of the history).
+    int newMergeId() { return m_nNextSession++; }
+    void showContextMenu(IBandEditHost::EMenu eMenu, int x, int y) {
+        if (m_contextMenu) m_contextMenu(eMenu, x, y);
+    }
 
     // The reaction a character types in detection mode; empty for none.
     static QString reactionText(char32_t c);
@@ -79,19 +99,11 @@ private:
     CVarE& script() { return m_host.script(); }
     CVarE::LineIterator noLine() { return script().getLines().end(); }
     CTimeCode now();
-    void log(const char* pszFormat, ...);
     void click() { m_host.click(); }
-    void redraw();
 
-    void select(CVarE::LineIterator it);
     void clearSelection();
     void eraseLine(CVarE::LineIterator it);
     void forgetAll();
-    void showCaret();
-    void setCaret(int nCaret, bool bExtend);
-    // The caret in sight: the transport follows it when it leaves the middle of the band.
-    void keepCaretVisible();
-    int frameAtX(int x) const;
 
     // Changes the selected phrase; false when the script refused (the phrase is as it was).
     bool changeSelected(const std::function<void(CLine&)>& change);

@@ -81,3 +81,20 @@ void CBandWindow::mouseMoveEvent(QMouseEvent* pEvent) {
 void CBandWindow::wheelEvent(QWheelEvent* pEvent) {
     forward(pEvent);
 }
+
+bool CBandWindow::event(QEvent* pEvent) {
+    switch (pEvent->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        if (QWidget* pTop = m_pView->window()) {
+            QCoreApplication::sendEvent(pTop, pEvent);
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QOpenGLWindow::event(pEvent);
+}

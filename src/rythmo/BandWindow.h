@@ -32,6 +32,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void wheelEvent(QWheelEvent* pEvent) override;
+    // Files dragged over the band go to the view's top-level window, as anywhere else in it.
+    bool event(QEvent* pEvent) override;
 
 private:
     // Sends a copy of the event to the view and reports whether the view took it.

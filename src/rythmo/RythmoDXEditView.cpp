@@ -4,10 +4,14 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleHints>
+#include <QToolTip>
 #include <algorithm>
 
 CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
-    : CRythmoDXView(pParent), m_host(host), m_editor(renderer(), host) {
+    : CRythmoDXView(pParent), m_host(host), m_editor(renderer(), host), m_signs(m_editor, renderer(), host),
+      m_navigator(m_editor, renderer(), host), m_verifier(m_editor, renderer(), host),
+      m_finder(m_editor, renderer(), host), m_mouse(m_editor, renderer(), host, m_signs) {
+    setMouseTracking(true);
     m_editor.m_redraw = [this] { onEditorChanged(); };
     m_editor.m_contextMenu = [this](IBandEditHost::EMenu eMenu, int x, int y) {
         m_host.showContextMenu(eMenu, globalPointOf(x, y));
@@ -15,6 +19,13 @@ CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
     const int nBlink = QGuiApplication::styleHints()->cursorFlashTime() / 2;
     m_blink.setInterval(nBlink > 0 ? nBlink : 500);
     connect(&m_blink, &QTimer::timeout, this, &CRythmoDXEditView::onEditorChanged);
+    // The band has its own native window, which Qt's tool tip events do not reach: the view shows
+    // its tool tips itself, after the usual rest of the pointer.
+    m_toolTipDelay.setSingleShot(true);
+    m_toolTipDelay.setInterval(700);
+    connect(&m_toolTipDelay, &QTimer::timeout, this, [this] {
+        if (!m_strToolTip.isEmpty()) QToolTip::showText(m_toolTipAt, m_strToolTip, this);
+    });
 }
 
 void CRythmoDXEditView::OnInitialUpdate() {
@@ -69,5 +80,79 @@ void CRythmoDXEditView::keyReleaseEvent(QKeyEvent* pEvent) {
 
 void CRythmoDXEditView::mouseDoubleClickEvent(QMouseEvent* pEvent) {
     if (pEvent->button() == Qt::LeftButton) m_editor.OnLButtonDblClk();
+    pEvent->accept();
+}
+
+QPoint CRythmoDXEditView::bandPointOf(const QPointF& local) const {
+    const CBandSpace& space = const_cast<CRythmoDXEditView*>(this)->renderer().space();
+    const int x = int(local.x() * space.nZoom) + space.nLeft;
+    return {x, CBandSpace::yAt(local.y(), height())};
+}
+
+void CRythmoDXEditView::mousePressEvent(QMouseEvent* pEvent) {
+    const QPoint p = bandPointOf(pEvent->position());
+    m_strToolTip.clear();
+    m_toolTipDelay.stop();
+    QToolTip::hideText();
+    switch (pEvent->button()) {
+    case Qt::LeftButton:
+        m_mouse.OnLButtonDown(p.x(), p.y(), pEvent->modifiers() & Qt::ControlModifier);
+        break;
+    case Qt::MiddleButton:
+        m_mouse.OnMButtonDown(p.x());
+        break;
+    case Qt::RightButton:
+        m_mouse.OnRButtonDown(p.x(), p.y());
+        break;
+    default:
+        break;
+    }
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) m_mouse.OnLButtonUp();
+    if (pEvent->button() == Qt::MiddleButton) m_mouse.OnMButtonUp();
+    pEvent->accept();
+}
+
+QString CRythmoDXEditView::toolTipAt(const QPointF& local) {
+    const QPoint p = bandPointOf(local);
+    return m_mouse.describeAt(p.x(), p.y());
+}
+
+void CRythmoDXEditView::hoverMoved(const QPointF& local, const QPointF& global) {
+    const QString str = toolTipAt(local);
+    m_toolTipAt = global.toPoint();
+    if (str == m_strToolTip) return;
+    m_strToolTip = str;
+    QToolTip::hideText();
+    if (str.isEmpty())
+        m_toolTipDelay.stop();
+    else
+        m_toolTipDelay.start();
+}
+
+void CRythmoDXEditView::mouseMoveEvent(QMouseEvent* pEvent) {
+    const QPoint p = bandPointOf(pEvent->position());
+    if (pEvent->buttons() != Qt::NoButton) {
+        m_mouse.OnMouseMove(p.x(), p.y());
+        m_strToolTip.clear();
+        m_toolTipDelay.stop();
+    } else {
+        hoverMoved(pEvent->position(), pEvent->globalPosition());
+    }
+    const bool bOverSign = m_mouse.isOverSign(p.x(), p.y());
+    if (bOverSign != (cursor().shape() == Qt::SizeHorCursor)) {
+        if (bOverSign)
+            setCursor(Qt::SizeHorCursor);
+        else
+            unsetCursor();
+    }
+    pEvent->accept();
+}
+
+void CRythmoDXEditView::wheelEvent(QWheelEvent* pEvent) {
+    m_mouse.OnMouseWheel(pEvent->angleDelta().y());
     pEvent->accept();
 }

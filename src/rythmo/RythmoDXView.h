@@ -19,8 +19,8 @@ class QWindow;
 // CBandRenderer into a native OpenGL window (CBandWindow) that fills this widget. While the time
 // source's rate is not 0 the view draws frame after frame, one a refresh period at most (one clock
 // step per displayed frame); otherwise it redraws on updates only. The widget keeps the focus and
-// receives the keys, clicks and wheel of the band; update() on it asks for a frame too. Tooltips,
-// hover and drops over the band are not passed on from the native window.
+// receives the keys, clicks and wheel of the band; update() on it asks for a frame too. Files
+// dropped on the band go to the top-level window. Tooltips and hover are not passed on.
 //
 // GUI thread only. The edit view derives from it and sets the selection state.
 class CRythmoDXView : public QWidget {

@@ -231,7 +231,13 @@ private:
             // The band has four tracks; a phrase elsewhere could never be shown or reached.
             if (nTrack < 0 || nTrack > TRACK_LAST) {
                 m_log.Log("Piste hors limites : %i\n", nTrack);
+                const int nRead = nTrack;
                 nTrack = std::clamp(nTrack, 0, TRACK_LAST);
+                m_script.noteLoadChange(
+                    QStringLiteral("Phrase %1 : la piste %2 n'existe pas, elle passe sur la piste %3.")
+                        .arg(m_lines.size() + 1)
+                        .arg(qint64(nRead) + 1)
+                        .arg(nTrack + 1));
             }
             CLine line;
             line.setTrack(nTrack);
@@ -239,6 +245,7 @@ private:
             line.setVoiceOff(nVoiceOff != 0);
             if (nRole >= 0 && nRole < qint32(m_roles.size())) line.setRole(m_roles[size_t(nRole)]);
             m_lines.push_back(std::move(line));
+            m_ends.push_back({int(strText.size())});
         }
         return true;
     }
@@ -266,6 +273,8 @@ private:
             const CTimeCode tc = CTimeCode::fromFrames(nFrame);
             if (!tc.isValid()) {
                 m_log.Log("Signe hors du temps ignoré : %i\n", nFrame);
+                m_script.noteLoadChange(
+                    QStringLiteral("Un signe à l'image %1, hors de la journée, est ignoré.").arg(nFrame));
                 continue;
             }
             if (nNumber == 0) {
@@ -278,9 +287,66 @@ private:
             }
             if (nLine < 0 || nLine >= qint32(m_lines.size())) {
                 m_log.Log("Signe sans ligne ignoré : %i\n", nLine);
+                m_script.noteLoadChange(
+                    QStringLiteral("Un signe à %1 ne renvoie à aucune phrase (%2) : il est ignoré.")
+                        .arg(QString::fromLatin1(tc.getText()))
+                        .arg(nLine));
                 continue;
             }
-            placeSign(m_lines[size_t(nLine)], tc, lipType(nNumber), nChar);
+            CLine& line = m_lines[size_t(nLine)];
+            SEnd& end = m_ends[size_t(nLine)];
+            if (appendSign(line, end, tc, lipType(nNumber), nChar)) continue;
+            const bool bPlaced = placeSign(line, tc, lipType(nNumber), nChar);
+            end.measure(line);
+            if (!bPlaced)
+                m_script.noteLoadChange(
+                    QStringLiteral("Phrase « %1 » : un signe à %2, temps déjà pris, est ignoré.")
+                        .arg(CVarE::excerpt(line.getText()), QString::fromLatin1(tc.getText())));
+        }
+        return true;
+    }
+
+    // The end of a phrase while its signs are read: what the common case, a sign later than every sign
+    // read so far, needs to be placed at once.
+    struct SEnd {
+        int nText = 0;       // characters of the phrase
+        int nLinked = 0;     // linked signs
+        int nLastLink = -1;  // link of the latest linked sign: links grow with time
+        int nLastFrame = -1; // frame of the latest sign
+        void measure(const CLine& line) {
+            nLinked = 0;
+            nLastLink = -1;
+            for (const CLipSync& s : line.getSigns())
+                if (s.isLinked()) {
+                    ++nLinked;
+                    nLastLink = s.getLink();
+                }
+            nLastFrame = line.getEndFrame();
+        }
+    };
+
+    // placeSign() in constant time for a sign later than every sign of the phrase whose place is after
+    // every linked sign; false when the sign is not such a one (placeSign() then places it).
+    static bool appendSign(CLine& line, SEnd& end, const CTimeCode& tc, int nType, qint32 nChar) {
+        if (tc.getFrames() <= end.nLastFrame) return false;
+        int nLink = -1;
+        if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE) {
+            if (end.nLinked > 0) return false;
+            nLink = 0;
+        } else if (nType == CLipSync::OUT_OPEN || nType == CLipSync::OUT_CLOSE) {
+            nLink = end.nText + end.nLinked;
+        } else if (nChar >= 0) {
+            // Every linked sign stands before the character (or at it, earlier in time): all count.
+            const int nIndex = std::min(int(nChar), end.nText);
+            const int nLastIndex = end.nLinked > 0 ? end.nLastLink - (end.nLinked - 1) : -1;
+            if (nLastIndex > nIndex) return false;
+            nLink = nIndex + end.nLinked;
+        }
+        line.appendSign(tc, nType, nLink);
+        end.nLastFrame = tc.getFrames();
+        if (nLink >= 0) {
+            ++end.nLinked;
+            end.nLastLink = nLink;
         }
         return true;
     }
@@ -288,36 +354,35 @@ private:
     // Openings go to the start of the phrase and closings to its end; other signs sit before the
     // character they name. That character's position counts the linked signs before it, and a sign
     // already standing just before it stays first when it is earlier in time.
-    static void placeSign(CLine& line, const CTimeCode& tc, int nType, qint32 nChar) {
-        if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE) {
-            line.insertSign(tc, nType, true, 0);
-            return;
-        }
-        if (nType == CLipSync::OUT_OPEN || nType == CLipSync::OUT_CLOSE) {
-            line.insertSign(tc, nType, true, -1);
-            return;
-        }
-        if (nChar < 0) {
-            line.insertSign(tc, nType, false);
-            return;
-        }
+    static bool placeSign(CLine& line, const CTimeCode& tc, int nType, qint32 nChar) {
+        if (nType == CLipSync::IN_OPEN || nType == CLipSync::IN_CLOSE)
+            return line.insertSign(tc, nType, true, 0);
+        if (nType == CLipSync::OUT_OPEN || nType == CLipSync::OUT_CLOSE)
+            return line.insertSign(tc, nType, true, -1);
+        if (nChar < 0) return line.insertSign(tc, nType, false);
         int nPos = int(std::min<qsizetype>(nChar, line.getText().size()));
         for (const CLipSync& s : line.getSigns()) {
             if (!s.isLinked()) continue;
             if (s.getLink() < nPos || (s.getLink() == nPos && s.getFrames() < tc.getFrames())) ++nPos;
         }
-        line.insertSign(tc, nType, true, nPos);
+        return line.insertSign(tc, nType, true, nPos);
     }
 
     bool addLines() {
         for (size_t i = 0; i < m_lines.size(); ++i) {
             const CLine& line = m_lines[i];
-            if (line.getSigns().empty())
+            if (line.getSigns().empty()) {
                 m_log.Log("Ligne sans signe ignorée : %i\n", int(i));
-            else if (!m_script.addLine(line).second)
-                m_log.Log("Ligne en double ignorée : %i\n", int(i));
+                m_script.noteLoadChange(
+                    QStringLiteral("Une phrase sans aucun signe (« %1 ») n'a pas de place "
+                                   "dans le temps : elle est ignorée.")
+                        .arg(CVarE::excerpt(line.getText())));
+            } else {
+                m_script.addReadLine(std::move(m_lines[i]));
+            }
         }
         m_lines.clear();
+        m_ends.clear();
         m_log.Log("Nettoyage de la mémoire\n");
         return true;
     }
@@ -336,6 +401,7 @@ private:
     CDetCursor m_in;
     std::vector<const CRole*> m_roles; // by record index, into the script's role set
     std::vector<CLine> m_lines;        // by record index, until every sign is placed
+    std::vector<SEnd> m_ends;          // beside m_lines
 };
 
 // The whole file in memory, refusing one above the size limit without reading it all.
@@ -379,6 +445,7 @@ bool CVarE::importDet(const QString& strPath) {
         CQuiet quiet(*this);
         clear();
         indexChanged();
+        m_loadChanges.clear();
         QByteArray data;
         bOk = readFile(m_log, strPath, data) && DetImport::parse(*this, data.constData(), data.size());
     }

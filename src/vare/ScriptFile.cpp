@@ -1,5 +1,6 @@
 #include "vare/ScriptFile.h"
 
+#include "vare/Dapt.h"
 #include "vare/VarE.h"
 
 #include <QFile>
@@ -15,7 +16,8 @@ EScriptFormat scriptFormatOf(const QString& strPath, bool bCaseSensitive) {
 }
 
 bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script, IBookmarkSink* pBookmarks,
-                    QString* pstrError) {
+                    QString* pstrError, QStringList* pChanges, const QString& strDaptLanguage,
+                    SDaptReadInfo* pDaptInfo) {
     auto fail = [&](const QString& str) {
         if (pstrError) *pstrError = str;
         return false;
@@ -32,11 +34,20 @@ bool readScriptFile(const QString& strPath, EScriptFormat eFormat, CVarE& script
             return fail(script.getLoadProblem().isEmpty()
                             ? QStringLiteral("ce n'est pas un script VarE valide")
                             : script.getLoadProblem());
+        if (pChanges) *pChanges = script.getLoadChanges();
         return true;
     case EScriptFormat::DET:
         if (!script.importDet(strPath))
             return fail(QStringLiteral("ce n'est pas un script de détection (.det) valide"));
+        if (pChanges) *pChanges = script.getLoadChanges();
         return true;
+    case EScriptFormat::DAPT: {
+        SDaptReadInfo info;
+        const bool bRead = loadDaptFile(strPath, script, strDaptLanguage, pstrError, &info);
+        if (pChanges) *pChanges = info.warnings;
+        if (pDaptInfo) *pDaptInfo = std::move(info);
+        return bRead;
+    }
     case EScriptFormat::UNKNOWN:
         break;
     }

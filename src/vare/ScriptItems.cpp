@@ -231,6 +231,45 @@ bool CLine::insertSign(const CTimeCode& tc, int nType, bool bLinked, int nPos) {
     return true;
 }
 
+bool CLineAppender::appendSign(const CTimeCode& tc, int nType, bool bLinked) {
+    if (!tc.isValid()) return false;
+    const int nFrames = tc.getFrames();
+    // Signs mostly come in time order: the frame then goes at the end of the sorted list at once.
+    auto it = m_frames.empty() || m_frames.back() < nFrames
+                  ? m_frames.end()
+                  : std::lower_bound(m_frames.begin(), m_frames.end(), nFrames);
+    if (it != m_frames.end() && *it == nFrames) return false;
+    m_frames.insert(it, nFrames);
+    // Every link read so far is below the end of the sequence, so the new sign stays linked only when
+    // no linked sign is later in time.
+    if (bLinked && nFrames < m_nLastLinkedFrame) bLinked = false;
+    if (bLinked) {
+        m_signs.emplace_back(nType, tc, int(m_strText.size()) + m_nLinked);
+        ++m_nLinked;
+        m_nLastLinkedFrame = nFrames;
+    } else {
+        m_signs.emplace_back(nType, tc, -1);
+    }
+    return true;
+}
+
+void CLineAppender::finish() {
+    std::sort(m_signs.begin(), m_signs.end(),
+              [](const CLipSync& a, const CLipSync& b) { return a.getFrames() < b.getFrames(); });
+    m_line.m_strText += m_strText;
+    m_line.m_liste.assign(std::move(m_signs));
+    m_line.signsMoved();
+    m_strText.clear();
+    m_signs.clear();
+    m_frames.clear();
+}
+
+void CLine::appendSign(const CTimeCode& tc, int nType, int nLink) {
+    assert(tc.isValid() && (m_liste.empty() || m_liste.back().getFrames() < tc.getFrames()));
+    m_liste.push_back(CLipSync(nType, tc, nLink));
+    signsMoved();
+}
+
 bool CLine::eraseSign(const CTimeCode& tc) {
     const int i = getSignAt(tc);
     if (i < 0) return false;

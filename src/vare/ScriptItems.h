@@ -124,6 +124,9 @@ public:
     void erase(int i) { m_signs.erase(m_signs.begin() + i); }
     void clear() { m_signs.clear(); }
     void reserve(int n) { m_signs.reserve(size_t(n)); }
+    void push_back(const CLipSync& sign) { m_signs.push_back(sign); }
+    // Replaces the signs by a list already in frame order, one per frame.
+    void assign(std::vector<CLipSync>&& signs) { m_signs = std::move(signs); }
 
     bool operator==(const CLipSyncList& o) const { return m_signs == o.m_signs; }
 
@@ -237,6 +240,9 @@ public:
     // False when the frame holds a sign already. A linked sign that cannot keep the time order of the
     // links at the requested position (-1: the sequence end) is inserted unlinked.
     bool insertSign(const CTimeCode& tc, int nType, bool bLinked, int nPos = -1);
+    // insertSign() for a sign later than every sign of the phrase, linked (nLink >= 0) beyond every link
+    // and within the sequence, or unlinked (-1): nothing to check or shift. Readers use it.
+    void appendSign(const CTimeCode& tc, int nType, int nLink);
     bool eraseSign(const CTimeCode& tc);
     bool unlinkSign(const CTimeCode& tc);
     void unlinkAllSigns();
@@ -300,4 +306,28 @@ private:
     // The role lives in its script's role set, whose nodes never move; the script re-points or clears
     // this when roles are renamed, merged or deleted.
     const CRole* m_pRole = nullptr;
+
+    friend class CLineAppender;
+};
+
+// Fills an empty phrase in reading order, exactly as insertText(str, -1) and insertSign(tc, type,
+// linked, -1) would one after the other, but in time proportional to n log n: a phrase read from a file
+// may hold a hundred thousand signs. Nothing reaches the phrase before finish().
+class CLineAppender {
+public:
+    explicit CLineAppender(CLine& line) : m_line(line) {}
+    void appendText(const QString& str) { m_strText += str; }
+    // False when the sign is refused (invalid time, or its frame is taken). A linked sign that is not
+    // later than every linked sign already read comes unlinked: links must grow with time.
+    bool appendSign(const CTimeCode& tc, int nType, bool bLinked);
+    const QString& getText() const { return m_strText; }
+    void finish();
+
+private:
+    CLine& m_line;
+    QString m_strText;
+    std::vector<CLipSync> m_signs; // in reading order until finish()
+    std::vector<int> m_frames;     // frames taken, kept sorted
+    int m_nLinked = 0;
+    int m_nLastLinkedFrame = -1;
 };

@@ -333,6 +333,14 @@ void CScriptJournal::append(std::vector<Change>& changes, Change&& change) {
             break;
         }
     }
+    // Shifts one after the other are one shift; shifts that bring the script back leave nothing.
+    if (const auto* pShift = std::get_if<SShift>(&change); pShift && !changes.empty()) {
+        if (auto* pLast = std::get_if<SShift>(&changes.back())) {
+            pLast->nFrames += pShift->nFrames;
+            if (pLast->nFrames == 0) changes.pop_back();
+            return;
+        }
+    }
     if (!changes.empty()) {
         auto* pLast = std::get_if<SReplaceLine>(&changes.back());
         auto* pNext = std::get_if<SReplaceLine>(&change);

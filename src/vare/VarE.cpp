@@ -666,6 +666,48 @@ std::pair<CVarE::RoleIterator, bool> CVarE::addRole(const CRole& role) {
     return {it, true};
 }
 
+void CVarE::noteLoadChange(const QString& strChange) {
+    m_log.Log("%s\n", strChange.toUtf8().constData());
+    // A broken file can repeat one fault many times: the first ones say enough.
+    constexpr int KEPT = 200;
+    if (m_loadChanges.size() < KEPT)
+        m_loadChanges << strChange;
+    else if (m_loadChanges.size() == KEPT)
+        m_loadChanges << QStringLiteral("(les autres changements sont dans le journal)");
+}
+
+QString CVarE::excerpt(const QString& strText) {
+    constexpr int LENGTH = 30;
+    QString str = strText.simplified();
+    if (str.size() > LENGTH) str = str.left(LENGTH) + QStringLiteral("…");
+    return str;
+}
+
+void CVarE::addReadLine(CLine&& line) {
+    const int nTrack = line.getTrack();
+    if (m_lines.find(line) == m_lines.end()) {
+        addLine(std::move(line));
+        return;
+    }
+    const QString strWhere = QString::fromLatin1(line.getSigns().front().getTimeCode().getText());
+    for (int n = 0; n < 4; ++n) {
+        if (n == nTrack) continue;
+        line.setTrack(n);
+        if (addLine(line).second) {
+            noteLoadChange(
+                QStringLiteral("Phrase à %1 (« %2 ») : une autre phrase commence au même endroit de "
+                               "la piste %3, elle passe sur la piste %4.")
+                    .arg(strWhere, excerpt(line.getText()))
+                    .arg(nTrack + 1)
+                    .arg(n + 1));
+            return;
+        }
+    }
+    noteLoadChange(QStringLiteral("Phrase à %1 (« %2 ») : les quatre pistes ont déjà une phrase qui commence "
+                                  "là, elle est ignorée.")
+                       .arg(strWhere, excerpt(line.getText())));
+}
+
 CVarE::RoleIterator CVarE::findRole(const QString& strId) const {
     return std::find_if(m_roles.begin(), m_roles.end(), [&](const CRole& r) { return r.getId() == strId; });
 }

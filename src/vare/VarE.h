@@ -4,6 +4,7 @@
 #include "vare/ScriptItems.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <functional>
 #include <map>
@@ -131,6 +132,16 @@ public:
     // Why the last load refused a text that is well-formed XML but no script could be (in French, for
     // "Impossible d'ouvrir le fichier « x » : <reason>."); empty otherwise.
     const QString& getLoadProblem() const { return m_strLoadProblem; }
+    // What the last load or import had to change to keep everything the file held (a phrase moved to
+    // a free track, a repeated role name made distinct) or could not keep, one French sentence each.
+    const QStringList& getLoadChanges() const { return m_loadChanges; }
+    // For the readers: adds a sentence to those changes and writes it to the log.
+    void noteLoadChange(const QString& strChange);
+    // For the readers: adds a phrase read from a file; one whose place (start and track) is taken goes
+    // to the first free track, and what was done is noted.
+    void addReadLine(CLine&& line);
+    // The start of a phrase's text, for those sentences.
+    static QString excerpt(const QString& strText);
     // Writes the script, and the bookmarks when given. Saving never changes the script.
     // On failure *pstrError (when given) gets the reason in French.
     bool store(const QString& strPath, const IBookmarkSource* pBookmarks = nullptr,
@@ -294,6 +305,7 @@ private:
 
     mutable CTraceLog m_log; // writing the log is no change of the script
     QString m_strLoadProblem;
+    QStringList m_loadChanges;
     std::vector<IScriptObserver*> m_observers;
     std::array<QString, H_COUNT> m_aHeader;
     CTimeCode m_tcTimeStamp;

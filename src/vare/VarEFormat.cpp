@@ -4,6 +4,7 @@
 #include "base/SystemError.h"
 #include "vare/VarE.h"
 #include "vare/XmlPlatform.h"
+#include "vare/XmlText.h"
 
 #include <QFile>
 #include <QHash>
@@ -297,25 +298,8 @@ private:
     // lone surrogates) replaced: such characters would make the file unreadable.
     const XMLCh* terminated(const QChar* p, qsizetype n) {
         m_buffer.resize(size_t(n) + 1);
-        for (qsizetype i = 0; i < n; ++i) {
-            char16_t c = p[i].unicode();
-            if (c < 0x20) {
-                if (c != '\t' && c != '\n' && c != '\r') c = 0xFFFD;
-            } else if (c >= 0xD800 && c <= 0xDFFF) {
-                const bool bPair =
-                    QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(p[i + 1].unicode());
-                if (bPair) {
-                    m_buffer[size_t(i)] = c;
-                    ++i;
-                    c = p[i].unicode();
-                } else {
-                    c = 0xFFFD;
-                }
-            } else if (c == 0xFFFE || c == 0xFFFF) {
-                c = 0xFFFD;
-            }
-            m_buffer[size_t(i)] = c;
-        }
+        size_t i = 0;
+        forEachXmlUnit(p, n, [&](char16_t c) { m_buffer[i++] = c; });
         m_buffer[size_t(n)] = 0;
         return reinterpret_cast<const XMLCh*>(m_buffer.data());
     }
@@ -368,7 +352,9 @@ void writeLine(CWriter& w, DOMElement* body, const CLine& line) {
 bool CVarE::load(const QString& strPath, IBookmarkSink* pBookmarks) {
     QFile file(strPath);
     QByteArray data;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(MAX_FILE_SIZE + 1);
+    // The buffer is sized by the file, not by the cap: a read of the cap would allocate it whole. One
+    // byte more than the size tells a file that grew since.
+    if (file.open(QIODevice::ReadOnly) && file.size() <= MAX_FILE_SIZE) data = file.read(file.size() + 1);
     if (data.size() > MAX_FILE_SIZE) data.clear();
     return loadFromData(data, strPath, pBookmarks);
 }
@@ -383,6 +369,7 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
     clear();
     indexChanged();
     m_strLoadProblem.clear();
+    m_loadChanges.clear();
     if (data.isEmpty()) {
         m_log.Log("parseURI(%s) renvoie NULL\n", path.constData());
         return false;
@@ -429,6 +416,7 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
     // Roles. The script gives a role whose id another one holds an id of its own, so the phrases are
     // matched with the ids of the file.
     QHash<const CRole*, QString> fileIds;
+    QHash<QString, int> nextSuffix; // of names given more than once
     {
         m_log.Log("CVarE::load(%s) => Lecture de %i rôles...\n", path.constData(), int(scan.m_roles.size()));
         for (DOMElement* r : scan.m_roles) {
@@ -445,11 +433,21 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
             role.setDescription(attrString(r, u"description"));
             role.setColor(parseColor(attr(r, u"color")));
             if (m_log.isLogOn()) m_log.Log("%s\n", utf8(role.getName()).constData());
-            const auto [it, bAdded] = addRole(role);
-            if (bAdded)
-                fileIds.insert(&*it, role.getId());
-            else
+            auto [it, bAdded] = addRole(role);
+            if (!bAdded) {
+                // A name given twice: the second role is kept under a name of its own, its phrases with it.
                 m_log.Log("Role en doublon : %s\n", utf8(role.getName()).constData());
+                const QString strName = role.getName();
+                int& nNext = nextSuffix[strName];
+                for (nNext = std::max(nNext, 2); !bAdded; ++nNext) {
+                    role.setName(QStringLiteral("%1 (%2)").arg(strName).arg(nNext));
+                    std::tie(it, bAdded) = addRole(role);
+                }
+                noteLoadChange(QStringLiteral("Le nom de rôle « %1 » était donné deux fois : le second rôle "
+                                              "s'appelle désormais « %2 ».")
+                                   .arg(strName, role.getName()));
+            }
+            fileIds.insert(&*it, role.getId());
         }
     }
 
@@ -466,39 +464,59 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
         for (DOMElement* l : scan.m_lines) {
             CLine line;
             int nTrack = leadingInt(attr(l, u"track"));
-            if (nTrack < 0 || nTrack > 3) {
-                m_log.Log("Piste invalide (%i) ramenée dans les limites\n", nTrack);
-                nTrack = std::clamp(nTrack, 0, 3);
-            }
+            const int nReadTrack = nTrack;
+            nTrack = std::clamp(nTrack, 0, 3);
             line.setTrack(nTrack);
             line.setVoiceOff(attrIs(l, u"voice", u"off"));
             line.setReaction(attrIs(l, u"type", u"reac"));
+            CLineAppender append(line);
+            int nRefusedSigns = 0;
             for (DOMNode* c = l->getFirstChild(); c; c = c->getNextSibling()) {
                 if (!isElement(c)) continue;
                 auto* ce = static_cast<DOMElement*>(c);
                 if (hasName(ce, u"text")) {
-                    line.insertText(textOf(ce), -1);
+                    append.appendText(textOf(ce));
                 } else if (hasName(ce, u"br")) {
-                    line.insertText(QStringLiteral("\r\n"), -1);
+                    append.appendText(QStringLiteral("\r\n"));
                 } else if (hasName(ce, u"lipsync")) {
                     int nType = CLipSync::typeFromName(attrString(ce, u"type"));
                     if (nType < 0) nType = CLipSync::NEUTRAL;
                     const bool bLinked = !attrIs(ce, u"link", u"off");
                     const CTimeCode tc = markerTime(ce);
-                    if (!line.insertSign(tc, nType, bLinked, -1))
-                        m_log.Log("Signe ignoré (%s)\n", tc.getText());
+                    if (!append.appendSign(tc, nType, bLinked)) ++nRefusedSigns;
                 }
             }
+            append.finish();
+            const QString strWhere =
+                line.getSigns().empty()
+                    ? QStringLiteral("sans signe")
+                    : QString::fromLatin1(line.getSigns().front().getTimeCode().getText());
+            if (nRefusedSigns > 0)
+                noteLoadChange(QStringLiteral("Phrase à %1 (« %2 ») : %3 signe(s) sans temps valide ou à un "
+                                              "temps déjà pris ignoré(s).")
+                                   .arg(strWhere, excerpt(line.getText()))
+                                   .arg(nRefusedSigns));
+            if (nReadTrack != nTrack)
+                noteLoadChange(
+                    QStringLiteral("Phrase à %1 (« %2 ») : la piste %3 n'existe pas, elle passe sur "
+                                   "la piste %4.")
+                        .arg(strWhere, excerpt(line.getText()))
+                        .arg(nReadTrack + 1)
+                        .arg(nTrack + 1));
             const QString strRole = attrString(l, u"role");
             if (m_log.isLogOn(CTraceLog::MASK_UPDATES))
                 m_log.LogIf(CTraceLog::MASK_UPDATES, "%s\t: %s\n", utf8(strRole).constData(),
                             utf8(line.getText()).constData());
             if (!strRole.isEmpty()) {
                 const CRole* pRole = byId.value(strRole, nullptr);
-                if (pRole)
+                if (pRole) {
                     line.setRole(pRole);
-                else
+                } else {
                     m_log.Log("id inconnu : %s\n", utf8(strRole).constData());
+                    noteLoadChange(QStringLiteral("Phrase à %1 (« %2 ») : le rôle « %3 » n'existe pas, elle "
+                                                  "reste sans rôle.")
+                                       .arg(strWhere, excerpt(line.getText()), strRole));
+                }
             } else if (m_log.isLogOn()) {
                 m_log.Log("phrase non attribuée (%s) : %s\n",
                           line.getSigns().empty() ? TC_INVALID.getText()
@@ -507,10 +525,12 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
             }
             if (line.getSigns().empty()) {
                 // Without a sign a phrase has no time and no place in the script.
-                m_log.Log("Ligne sans signe ignorée : %s\n", utf8(line.getText()).constData());
+                noteLoadChange(QStringLiteral("Une phrase sans aucun signe (« %1 ») n'a pas de place dans le "
+                                              "temps : elle est ignorée.")
+                                   .arg(excerpt(line.getText())));
                 continue;
             }
-            addLine(std::move(line));
+            addReadLine(std::move(line));
         }
     }
 
@@ -534,7 +554,11 @@ bool CVarE::loadFromData(const QByteArray& data, const QString& strPath, IBookma
             if (!tc.isValid()) continue;
             const int nNumber = leadingInt(attr(e, u"number"));
             if (m_loops.empty() && nNumber == 0) m_bLoopsFromZero = true;
-            addLoop(CLoop(tc, nNumber));
+            if (!addLoop(CLoop(tc, nNumber)))
+                noteLoadChange(
+                    QStringLiteral("La boucle %1 à %2 est à la place d'une autre : elle est ignorée.")
+                        .arg(nNumber)
+                        .arg(QString::fromLatin1(tc.getText())));
         }
     }
 

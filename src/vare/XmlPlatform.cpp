@@ -58,7 +58,7 @@ struct CSafeDomParser::Impl {
                                                                 [](DOMLSParser* p) { p->release(); }};
 };
 
-CSafeDomParser::CSafeDomParser() : m_p(std::make_unique<Impl>()) {
+CSafeDomParser::CSafeDomParser(bool bNamespaces) : m_p(std::make_unique<Impl>()) {
     ensureXmlPlatform();
     DOMImplementation* impl = DOMImplementationRegistry::getDOMImplementation(u"LS");
     m_p->parser.reset(static_cast<DOMImplementationLS*>(impl)->createLSParser(
@@ -68,7 +68,7 @@ CSafeDomParser::CSafeDomParser() : m_p(std::make_unique<Impl>()) {
     config->setParameter(XMLUni::fgDOMErrorHandler, &m_p->errors);
     config->setParameter(XMLUni::fgDOMResourceResolver, &m_p->resolver);
     config->setParameter(XMLUni::fgDOMValidate, false);
-    config->setParameter(XMLUni::fgDOMNamespaces, false);
+    config->setParameter(XMLUni::fgDOMNamespaces, bNamespaces);
     config->setParameter(XMLUni::fgDOMComments, false);
     config->setParameter(XMLUni::fgXercesLoadExternalDTD, false);
     config->setParameter(XMLUni::fgXercesDisableDefaultEntityResolution, true);

@@ -24,10 +24,11 @@ inline const XMLCh* toXml(const QString& str) {
 // A DOM parse of bytes from an untrusted source (a script file, the version file of the update
 // check): no external entity or DTD is ever fetched, a text that declares entities or nests elements
 // deeper than any of our files is refused before the parse (see CXmlShape), and the first fatal error
-// stops the parse. The document lives as long as the parser.
+// stops the parse. The document lives as long as the parser. Formats built on XML namespaces (DAPT) ask
+// for them; the program's own files have none.
 class CSafeDomParser {
 public:
-    CSafeDomParser();
+    explicit CSafeDomParser(bool bNamespaces = false);
     ~CSafeDomParser();
     CSafeDomParser(const CSafeDomParser&) = delete;
     CSafeDomParser& operator=(const CSafeDomParser&) = delete;

@@ -253,15 +253,16 @@ TEST(AutoSave, KeepsFiveBackups) {
     CVarEDoc& doc = t.doc();
     fill(doc.script());
 
-    // Never saved: no backup, however modified.
+    // Never saved: backed up all the same, under its title.
     doc.SetModifiedFlag(true);
-    EXPECT_TRUE(doc.autoSave().isEmpty());
+    EXPECT_TRUE(QFileInfo(doc.autoSave()).fileName().startsWith(QStringLiteral("Sans titre ")));
+    doc.autoSaver().waitForAll();
 
     ASSERT_TRUE(doc.DoSave(t.path("film.vare")));
     // Saved and unmodified: nothing either.
     EXPECT_TRUE(doc.autoSave().isEmpty());
 
-    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.path("film.vare"));
     QDir().mkpath(strFolder);
     const QDateTime base = QDateTime::currentDateTime().addDays(-1);
     auto makeBackups = [&](int n) {
@@ -314,7 +315,7 @@ TEST(AutoSave, ANewerBackupIsOffered) {
     // The backup holds more work than the file.
     CVarE later;
     fill(later, 3);
-    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), strPath);
     QDir().mkpath(strFolder);
     ASSERT_TRUE(later.store(strFolder + "/" + backupName("film", 5)));
 
@@ -347,7 +348,7 @@ TEST(AutoSave, OpeningABackupByHand) {
     ASSERT_TRUE(t.start());
     CVarE s;
     fill(s, 2);
-    const QString strFolder = t.app().autoSaveFolder() + "/film";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.path("film.vare"));
     QDir().mkpath(strFolder);
     const QString strBackup = strFolder + "/" + backupName("film", 7);
     ASSERT_TRUE(s.store(strBackup));

@@ -39,15 +39,8 @@ protected:
         s.addLoop(CLoop(CTimeCode("10:00:50:00"), 0));
         ASSERT_TRUE(s.store(t.path("film.vare")));
         ASSERT_TRUE(doc().openDocumentFile(t.path("film.vare")));
-        CMainFrame& f = t.app().mainFrame();
-        f.resize(1200, 700);
-        f.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-        f.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-        m_pBand = t.app().bandView();
+        m_pBand = t.showWithBand();
         ASSERT_NE(m_pBand, nullptr);
-        m_pBand->setFocus();
         t.app().bandEditing()->m_runRoleDialog = [this](CSelectRoleDlg& dlg) {
             ++m_nQuestions;
             const QListWidgetItem* pCurrent = dlg.list()->currentItem();

@@ -138,12 +138,21 @@ TEST_F(ExportCommands, CancelAndFailureWriteAndKeepNothing) {
     EXPECT_FALSE(m_pExports->OnFileExportScript()); // the file dialog cancelled
     t.prompts.m_files.push_back(t.path("absent/sortie.rtf"));
     EXPECT_FALSE(m_pExports->OnFileExportScript());
-    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'exporter le script.")));
+    // The message names the file and the reason.
+    EXPECT_TRUE(
+        t.prompts.told(QStringLiteral("Impossible d'exporter le script dans « %1 » : fichier ou dossier "
+                                      "introuvable.")
+                           .arg(t.path("absent/sortie.rtf"))))
+        << qPrintable(t.prompts.m_messages.back().strText);
     EXPECT_TRUE(exportPath().isEmpty());
     EXPECT_EQ(loadScriptExportOptions(t.app().settings()).nLayout, SCRIPT_CLASSIC);
     t.prompts.m_files.push_back(t.path("absent/sortie.txt"));
     EXPECT_FALSE(m_pExports->OnFileExportSubtitles());
-    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'exporter les sous-titres.")));
+    EXPECT_TRUE(
+        t.prompts.told(QStringLiteral("Impossible d'exporter les sous-titres dans « %1 » : fichier ou "
+                                      "dossier introuvable.")
+                           .arg(t.path("absent/sortie.txt"))))
+        << qPrintable(t.prompts.m_messages.back().strText);
     EXPECT_TRUE(t.opened.empty());
 
     // A file written but that the desktop cannot open: said, and the export still done.

@@ -375,6 +375,25 @@ TEST_F(SScriptView, NewItemsGoWhereTheyBelongAndLoopsAfterANewOneAreRenumbered) 
     expectMirrors(view, script);
 }
 
+// Drawing the pane flushes the whole window: it is left until just after a change, never skipped, and
+// a stream of changes (a held key) still sees it drawn as it goes.
+TEST_F(SScriptView, AChangeIsDrawnJustAfterItAndAStreamOfChangesIsDrawnAsItGoes) {
+    addPhrase(script, at(1), at(2), 0, QStringLiteral("un"));
+    view.OnUpdate(NEW_DOC, nullptr);
+    EXPECT_FALSE(view.updatesEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.updatesEnabled(); }, 2000));
+
+    int nDrawn = 0;
+    for (int i = 0; i < 40; ++i) {
+        view.OnUpdate(NEW_ITEM, addPhrase(script, at(10 + i), at(10 + i, 10), 1, QStringLiteral("x")));
+        QTest::qWait(10);
+        if (view.updatesEnabled()) ++nDrawn;
+    }
+    EXPECT_GT(nDrawn, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.updatesEnabled(); }, 2000));
+    expectMirrors(view, script);
+}
+
 TEST_F(SScriptView, APhraseMovedLaterKeepsItsHighlight) {
     const CLine* pMoved = addPhrase(script, at(1), at(9), 0, QStringLiteral("déplacée"));
     const CLine* pOther = addPhrase(script, at(2), at(3), 1, QStringLiteral("autre"));

@@ -143,7 +143,7 @@ TEST(Startup, RecentFilesFullScreenAndTheAutoSaveTimer) {
 
     // The timer writes a backup of the modified script.
     t.doc().SetModifiedFlag(true);
-    const QString strFolder = t.app().autoSaveFolder() + "/e";
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.path("e.vare"));
     EXPECT_TRUE(waitUntil([&] { return !QDir(strFolder).entryList({"*.bak"}, QDir::Files).isEmpty(); }));
     t.doc().autoSaver().waitForAll();
 

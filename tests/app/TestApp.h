@@ -5,15 +5,18 @@
 #include "app/MainFrame.h"
 #include "app/MediaSession.h"
 #include "app/Prompts.h"
+#include "app/PropertySheet.h"
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
+#include "rythmo/RythmoDXEditView.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <QUuid>
 #include <deque>
@@ -147,9 +150,26 @@ struct STestApp {
     }
     bool start(const QString& strFile = {}) {
         pApp = std::make_unique<CTavorinApp>(options());
-        return pApp->InitInstance(strFile);
+        const bool bStarted = pApp->InitInstance(strFile);
+        // A later new document shows the property sheet: cancelled unless a test answers it.
+        if (bStarted)
+            pApp->properties().m_runSheet = [](CTavorinProperty&) { return int(QDialog::Rejected); };
+        return bStarted;
     }
     CTavorinApp& app() { return *pApp; }
+    // The main window shown and active with the band holding the keyboard, for the tests that press
+    // keys on the band; null when the window never became active or there is no band.
+    CRythmoDXEditView* showWithBand() {
+        CMainFrame& f = app().mainFrame();
+        f.resize(1200, 700);
+        f.show();
+        if (!QTest::qWaitForWindowExposed(&f)) return nullptr;
+        f.activateWindow();
+        if (!QTest::qWaitForWindowActive(&f)) return nullptr;
+        CRythmoDXEditView* pBand = app().bandView();
+        if (pBand) pBand->setFocus();
+        return pBand;
+    }
     CVarEDoc& doc() { return pApp->document(); }
 };
 

@@ -189,7 +189,7 @@ TEST_F(SUndo, AScriptReadFromABackupStaysModifiedThroughUndo) {
     // A backup newer than the file, taken in.
     CVarE newer;
     newer.set(CVarE::H_TITLE, QStringLiteral("Le Phare, suite"));
-    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), QStringLiteral("film.vare"));
+    const QString strFolder = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.path("film.vare"));
     QDir().mkpath(strFolder);
     const QString strBackup = strFolder + QStringLiteral("/film 2099-01-01 10h00.vare.bak");
     ASSERT_TRUE(newer.store(strBackup));

@@ -29,7 +29,8 @@ QString testMedia(const char* pszName) {
 // One run of the program with a home of its own, its application and player logs on.
 class CRunningProgram {
 public:
-    explicit CRunningProgram(const QString& strExtraSettings = {}, int nAppLogLevel = 1) {
+    // nAutoSaveMs: the auto-save period, 0 for none; nAppLogLevel: the application log's trace mask.
+    explicit CRunningProgram(const QString& strExtraSettings = {}, int nAutoSaveMs = 0, int nAppLogLevel = 1) {
         QDir().mkpath(path(".config/Morvath"));
         QDir().mkpath(path("runtime"));
         QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -37,12 +38,20 @@ public:
         if (conf.open(QIODevice::WriteOnly))
             conf.write(
                 (QStringLiteral("[Misc]\nFirstRun=0\n[Logs]\nAppLogLevel=%1\nAppLogType=1\nQTLogLevel=1\n"
-                                "QTLogType=1\n[Settings]\nEnableAutoSave=0\n")
+                                "QTLogType=1\n[Settings]\n")
                      .arg(nAppLogLevel) +
+                 (nAutoSaveMs > 0 ? QStringLiteral("EnableAutoSave=1\nAutoSaveTimer=%1\n").arg(nAutoSaveMs)
+                                  : QStringLiteral("EnableAutoSave=0\n")) +
                  strExtraSettings)
                     .toUtf8());
     }
-    ~CRunningProgram() {
+    ~CRunningProgram() { stop(); }
+    // As a crash ends it: no question, no clean exit.
+    void kill() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    void stop() {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.terminate();
             if (!m_process.waitForFinished(5000)) m_process.kill();
@@ -51,7 +60,8 @@ public:
     }
     QString path(const char* pszName) const { return m_home.filePath(QString::fromUtf8(pszName)); }
 
-    // Starts the program on a file and waits for its window; false when it never shows.
+    // Starts the program on a file (none: a new script) and waits for its window; false when it never
+    // shows.
     bool start(const QString& strFile, const QString& strTitle) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_home.path());
@@ -61,13 +71,20 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(PROGRAM, {strFile});
+        m_process.start(PROGRAM, strFile.isEmpty() ? QStringList() : QStringList{strFile});
         if (!m_process.waitForStarted(10000)) return false;
         return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
                     QStringLiteral("--name"), QRegularExpression::escape(strTitle)},
                    30000);
     }
     // xdotool with its arguments; false when it fails or takes too long.
+    // Waits for a window whose whole title is strTitle.
+    static bool waitForWindow(const QString& strTitle, int nTimeoutMs = 10000) {
+        return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                    QStringLiteral("--name"),
+                    QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
+                   nTimeoutMs);
+    }
     static bool xdo(const QStringList& args, int nTimeoutMs = 10000) {
         QProcess p;
         p.start(QStringLiteral("xdotool"), args);
@@ -113,6 +130,7 @@ bool environmentReady() {
 QString writeScript(const QString& strPath, const QString& strVideo) {
     CVarE s;
     CLine line;
+    line.setTrack(0);
     line.insertSign(CTimeCode("10:00:04:00"), CLipSync::IN_OPEN, true);
     line.insertText(QStringLiteral("Allô ?"), 1);
     line.insertSign(CTimeCode("10:00:06:00"), CLipSync::OUT_OPEN, true);
@@ -461,7 +479,7 @@ SAgreement agreement(const std::vector<SProbeLine>& lines, int nRate) {
 // The program on the demo script and movie, with the probe on in its application log.
 class CDemoRun : public CRunningProgram {
 public:
-    CDemoRun() : CRunningProgram({}, 1 | 16) {}
+    CDemoRun() : CRunningProgram({}, 0, 1 | 16) {}
     static QString movie() { return testMedia("demo.mov"); }
     bool start() {
         QFile::copy(QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare"), path("demo.vare"));
@@ -541,4 +559,260 @@ TEST_F(XServer, ProbeTheThreeDisplaysStayTogetherOnABusyMachine) {
     }
     ASSERT_TRUE(bStarted);
     expectTogether(probeLines(p.log("app")), 24, 30, 20);
+}
+
+namespace {
+// tavorin-cli info of a script, without the view state a save writes (last position and track).
+QJsonObject scriptInfo(const QString& strPath) {
+    QProcess cli;
+    cli.start(QStringLiteral(TAVORIN_BINARY_DIR "/cli/tavorin-cli"), {QStringLiteral("info"), strPath});
+    if (!cli.waitForFinished(20000)) return {};
+    QJsonObject info = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    QJsonObject header = info.value("header").toObject();
+    header.remove("lastPosition");
+    header.remove("lastTrack");
+    info.insert("header", header);
+    return info;
+}
+
+// The band's own window on the screen: the program's child window of the band's class at the bottom.
+QRect bandWindow(const QString& strTitle) {
+    QProcess search;
+    search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), strTitle});
+    if (!search.waitForFinished(10000)) return {};
+    const QString strWindow =
+        QString::fromLatin1(search.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
+    QProcess tree;
+    tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), strWindow});
+    if (!tree.waitForFinished(10000)) return {};
+    static const QRegularExpression child(
+        QStringLiteral("\\(\"tavorin\" \"Tavorin\"\\)\\s+(\\d+)x(\\d+)\\S*\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    QRect best;
+    for (auto m = child.globalMatch(QString::fromLatin1(tree.readAllStandardOutput())); m.hasNext();) {
+        const auto match = m.next();
+        const QRect r(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+                      match.captured(2).toInt());
+        if (r.bottom() > best.bottom()) best = r;
+    }
+    return best;
+}
+} // namespace
+
+// The demo corrected as an author corrects a script: a sign dragged to a later frame, another one
+// whose link the drag moves in the text, a loop nudged by a frame, a phrase moved to another track,
+// "Vérifier" finding the phrase whose end was unhooked and opening it to be validated; saved, the file
+// differs from the demo in exactly those places (tavorin-cli info).
+TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
+    CRunningProgram p;
+    const QString strScript = p.path("demo.vare");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVORIN_SOURCE_DIR "/demo/demo.vare"), strScript));
+    QFile::setPermissions(strScript, QFile::ReadOwner | QFile::WriteOwner);
+    const QJsonObject before = scriptInfo(strScript);
+    ASSERT_FALSE(before.isEmpty());
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("Tavorin")));
+    QTest::qWait(800);
+    p.keys({QStringLiteral("Escape")}); // no picture: not looked for
+    const QString strTitle = QStringLiteral("demo.vare - Tavorin");
+    ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"),
+                                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"), strTitle,
+                                      QStringLiteral("windowmove"), QStringLiteral("%@"), QStringLiteral("0"),
+                                      QStringLiteral("0"), QStringLiteral("windowsize"), QStringLiteral("%@"),
+                                      QStringLiteral("1200"), QStringLiteral("800")}));
+    QTest::qWait(800);
+    const QRect band = bandWindow(strTitle);
+    ASSERT_GT(band.width(), 600);
+    ASSERT_GT(band.height(), 60);
+    auto goTo = [&](const char* pszDigits, const char* pszTimeCode) {
+        p.keys({QStringLiteral("ctrl+g")});
+        QTest::qWait(500);
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"),
+                                          QStringLiteral("60"), QString::fromLatin1(pszDigits)}));
+        p.keys({QStringLiteral("Return")});
+        ASSERT_TRUE(p.waitForLine("app", QStringLiteral("=> goto %1").arg(QLatin1String(pszTimeCode))));
+        QTest::qWait(300);
+    };
+    // A drag on track nTrack's signs (the lower half of the track), from the reading bar by dx pixels.
+    auto drag = [&](int nTrack, int dx) {
+        const int y = band.top() + int((100.0 * nTrack + 75) / 410 * band.height());
+        const int x = band.left() + band.width() / 2;
+        auto move = [](int mx, int my) {
+            ASSERT_TRUE(CRunningProgram::xdo(
+                {QStringLiteral("mousemove"), QString::number(mx), QString::number(my)}));
+        };
+        move(x, y);
+        QTest::qWait(200);
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("mousedown"), QStringLiteral("1")}));
+        for (int i = 1; i <= 6; ++i) {
+            move(x + dx * i / 6, y);
+            QTest::qWait(60);
+        }
+        QTest::qWait(200);
+        ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("mouseup"), QStringLiteral("1")}));
+        QTest::qWait(300);
+    };
+
+    // The vowel of "Yann ! Tu rentres déjà ?" (10:00:08:05, hooked at 19), 60 pixels (five frames at
+    // zoom 2) later: later by five frames, and four positions earlier in the text.
+    goTo("10000805", "10:00:08:05");
+    drag(0, 60);
+    p.keys({QStringLiteral("Return")}); // out of edit mode, the phrase as it is
+    // The labial of Yann's "La mer est mauvaise" (10:00:10:21, hooked at 42), 30 pixels earlier.
+    goTo("10001021", "10:00:10:21");
+    drag(1, -30);
+    p.keys({QStringLiteral("Return")});
+    // The second loop, one frame later.
+    goTo("10003100", "10:00:31:00");
+    p.keys({QStringLiteral("ctrl+Right")});
+    // "Hmm." (track 1) unhooked, then moved to track 3.
+    goTo("10001215", "10:00:12:15");
+    p.keys({QStringLiteral("F5"), QStringLiteral("ctrl+shift+d"), QStringLiteral("ctrl+F7")});
+    // "Vérifier": one error; shown, corrected (edit mode, then validated with Entrée).
+    p.keys({QStringLiteral("F4")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditVerify()")));
+    QTest::qWait(600);
+    p.keys({QStringLiteral("Return")}); // "1 erreur détectée." Oui
+    QTest::qWait(600);
+    p.keys({QStringLiteral("Return")}); // "Phrase dont le texte n'a pas été validé." Oui
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::enterEditMode()")));
+    QTest::qWait(300);
+    p.keys({QStringLiteral("Return")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditLine()")));
+    p.keys({QStringLiteral("F4")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CRythmoDXEditView::OnEditVerify()"), 1));
+    QTest::qWait(600);
+    p.keys({QStringLiteral("Return")}); // "Aucune erreur détectée."
+    QTest::qWait(300);
+    p.keys({QStringLiteral("ctrl+s")});
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::OnSaveDocument(")));
+    QTest::qWait(500);
+
+    // What changed, and nothing else.
+    QJsonObject expected = before;
+    QJsonArray phrases = expected.value("phrases").toArray();
+    auto setSign = [&](QJsonObject& phrase, int nSign, const char* pszTimeCode, int nLink) {
+        QJsonArray signs = phrase.value("signs").toArray();
+        QJsonObject sign = signs[nSign].toObject();
+        if (pszTimeCode) sign.insert("timecode", QLatin1String(pszTimeCode));
+        sign.insert("link", nLink);
+        signs[nSign] = sign;
+        phrase.insert("signs", signs);
+    };
+    int nMoved = 0;
+    for (int i = 0; i < phrases.size(); ++i) {
+        QJsonObject o = phrases[i].toObject();
+        const QString strStart = o.value("signs").toArray()[0].toObject().value("timecode").toString();
+        if (strStart == QLatin1String("10:00:07:05")) setSign(o, 1, "10:00:08:10", 15);
+        if (strStart == QLatin1String("10:00:08:20")) setSign(o, 2, "10:00:10:19", 44);
+        if (strStart == QLatin1String("10:00:12:10")) {
+            o.insert("track", 2);
+            setSign(o, 0, nullptr, -1);
+            setSign(o, 1, nullptr, 4);
+            ++nMoved;
+        }
+        phrases[i] = o;
+    }
+    ASSERT_EQ(nMoved, 1);
+    expected.insert("phrases", phrases);
+    QJsonArray loops = expected.value("loops").toArray();
+    QJsonObject loop = loops[1].toObject();
+    loop.insert("timecode", QStringLiteral("10:00:31:01"));
+    loops[1] = loop;
+    expected.insert("loops", loops);
+    const QJsonObject after = scriptInfo(strScript);
+    QStringList drags;
+    for (const QString& strLine : p.log("app").split(QLatin1Char('\n')))
+        if (strLine.contains(QString::fromUtf8("déplacement de l'offset"))) drags << strLine;
+    SCOPED_TRACE(drags.join(QLatin1Char('\n')).toStdString());
+    for (const QString& strKey : expected.keys())
+        EXPECT_EQ(after.value(strKey), expected.value(strKey)) << qPrintable(strKey) << "\n"
+                                                               << QJsonDocument(after.value(strKey).toArray())
+                                                                      .toJson(QJsonDocument::Compact)
+                                                                      .left(3000)
+                                                                      .constData();
+}
+
+// Auto-save: each script's backups are its own, a failure is said, and a script that never had a file
+// comes back after a crash.
+namespace {
+const QString BACKUP_DONE = QStringLiteral(" complete ");
+const QString BACKUP_FAILED = QStringLiteral("Echec lors de l'enregistrement automatique");
+
+// A change the band makes at once: a loop where the clock stands (only a modified script is backed up).
+// The scripts of these tests name no picture: the program starts at once, however busy the machine.
+void addLoop() {
+    QTest::qWait(300);
+    CRunningProgram::keys({QStringLiteral("KP_0")});
+}
+} // namespace
+
+TEST_F(XServer, TwoScriptsOfOneNameKeepTheirOwnBackups) {
+    CRunningProgram p({}, 700);
+    QDir().mkpath(p.path("a"));
+    QDir().mkpath(p.path("b"));
+    const QString strA = writeScript(p.path("a/ep.vare"), {});
+    const QString strB = writeScript(p.path("b/ep.vare"), {});
+
+    // A is changed, backed up, and the program dies.
+    ASSERT_TRUE(p.start(strA, QStringLiteral("ep.vare - Tavorin")));
+    addLoop();
+    ASSERT_TRUE(p.waitForLine("app", BACKUP_DONE));
+    p.kill();
+    QTest::qWait(1100);
+
+    // B has no backup: it opens without a question.
+    ASSERT_TRUE(p.start(strB, QStringLiteral("ep.vare - Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::OnOpenDocument(%1) => Ok").arg(strB)));
+    EXPECT_EQ(p.count("app", QStringLiteral("Sauvegarde plus récente")), 0) << qPrintable(p.log("app"));
+    EXPECT_FALSE(CRunningProgram::waitForWindow(QStringLiteral("Tavorin"), 1500));
+    p.stop();
+    QTest::qWait(1100);
+
+    // A's backup is offered to A (the question stands before the window).
+    ASSERT_TRUE(p.start(strA, QStringLiteral("Tavorin")));
+    EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Sauvegarde plus récente")));
+}
+
+TEST_F(XServer, AFailedAutoSaveIsToldOnceAndTriedAgain) {
+    CRunningProgram p({}, 700);
+    const QString strScript = writeScript(p.path("film.vare"), {});
+    // Where the backups go, a file: no backup can be written.
+    QDir().mkpath(p.path("Documents/Tavorin"));
+    const QString strObstacle = p.path("Documents/Tavorin/Autosave");
+    {
+        QFile f(strObstacle);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(p.start(strScript, QStringLiteral("film.vare - Tavorin")));
+    addLoop();
+    // The message comes with the first failure; the next ticks try again without another one.
+    ASSERT_TRUE(CRunningProgram::waitForWindow(QStringLiteral("Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", BACKUP_FAILED, 2));
+    EXPECT_EQ(p.count("app", BACKUP_DONE), 0);
+    CRunningProgram::keys({QStringLiteral("Return")});
+    QTest::qWait(300);
+    EXPECT_FALSE(CRunningProgram::waitForWindow(QStringLiteral("Tavorin"), 1000)) << "a second message";
+
+    // The disk is back: the next tick writes the backup.
+    ASSERT_TRUE(QFile::remove(strObstacle));
+    ASSERT_TRUE(QDir().mkpath(strObstacle));
+    EXPECT_TRUE(p.waitForLine("app", BACKUP_DONE));
+}
+
+TEST_F(XServer, ANewScriptIsBackedUpAndOfferedAtTheNextStart) {
+    CRunningProgram p({}, 700);
+    ASSERT_TRUE(p.start({}, QStringLiteral("Sans titre - Tavorin")));
+    addLoop();
+    ASSERT_TRUE(p.waitForLine("app", BACKUP_DONE));
+    p.kill();
+    QTest::qWait(1100);
+
+    // Started again without a file: the question, answered "Oui", brings the script back, unsaved.
+    ASSERT_TRUE(p.start({}, QStringLiteral("Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("CVarEDoc::offerUntitledBackup(")));
+    CRunningProgram::keys({QStringLiteral("Return")});
+    ASSERT_TRUE(CRunningProgram::waitForWindow(QStringLiteral("Sans titre - Tavorin")));
+    ASSERT_TRUE(p.waitForLine("app", QStringLiteral("Ouverture du fichier")));
+    // Modified, as the backup differs from nothing: its backups go on.
+    EXPECT_TRUE(p.waitForLine("app", BACKUP_DONE));
 }

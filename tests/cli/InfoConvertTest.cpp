@@ -134,3 +134,31 @@ TEST(InfoCommand, APipeNamedAsTheOutputIsRefusedAndStays) {
     EXPECT_EQ(runCli({"convert", s_strDemo, dir.filePath("new.vare")}).nExit, 0);
     EXPECT_EQ(runCli({"convert", s_strDemo, dir.filePath("new.vare")}).nExit, 0);
 }
+
+// A damaged script still converts whole, and what reading changed is said on standard error; the
+// converted file then reads without a word.
+TEST(InfoCommand, ChangesMadeOnReadingGoToStandardError) {
+    QTemporaryDir dir;
+    QFile in(dir.filePath("damaged.vare"));
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(R"(<vare><roles><role name="Yann" id="y1"/><role name="Yann" id="y2"/></roles><body>
+<line track="0" role="y1"><lipsync timecode="00:00:01:00" type="in_open"/><text>un</text></line>
+<line track="0" role="y2"><lipsync timecode="00:00:01:00" type="in_open"/><text>deux</text></line>
+</body></vare>)");
+    in.close();
+    const QString strOut = dir.filePath("out.vare");
+    const SCliRun r = runCli({"convert", in.fileName(), strOut});
+    ASSERT_EQ(r.nExit, 0) << r.err.constData();
+    const QString strErr = QString::fromUtf8(r.err);
+    EXPECT_EQ(strErr.count('\n'), 2) << qPrintable(strErr);
+    EXPECT_TRUE(strErr.contains(QStringLiteral("« Yann (2) »"))) << qPrintable(strErr);
+    EXPECT_TRUE(strErr.contains(QStringLiteral("(« deux ») : une autre phrase commence au même endroit")))
+        << qPrintable(strErr);
+
+    const SCliRun info = runCli({"info", strOut});
+    ASSERT_EQ(info.nExit, 0);
+    EXPECT_TRUE(info.err.isEmpty()) << info.err.constData();
+    const QJsonObject j = QJsonDocument::fromJson(info.out).object();
+    EXPECT_EQ(j["phrases"].toArray().size(), 2);
+    EXPECT_EQ(j["roles"].toArray().size(), 2);
+}

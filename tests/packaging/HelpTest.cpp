@@ -55,7 +55,7 @@ TEST(Help, EveryHelpIsInItsManualPage) {
     ASSERT_TRUE(strCliManual.contains("tavorin-cli - les scripts"));
     expectInManual(run(s_strCli, {"--help"}).out, strCliManual, "tavorin-cli --help");
     const QStringList names = commands();
-    EXPECT_EQ(names.size(), 9) << names.join(' ').toStdString();
+    EXPECT_EQ(names.size(), 11) << names.join(' ').toStdString();
     for (const QString& strName : names)
         expectInManual(run(s_strCli, {strName, "--help"}).out, strCliManual, strName + " --help");
     expectInManual(run(s_strApp, {"--help"}, withoutDisplay()).out, strAppManual, "tavorin --help");

@@ -316,6 +316,8 @@ TEST_F(DetImportFile, SkipsSignsAndPhrasesThatCannotBePlaced) {
     EXPECT_TRUE(logged(QStringLiteral("Signe hors du temps ignoré : -3000000")));
     EXPECT_TRUE(logged(QStringLiteral("Ligne sans signe ignorée : 3")));
     EXPECT_EQ(m_v.getLineCount(), 3);
+    // Nothing left out without a word.
+    EXPECT_EQ(m_v.getLoadChanges().size(), 4) << qPrintable(m_v.getLoadChanges().join('\n'));
     EXPECT_GE(lineOnTrack(0).getSignAt(tc(125)), 0);
 }
 
@@ -328,10 +330,18 @@ TEST_F(DetImportFile, ClampsTracksAndKeepsDuplicatePhrasesOut) {
     ASSERT_TRUE(import(f.build()));
     EXPECT_TRUE(logged(QStringLiteral("Piste hors limites : 9")));
     EXPECT_TRUE(logged(QStringLiteral("Piste hors limites : -2")));
-    EXPECT_TRUE(logged(QStringLiteral("Ligne en double ignorée : 2")));
-    ASSERT_EQ(m_v.getLineCount(), 2);
+    // The phrase that starts where another one does on its track goes to the first free track.
+    ASSERT_EQ(m_v.getLineCount(), 3);
     EXPECT_EQ(lineOnTrack(3).getText(), QStringLiteral("loin"));
-    EXPECT_EQ(lineOnTrack(0).getText(), QStringLiteral("avant"));
+    // "double" (frame 10) comes before "avant" (frame 20) on the first track.
+    EXPECT_EQ(lineOnTrack(0).getText(), QStringLiteral("double"));
+    const QString strChanges = m_v.getLoadChanges().join('\n');
+    EXPECT_TRUE(strChanges.contains(QStringLiteral("la piste 10 n'existe pas, elle passe sur la piste 4")))
+        << qPrintable(strChanges);
+    EXPECT_TRUE(
+        strChanges.contains(QStringLiteral("(« double ») : une autre phrase commence au même endroit de "
+                                           "la piste 4, elle passe sur la piste 1")))
+        << qPrintable(strChanges);
 }
 
 TEST_F(DetImportFile, ReadsLongLengthsAndWindows1252) {

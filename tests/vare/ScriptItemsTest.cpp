@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 CTimeCode tc(int f) {
@@ -255,4 +256,35 @@ TEST(LipSync, TypeNames) {
     EXPECT_EQ(s.getLink(), -1);
     EXPECT_EQ(s.getType(), CLipSync::NEUTRAL);
     EXPECT_FALSE(s.getTimeCode().isValid());
+}
+
+// The readers build a phrase with CLineAppender: it must give the very phrase that text and sign
+// insertions at the end give, whatever the order, repeats and links of what is read.
+TEST(Line, AppendingGivesWhatInsertionsAtTheEndGive) {
+    std::mt19937 random(7);
+    for (int nRound = 0; nRound < 400; ++nRound) {
+        CLine inserted, appended;
+        CLineAppender append(appended);
+        const int nSteps = 1 + int(random() % 40);
+        for (int i = 0; i < nSteps; ++i) {
+            if (random() % 3 == 0) {
+                const QString str = QString(QChar(u'a' + int(random() % 26))).repeated(int(random() % 3));
+                inserted.insertText(str, -1);
+                append.appendText(str);
+            } else {
+                // Mostly forward in time, sometimes back, sometimes a frame already taken or none.
+                const int nFrames = int(random() % 10) == 0 ? -1 : int(i * 3 + int(random() % 7) - 3);
+                const CTimeCode t = nFrames < 0 ? TC_INVALID : CTimeCode::fromFrames(nFrames);
+                const int nType = int(random() % 11);
+                const bool bLinked = random() % 4 != 0;
+                EXPECT_EQ(append.appendSign(t, nType, bLinked), inserted.insertSign(t, nType, bLinked, -1))
+                    << nRound << " " << i;
+            }
+        }
+        append.finish();
+        ASSERT_EQ(appended.getText(), inserted.getText()) << nRound;
+        ASSERT_EQ(appended.getSigns(), inserted.getSigns()) << nRound;
+        ASSERT_EQ(appended.getStartFrame(), inserted.getStartFrame()) << nRound;
+        ASSERT_EQ(appended.getLength(), inserted.getLength()) << nRound;
+    }
 }

@@ -361,6 +361,23 @@ TEST_F(JournalTest, RandomChangesUndoneAndRedoneCompletely) {
     EXPECT_TRUE(lookUpsAgree(m_v, rng, nFirst, nLast));
 }
 
+TEST_F(JournalTest, ShiftsInOneStepAddUpAndAShiftBackLeavesNothing) {
+    // A live shift: many shifts while a dialog is open, one step with their sum.
+    undoRedo("shifts", [](CVarE& v) {
+        ASSERT_TRUE(v.shift(25));
+        ASSERT_TRUE(v.shift(-50));
+        ASSERT_TRUE(v.shift(-1));
+    });
+    CVarE before;
+    snapshot(m_v, before);
+    m_j.beginStep(QStringLiteral("aller-retour"));
+    ASSERT_TRUE(m_v.shift(-25));
+    ASSERT_TRUE(m_v.shift(40));
+    ASSERT_TRUE(m_v.shift(-15));
+    EXPECT_FALSE(m_j.endStep());
+    EXPECT_TRUE(m_v == before);
+}
+
 TEST_F(JournalTest, DepthLimitDropsTheOldestSteps) {
     m_j.setDepth(3);
     CVarE afterTwo;

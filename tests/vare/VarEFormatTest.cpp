@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <sys/resource.h>
 
 namespace {
@@ -147,10 +148,11 @@ TEST(VarEFormat, ReadsWhatOtherWritersWrite) {
     CVarE v;
     Bookmarks marks;
     ASSERT_TRUE(v.load(path, &marks));
-    ASSERT_EQ(v.getRoles().size(), 2u);
-    const CRole& lea = *v.getRoles().begin();
+    ASSERT_EQ(v.getRoles().size(), 3u);
+    const CRole& lea = *v.findRoleByName("Léa");
     EXPECT_EQ(lea.getId(), "lea");
-    EXPECT_EQ(lea.getColor(), 0x00FF00u); // the first of the duplicates is kept
+    EXPECT_EQ(lea.getColor(), 0x00FF00u); // the first of the two keeps the name
+    EXPECT_EQ(v.findRoleByName("Léa (2)")->getColor(), 0x0000FFu);
     EXPECT_EQ(v.findRoleByName("Marc")->getColor(), 0u);
     EXPECT_EQ(v.findRoleByName("Marc")->getGender(), CRole::GENDER_NEUTRAL);
 
@@ -359,4 +361,53 @@ TEST(VarEFormat, RoleIdsAreGivenWhenRolesEnterTheScript) {
     ASSERT_TRUE(back.getLines().begin()->hasRole());
     EXPECT_EQ(back.getLines().begin()->getRole().getName(), "Alice");
     EXPECT_NE(back.findRoleByName("Alice")->getId(), back.findRoleByName("Bob")->getId());
+}
+
+// What a damaged file holds is kept where it can be, and every change is told.
+TEST(VarEFormat, RepairsAreKeptAndTold) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "damaged.vare", R"(<vare><roles>
+<role name="Léa" id="lea" color="#FF0000"/><role name="Léa" id="lea2" color="#00FF00"/></roles><body>
+<line track="1" role="lea"><lipsync timecode="00:00:01:00" type="in_open"/><text>premier</text></line>
+<line track="1" role="lea2"><lipsync timecode="00:00:01:00" type="in_open"/><text>second</text></line>
+<line track="0" role="lea2"><lipsync timecode="00:00:05:00" type="in_open"/><text>troisième</text>
+<lipsync timecode="00:00:05:00" type="mpb"/></line>
+<line track="7" role="personne"><lipsync timecode="00:00:09:00" type="in_open"/><text>perdu</text></line>
+<line track="0"><text>sans temps</text></line>
+<loop timecode="00:00:02:00" number="1"/><loop timecode="00:00:02:00" number="2"/>
+</body></vare>)");
+    CVarE v;
+    ASSERT_TRUE(v.load(path));
+    // Both roles, the second under a name of its own, with its phrases.
+    ASSERT_EQ(v.getRoles().size(), 2u);
+    const auto second = v.findRoleByName(QStringLiteral("Léa (2)"));
+    ASSERT_NE(second, v.getRoles().end());
+    EXPECT_EQ(second->getGreen(), 255); // the second role's own colour
+    std::map<QString, const CLine*> byText;
+    for (const CLine& l : v.getLines())
+        byText[l.getText()] = &l;
+    ASSERT_EQ(byText.size(), 4u);
+    EXPECT_EQ(byText[QStringLiteral("premier")]->getTrack(), 1);
+    EXPECT_EQ(byText[QStringLiteral("premier")]->getRole().getName(), QStringLiteral("Léa"));
+    // The phrase that started where another did is on a free track.
+    const CLine* pMoved = byText[QStringLiteral("second")];
+    ASSERT_TRUE(pMoved);
+    EXPECT_NE(pMoved->getTrack(), 1);
+    EXPECT_EQ(pMoved->getStartFrame(), 25);
+    EXPECT_EQ(pMoved->getRolePtr(), &*second);
+    EXPECT_EQ(byText[QStringLiteral("troisième")]->getRolePtr(), &*second);
+    EXPECT_FALSE(byText[QStringLiteral("perdu")]->hasRole());
+    EXPECT_EQ(byText[QStringLiteral("perdu")]->getTrack(), 3);
+
+    const QString strChanges = v.getLoadChanges().join('\n');
+    for (const char* psz : {"« Léa » était donné deux fois", "« Léa (2) »",
+                            "(« second ») : une autre phrase commence au même endroit de la piste 2",
+                            "le rôle « personne » n'existe pas", "la piste 8 n'existe pas",
+                            "sans aucun signe (« sans temps »)", "1 signe(s)", "La boucle 2 à 00:00:02:00"})
+        EXPECT_TRUE(strChanges.contains(QString::fromUtf8(psz))) << psz << "\n" << qPrintable(strChanges);
+
+    // A sound file reads without a word.
+    CVarE demo;
+    ASSERT_TRUE(demo.load(demoPath));
+    EXPECT_TRUE(demo.getLoadChanges().isEmpty()) << qPrintable(demo.getLoadChanges().join('\n'));
 }
