@@ -123,9 +123,13 @@ void CTavorinApp::createVideoView() {
         [this](int nHint) { m_pDoc->UpdateAllViews(nullptr, nHint); }, Qt::DirectConnection);
     connect(m_pDoc, &CVarEDoc::updated, pVideo,
             [pVideo](int nHint, const void*) { pVideo->onUpdate(nHint); });
-    // The timecode changes with the picture, in the same paint of the window.
-    if (m_pControlView)
+    // The timecode changes with the picture, in the same paint of the window; a picture whose paint was
+    // put off brings the timecode along when it is drawn.
+    if (m_pControlView) {
         connect(pVideo->getPicture(), &CVideoPicture::pictureDue, m_pControlView, &CControlView::refresh);
+        connect(pVideo->getPicture(), &CVideoPicture::pictureRendered, m_pControlView,
+                &CControlView::refresh);
+    }
     m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
 }
 

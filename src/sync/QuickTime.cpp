@@ -271,7 +271,7 @@ void CQuickTime::close() {
     m_position.anchor(0);
     m_bSeekPending = false;
     m_bHold = false;
-    m_nShownFrame = m_nStepFrame = m_nDueFrame = -1;
+    m_nShownFrame = m_nStepFrame = m_nDueFrame = m_nRenderedFrame = -1;
 }
 
 bool CQuickTime::addAudio(const QString& strPath) {
@@ -412,9 +412,14 @@ int CQuickTime::programmeFrame(long long nIndex) const {
 }
 
 void CQuickTime::onPictureDue() {
-    double dPos = 0.0;
-    if (!m_pMpv || !m_bMovie || mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) < 0) return;
-    m_nDueFrame = frameIndex(dPos);
+    if (!m_pMpv || !m_bMovie) return;
+    // The frame mpv reported last, from the events already there: asking mpv now would wait for its
+    // core, which may itself be waiting for this thread to draw (a stall of up to 0.2 s a picture).
+    pumpEvents();
+    m_nDueFrame = m_nShownFrame;
+    // The view draws it at once (onPicturePutOff when it could not).
+    m_nPutOffFrame = m_nRenderedFrame;
+    m_nRenderedFrame = m_nDueFrame;
     // mpv reports a frame when it has decoded it, a little before the view shows it: the position
     // moves when the picture does.
     // A seek under way changes nothing to that: until its picture comes, the one shown is the old one.
@@ -432,7 +437,12 @@ void CQuickTime::anchorShown(long long nIndex) {
     m_position.anchor(std::min(t, std::max(0LL, (long long)m_nDuration - 1)));
 }
 
+void CQuickTime::onPicturePutOff() {
+    m_nRenderedFrame = m_nPutOffFrame;
+}
+
 void CQuickTime::onPictureRendered() {
+    m_nRenderedFrame = m_nDueFrame;
     if (m_pProbe && m_nDueFrame >= 0) m_pProbe->pictureShown(programmeFrame(m_nDueFrame));
 }
 
@@ -495,7 +505,15 @@ void CQuickTime::seekMovie(long long nMovieTime) {
 
 long long CQuickTime::movieTime() {
     pumpEvents();
-    return m_bSeekPending ? m_position.getAnchor() : m_position.at(m_fRate);
+    long long t = m_bSeekPending ? m_position.getAnchor() : m_position.at(m_fRate);
+    // Playing into the view, "now" never leaves the picture on screen: a picture announced but not yet
+    // drawn (the window's paint put off, a busy machine) holds the clock, and so the band and the
+    // timecode, on the one before.
+    if (m_fRate != 0.0f && picturePaced() && m_nRenderedFrame >= 0) {
+        const long long nFirst = m_nRenderedFrame * m_nFrameUnits;
+        t = std::clamp(t, nFirst, nFirst + m_nFrameUnits - 1);
+    }
+    return t;
 }
 
 void CQuickTime::setMovieRate(float fFactor) {

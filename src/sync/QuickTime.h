@@ -120,6 +120,8 @@ public:
     // every view then show the frame the view shows, never the one mpv has only decoded.
     void onPictureDue();
     void onPictureRendered();
+    // The view could not draw the picture it was given at once: "now" stays on the one it drew last.
+    void onPicturePutOff();
     // What the displays show, for the sync probe (nullptr: none).
     void setProbe(CSyncProbe* pProbe) { m_pProbe = pProbe; }
 
@@ -200,6 +202,9 @@ private:
     // The picture the video view was given last: the view's pictures, not mpv's reports, move a
     // playing movie.
     long long m_nDueFrame = -1;
+    // The picture the view drew last: a playing movie's position stays within it.
+    long long m_nRenderedFrame = -1;
+    long long m_nPutOffFrame = -1;
     CSyncProbe* m_pProbe = nullptr;
     unsigned long long m_nSeekIssued = 0;
     unsigned long long m_nSeekAcked = 0;

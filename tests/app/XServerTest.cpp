@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 #include <tuple>
@@ -30,7 +31,8 @@ QString testMedia(const char* pszName) {
 class CRunningProgram {
 public:
     // nAutoSaveMs: the auto-save period, 0 for none; nAppLogLevel: the application log's trace mask.
-    explicit CRunningProgram(const QString& strExtraSettings = {}, int nAutoSaveMs = 0, int nAppLogLevel = 1) {
+    explicit CRunningProgram(const QString& strExtraSettings = {}, int nAutoSaveMs = 0,
+                             int nAppLogLevel = 1) {
         QDir().mkpath(path(".config/Morvath"));
         QDir().mkpath(path("runtime"));
         QFile::setPermissions(path("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -45,7 +47,14 @@ public:
                  strExtraSettings)
                     .toUtf8());
     }
-    ~CRunningProgram() { stop(); }
+    ~CRunningProgram() {
+        stop();
+        // Kept for a look at the logs when asked.
+        if (qEnvironmentVariableIsSet("TAVORIN_TEST_KEEP_HOME")) {
+            m_home.setAutoRemove(false);
+            std::fprintf(stderr, "home kept: %s\n", qPrintable(m_home.path()));
+        }
+    }
     // As a crash ends it: no question, no clean exit.
     void kill() {
         m_process.kill();

@@ -4,6 +4,7 @@
 
 #include <QOpenGLContext>
 #include <QPainter>
+#include <QWindow>
 #include <mpv/render_gl.h>
 
 #include <algorithm>
@@ -84,7 +85,18 @@ void CVideoPicture::onRenderUpdate() {
     // draws in a window of its own, cannot show the frame before them.
     m_pQT->onPictureDue();
     emit pictureDue();
+    const int nRendered = m_nRenderCount;
     repaint();
+    // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
+    const QWindow* pWindow = window()->windowHandle();
+    if (m_nRenderCount != nRendered) return;
+    if (!isVisible() || !pWindow || !pWindow->isExposed()) {
+        m_pQT->onPictureRendered();
+    } else {
+        // The paint was put off: the clock and the timecode wait for it.
+        m_pQT->onPicturePutOff();
+        emit pictureDue();
+    }
 }
 
 void CVideoPicture::paintGL() {
