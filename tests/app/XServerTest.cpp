@@ -496,13 +496,17 @@ public:
         return CRunningProgram::start(path("demo.vare"), QStringLiteral("demo.vare - Tavorin")) &&
                waitForLine("quicktime", QStringLiteral("demo.mov) => Ok"), 0, 20000);
     }
-    // Plays with the keys for nSeconds; the command's trace line says it was taken (a key the server
-    // has to map first is sent again once when it was not).
+    // Plays with the keys for nSeconds; the command's trace line says it was taken. A key the server
+    // has no key for (F13 and up) is mapped by xdotool for the time of the press only: a busy program
+    // reads it after that and gets no key. Such a key is sent again, a few times at most.
     void play(const QString& strKeys, const QString& strTraced, int nSeconds) {
         const int nBefore = count("app", strTraced);
-        keys({strKeys});
-        if (!waitForLine("app", strTraced, nBefore, 3000)) keys({strKeys});
-        EXPECT_TRUE(waitForLine("app", strTraced, nBefore, 3000)) << qPrintable(strKeys);
+        bool bTaken = false;
+        for (int nTry = 0; nTry < 4 && !bTaken; ++nTry) {
+            keys({strKeys});
+            bTaken = waitForLine("app", strTraced, nBefore, 3000);
+        }
+        EXPECT_TRUE(bTaken) << qPrintable(strKeys);
         QTest::qWait(nSeconds * 1000);
     }
     // Stops, and waits for the band's frame at rate 0, which writes the probe's lines.
