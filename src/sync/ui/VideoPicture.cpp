@@ -74,10 +74,13 @@ void CVideoPicture::release() {
 }
 
 void CVideoPicture::onMpvUpdate(void* pContext) {
-    QMetaObject::invokeMethod(static_cast<CVideoPicture*>(pContext), "onRenderUpdate", Qt::QueuedConnection);
+    auto* pThis = static_cast<CVideoPicture*>(pContext);
+    if (!pThis->m_bUpdateQueued.exchange(true))
+        QMetaObject::invokeMethod(pThis, "onRenderUpdate", Qt::QueuedConnection);
 }
 
 void CVideoPicture::onRenderUpdate() {
+    m_bUpdateQueued = false;
     mpv_render_context* pRender = m_pQT ? m_pQT->getRenderContext() : nullptr;
     if (!pRender || !(mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) return;
     // The clock moves to this picture, the views that show its frame in this window take it, and the
