@@ -325,6 +325,9 @@ void CQuickTime::handleEvent(const mpv_event& e) {
             }
         } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
             if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
+                // The movie stands on its last picture (its first, backwards), and so does the position,
+                // whatever the pictures before it that were dropped or not drawn yet.
+                m_position.anchor(m_bBackward ? 0 : clampToLastFrame(m_nDuration));
                 m_fRate = 0.0f;
                 setProperty("pause", "yes");
             }

@@ -332,3 +332,63 @@ TEST(QuickTimeTest, RenderContextAttachedAfterOpening) {
     qt.freeRenderContext();
     EXPECT_EQ(qt.getRenderContext(), nullptr);
 }
+
+// Played into a view (here one drawn in memory), the position is the picture the view drew, read from
+// the frame number printed on it: never the one mpv has decoded ahead. At the end of the movie it stands
+// on the last picture.
+TEST(QuickTimeTest, PlayedIntoAViewThePositionIsThePictureDrawnToTheEnd) {
+    using namespace std::chrono;
+    CQuickTime qt;
+    ASSERT_TRUE(qt.initialize(CQuickTime::OUTPUT_RENDER, {{"ao", "null"}}));
+    ASSERT_TRUE(qt.open(testMedia("frames.mov")));
+    mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    mpv_render_context* pRender = qt.createRenderContext(params);
+    ASSERT_NE(pRender, nullptr);
+    const int nStamp = qt.getStartTime(), nLastFrame = (qt.getEndTime() - nStamp) / 24 - 1;
+    ASSERT_TRUE(qt.GoToTime(qt.getEndTime() - 2 * 600));
+    ASSERT_TRUE(qt.waitForSeek());
+
+    int size[2] = {320, 240};
+    size_t stride = 320 * 4;
+    std::vector<unsigned char> pixels(stride * 240, 0);
+    char szFormat[] = "bgr0";
+    mpv_render_param render[] = {{MPV_RENDER_PARAM_SW_SIZE, size},
+                                 {MPV_RENDER_PARAM_SW_FORMAT, szFormat},
+                                 {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                                 {MPV_RENDER_PARAM_SW_POINTER, pixels.data()},
+                                 {MPV_RENDER_PARAM_INVALID, nullptr}};
+    qt.play(1.0f);
+    int nDrawn = 0, nApart = 0, nPicture = -1;
+    QString strFirst;
+    const auto tEnd = steady_clock::now() + milliseconds(6000);
+    while (steady_clock::now() < tEnd && qt.getMovieRate() != 0.0f) {
+        qt.onIdle();
+        if (mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME) {
+            qt.onPictureDue();
+            if (mpv_render_context_render(pRender, render) >= 0) {
+                qt.onPictureRendered();
+                nPicture = readFrameNumber(pixels.data(), 320, 240, int(stride));
+                ++nDrawn;
+                const int nAt = (qt.getTime() - nStamp) / 24;
+                if (nAt != nPicture && ++nApart == 1)
+                    strFirst = QStringLiteral("position on %1, picture %2").arg(nAt).arg(nPicture);
+            }
+        }
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    EXPECT_EQ(qt.getMovieRate(), 0.0f) << "the end was reached";
+    // The last picture may come just after the end is told.
+    for (int i = 0; i < 50; ++i) {
+        qt.onIdle();
+        if ((mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME) &&
+            mpv_render_context_render(pRender, render) >= 0)
+            nPicture = readFrameNumber(pixels.data(), 320, 240, int(stride));
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_GT(nDrawn, 20);
+    EXPECT_EQ(nApart, 0) << qPrintable(strFirst);
+    EXPECT_EQ(nPicture, nLastFrame);
+    EXPECT_EQ((qt.getTime() - nStamp) / 24, nLastFrame);
+    qt.freeRenderContext();
+}
