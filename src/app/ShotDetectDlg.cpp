@@ -99,7 +99,7 @@ CShotDetectDlg::CShotDetectDlg(IAppServices& app, CVarEDoc& doc, const SShotMovi
 CShotDetectDlg::~CShotDetectDlg() {
     if (m_bRunning) {
         m_thread.requestStop();
-        m_thread.wait();
+        m_thread.waitForEnd();
         m_doc.endChange();
     }
 }
@@ -159,7 +159,7 @@ void CShotDetectDlg::start() {
 
 void CShotDetectDlg::stop() {
     m_thread.requestStop();
-    m_thread.wait();
+    m_thread.waitForEnd();
     // The cuts reported before the stop are kept.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     if (m_bRunning) OnEnd();

@@ -4,7 +4,12 @@ CShotDetectThread::CShotDetectThread(QObject* pParent) : QThread(pParent) {}
 
 CShotDetectThread::~CShotDetectThread() {
     requestStop();
+    waitForEnd();
+}
+
+void CShotDetectThread::waitForEnd() {
     wait();
+    (void)m_nRunsEnded.load(std::memory_order_acquire);
 }
 
 void CShotDetectThread::setMovie(const QString& strPath, const CTimeCode& tcStart) {
@@ -13,7 +18,7 @@ void CShotDetectThread::setMovie(const QString& strPath, const CTimeCode& tcStar
 }
 
 void CShotDetectThread::startSearch(const CTimeCode& tcFrom, int nThreshold) {
-    wait();
+    waitForEnd();
     m_position = tcFrom;
     m_nThreshold = nThreshold;
     m_bStop = false;
@@ -21,6 +26,10 @@ void CShotDetectThread::startSearch(const CTimeCode& tcFrom, int nThreshold) {
 }
 
 void CShotDetectThread::run() {
+    struct SEnd {
+        std::atomic<int>& n;
+        ~SEnd() { n.fetch_add(1, std::memory_order_release); }
+    } end{m_nRunsEnded};
     if (m_strPath != m_strOpenPath || !m_reader.isOpen()) {
         m_strOpenPath.clear();
         if (m_strPath.isEmpty() || !m_reader.open(m_strPath)) {

@@ -21,8 +21,12 @@ public:
     void setMovie(const QString& strPath, const CTimeCode& tcStart);
     // Searches from tcFrom to the end of the movie, reporting every cut.
     void startSearch(const CTimeCode& tcFrom, int nThreshold);
-    // Asks the running search to stop; wait() then returns once it has. No end is reported for it.
+    // Asks the running search to stop; waitForEnd() then returns once it has. No end is reported for it.
     void requestStop() { m_bStop = true; }
+    // Waits for the search under way to end; what it wrote (its position, the reader) is then the
+    // caller's. QThread::wait() alone is a hand-over through Qt's own locks, which ThreadSanitizer
+    // cannot see: the end is also published through an atomic of ours.
+    void waitForEnd();
     // The last frame the search examined (the last cut while it runs on); read once it has ended.
     CTimeCode position() const { return m_position; }
 
@@ -42,5 +46,6 @@ private:
     CTimeCode m_position;
     int m_nThreshold = CFrameReader::DEFAULT_THRESHOLD;
     std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nRunsEnded{0};
     CFrameReader m_reader; // used by the search thread only
 };

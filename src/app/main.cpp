@@ -4,10 +4,10 @@
 #include "base/QtFrench.h"
 #include "rythmo/BandFaces.h"
 #include "rythmo/BandRenderer.h"
+#include "sync/NumericLocale.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -32,8 +32,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(QStringLiteral(TAVORIN_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(TAVORIN_APP_ID));
     QApplication qapp(argc, argv);
-    // libmpv parses numbers the C way.
-    std::setlocale(LC_NUMERIC, "C");
+    useCNumericLocale();
 
     // Qt's own options are gone from the list now: what is left must be ours.
     const CommandLine::SParsed parsed = CommandLine::parse(QApplication::arguments());

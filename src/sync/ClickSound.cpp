@@ -1,7 +1,7 @@
 #include "sync/ClickSound.h"
+#include "sync/NumericLocale.h"
 
 #include <QFileInfo>
-#include <clocale>
 #include <mpv/client.h>
 
 CClickSound::~CClickSound() {
@@ -10,7 +10,7 @@ CClickSound::~CClickSound() {
 
 bool CClickSound::open(const QString& strPath) {
     if (m_pMpv || !QFileInfo(strPath).isFile()) return m_pMpv != nullptr;
-    std::setlocale(LC_NUMERIC, "C");
+    useCNumericLocale();
     m_pMpv = mpv_create();
     if (!m_pMpv) return false;
     const std::pair<const char*, const char*> options[] = {

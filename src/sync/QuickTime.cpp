@@ -1,4 +1,5 @@
 #include "sync/QuickTime.h"
+#include "sync/NumericLocale.h"
 
 #include "sync/BroadcastWave.h"
 #include "sync/MediaProbe.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -50,8 +50,7 @@ void CQuickTime::openLog(int nLevel, int nType, const QString& strDirectory) {
 bool CQuickTime::initialize(EOutput eOutput,
                             std::initializer_list<std::pair<const char*, const char*>> extraOptions) {
     m_eOutput = eOutput;
-    // libmpv parses numbers with the C library and refuses to start under another numeric locale.
-    std::setlocale(LC_NUMERIC, "C");
+    useCNumericLocale();
     m_pMpv = mpv_create();
     if (!m_pMpv) {
         Log("Problème lors de l'initialisation de quicktime\n");

@@ -15,6 +15,10 @@ CWorkingCopyController::CWorkingCopyController(CQuickTime& player, CSettingsStor
                                                QObject* pParent)
     : QObject(pParent), m_player(player), m_settings(settings), m_prompts(prompts), m_cache(strCacheFolder) {
     m_prompts.setCancel([this] { cancel(); });
+    connect(this, &CWorkingCopyController::progressPosted, this, &CWorkingCopyController::onProgress,
+            Qt::QueuedConnection);
+    connect(this, &CWorkingCopyController::madeReported, this, &CWorkingCopyController::onMade,
+            Qt::QueuedConnection);
 }
 
 CWorkingCopyController::~CWorkingCopyController() {
@@ -110,11 +114,10 @@ void CWorkingCopyController::startMaking(const QString& strSource) {
             m_progress = p;
             if (m_bProgressPosted) return;
             m_bProgressPosted = true;
-            QMetaObject::invokeMethod(this, &CWorkingCopyController::onProgress, Qt::QueuedConnection);
+            emit progressPosted();
         };
         const CWorkingCopyMaker::EResult e = maker.make(strSource, strTarget, nWidth, &m_bStop, report);
-        QMetaObject::invokeMethod(
-            this, [this, nRun, e] { onMade(nRun, int(e)); }, Qt::QueuedConnection);
+        emit madeReported(nRun, int(e));
     });
     emit stateChanged();
 }

@@ -79,6 +79,11 @@ public:
 signals:
     // The open movie's copy appeared, went, started or stopped playing, or a making began or ended.
     void stateChanged();
+    // From the making's thread, taken on the GUI thread (queued): a new progress, the end of a run.
+    // Signals rather than queued lambdas: Qt then makes the call's event itself, on its side of the
+    // queue's lock.
+    void progressPosted();
+    void madeReported(int nRun, int nResult);
 
 private:
     void offerCopy(const QString& strSource);

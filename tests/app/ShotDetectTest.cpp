@@ -173,7 +173,8 @@ TEST_F(ShotDetect, AStopInALongStretchIsAnsweredAtOnceAndKeepsTheCutsFound) {
                                                              "--frames", "3000", "--cuts", "10"});
     CShotDetectDlg dlg(t.app(), t.doc(), movieOf(strMovie));
     dlg.OnStartStop();
-    ASSERT_TRUE(waitUntil([&] { return dlg.shotCount() == 1; }, 60000));
+    // A condition, not a time: under ThreadSanitizer on a busy machine the first cut took over a minute.
+    ASSERT_TRUE(waitUntil([&] { return dlg.shotCount() == 1; }, 300000));
     QTest::qWait(300);
     ASSERT_TRUE(dlg.isRunning()) << "the movie was searched through too fast for this test";
 
