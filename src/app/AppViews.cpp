@@ -15,6 +15,7 @@
 #include "rythmo/RythmoDXEditView.h"
 #include "rythmo/SyncTimeSource.h"
 #include "sync/ui/ControlView.h"
+#include "sync/ui/VideoPicture.h"
 #include "sync/ui/VideoView.h"
 
 void CTavorinApp::createViews() {
@@ -47,6 +48,7 @@ void CTavorinApp::createBandView() {
     pBand->setBookmarks(&m_bookmarks.items());
     pBand->setActiveTrack(&m_nActiveTrack);
     pBand->setTimeSource(m_pBandTime.get());
+    pBand->setProbe(&m_probe);
     m_pMainFrame->setPaneWidget(EPane::Band, pBand);
     // The band paces the clock from now on: one step per presented frame.
     m_pFrameLoop->setBandDriven(true);
@@ -74,6 +76,7 @@ void CTavorinApp::createControlView() {
     auto* pControl = new CControlView(&m_sync, &m_pDoc->script(), this);
     m_pControlView = pControl;
     pControl->setTheme(settings().get(Settings::Theme));
+    pControl->setProbe(&m_probe);
     pControl->setFocusTarget(m_pBandView);
     // The buttons run the commands as their keys do (a direct call: the focus goes back to the band).
     CCommandTable& c = *m_pCommands;
@@ -120,6 +123,13 @@ void CTavorinApp::createVideoView() {
         [this](int nHint) { m_pDoc->UpdateAllViews(nullptr, nHint); }, Qt::DirectConnection);
     connect(m_pDoc, &CVarEDoc::updated, pVideo,
             [pVideo](int nHint, const void*) { pVideo->onUpdate(nHint); });
+    // The timecode changes with the picture, in the same paint of the window; a picture whose paint was
+    // put off brings the timecode along when it is drawn.
+    if (m_pControlView) {
+        connect(pVideo->getPicture(), &CVideoPicture::pictureDue, m_pControlView, &CControlView::refresh);
+        connect(pVideo->getPicture(), &CVideoPicture::pictureRendered, m_pControlView,
+                &CControlView::refresh);
+    }
     m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
 }
 

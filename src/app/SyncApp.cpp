@@ -44,6 +44,7 @@ bool CSyncApp::InitInstance(const QString& strFile) {
         m_bSecondCopy = true;
         return false;
     }
+    m_qt.setProbe(&m_probe);
 
     Log("Application path : %s\n", qUtf8Printable(m_strProgramFolder));
     Log("Data path : %s\n", qUtf8Printable(m_strDataFolder));

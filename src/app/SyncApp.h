@@ -6,6 +6,7 @@
 #include "base/TraceLog.h"
 #include "sync/QuickTime.h"
 #include "sync/SyncManager.h"
+#include "sync/SyncProbe.h"
 
 #include <QObject>
 #include <QString>
@@ -70,6 +71,7 @@ public:
 
     CSyncManager& sync() { return m_sync; }
     CQuickTime& player() { return m_qt; }
+    CSyncProbe& probe() { return m_probe; }
     const SAppOptions& options() const { return m_options; }
     CSingleInstance* singleInstance() const { return m_pInstance; }
 
@@ -80,6 +82,9 @@ protected:
     IPrompts* m_pPrompts;
     CShellOpen m_shell;
     CSyncManager m_sync;
+    // What the picture, the band and the timecode show at each refresh (app log, mask 16); it outlives
+    // the player that reports to it.
+    CSyncProbe m_probe{*this};
     CQuickTime m_qt;
 
 private:

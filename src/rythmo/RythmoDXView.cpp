@@ -4,6 +4,7 @@
 #include "OffscreenGL.h"
 #include "base/Settings.h"
 #include "base/TraceLog.h"
+#include "sync/SyncProbe.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -221,7 +222,9 @@ void CRythmoDXView::paintGL() {
     }
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render()\n");
     m_pTime->step();
-    m_renderer.render(m_pTime->getTime());
+    const int nPosition = m_pTime->getTime();
+    m_renderer.render(nPosition);
+    if (m_pProbe) m_pProbe->bandDrawn(nPosition, m_pTime->getRate());
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render() => DONE\n");
 }
 

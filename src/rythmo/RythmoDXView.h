@@ -10,6 +10,7 @@
 
 class CSettingsStore;
 class CTraceLog;
+class CSyncProbe;
 class CBandWindow;
 class QTimer;
 class QWindow;
@@ -40,6 +41,8 @@ public:
     void setBookmarks(const CBookmarks* pBookmarks) { m_renderer.setBookmarks(pBookmarks); }
     void setActiveTrack(int* pnTrack) { m_renderer.setActiveTrack(pnTrack); }
     void setTimeSource(CBandTimeSource* pSource) { m_pTime = pSource; }
+    // Told of each frame drawn (nullptr: nothing is told).
+    void setProbe(CSyncProbe* pProbe) { m_pProbe = pProbe; }
     void setTheme(int nTheme) { m_renderer.setTheme(nTheme); }
 
     virtual void OnInitialUpdate();
@@ -115,6 +118,7 @@ private:
     CBandFonts m_fonts;
     CBandTimeSource* m_pTime = nullptr;
     CFixedTimeSource m_still; // when no source is set
+    CSyncProbe* m_pProbe = nullptr;
     CTraceLog* m_pLog;
     CBandWindow* m_pWindow; // owned by the container
     QWidget* m_pContainer;  // child of this widget, fills it

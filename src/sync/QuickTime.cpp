@@ -5,6 +5,7 @@
 #include "sync/MediaProbe.h"
 #include "sync/MediaUnits.h"
 #include "sync/SeekCost.h"
+#include "sync/SyncProbe.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -70,6 +71,10 @@ bool CQuickTime::initialize(EOutput eOutput,
     // Pictures are decoded in software: no hardware interop to probe (it only prints failures).
     mpv_set_option_string(m_pMpv, "gpu-hwdec-interop", "no");
     mpv_set_option_string(m_pMpv, "af", TEMPO_FILTER);
+    // Short of time, the picture drops frames and keeps to the sound; the views follow the pictures
+    // that are shown (onPictureDue), so all of them stay together.
+    mpv_set_option_string(m_pMpv, "video-sync", "audio");
+    mpv_set_option_string(m_pMpv, "framedrop", "vo");
     for (const auto& [pszName, pszValue] : extraOptions)
         mpv_set_option_string(m_pMpv, pszName, pszValue);
     if (mpv_initialize(m_pMpv) < 0) {
@@ -265,7 +270,7 @@ void CQuickTime::close() {
     m_position.anchor(0);
     m_bSeekPending = false;
     m_bHold = false;
-    m_nShownFrame = m_nStepFrame = -1;
+    m_nShownFrame = m_nStepFrame = m_nDueFrame = m_nRenderedFrame = -1;
 }
 
 bool CQuickTime::addAudio(const QString& strPath) {
@@ -302,17 +307,26 @@ void CQuickTime::handleEvent(const mpv_event& e) {
         if (e.reply_userdata == PROP_TIME_POS && pProp->format == MPV_FORMAT_DOUBLE) {
             const double dPos = *static_cast<const double*>(pProp->data);
             m_nShownFrame = frameIndex(dPos);
+            if (m_pProbe && m_nShownFrame >= 0) m_pProbe->playerReported(programmeFrame(m_nShownFrame));
             if (m_nStepFrame >= 0 && m_nShownFrame == m_nStepFrame) {
                 // A frame step reports no restart: reaching its picture ends it.
                 m_nStepFrame = -1;
                 if (m_nSeekAcked == m_nSeekIssued) m_bSeekPending = false;
             }
-            // A paused movie keeps the exact time it was sent to; a playing one follows its frames.
-            if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold)) {
-                m_position.anchor(clampToLastFrame(std::llround(dPos * MediaUnits::PER_SECOND_F)));
+            // A paused movie keeps the exact time it was sent to; a playing one follows its frames: those
+            // the view shows when it shows them, else those mpv reports.
+            if (m_bMovie && !m_bSeekPending && !(m_fRate == 0.0f && m_bHold) &&
+                !(m_fRate != 0.0f && picturePaced())) {
+                if (m_nShownFrame >= 0)
+                    anchorShown(m_nShownFrame);
+                else
+                    m_position.anchor(clampToLastFrame(std::llround(dPos * MediaUnits::PER_SECOND_F)));
             }
         } else if (e.reply_userdata == PROP_EOF_REACHED && pProp->format == MPV_FORMAT_FLAG) {
             if (*static_cast<const int*>(pProp->data) && m_fRate != 0.0f) {
+                // The movie stands on its last picture (its first, backwards), and so does the position,
+                // whatever the pictures before it that were dropped or not drawn yet.
+                m_position.anchor(m_bBackward ? 0 : clampToLastFrame(m_nDuration));
                 m_fRate = 0.0f;
                 setProperty("pause", "yes");
             }
@@ -326,17 +340,21 @@ void CQuickTime::handleEvent(const mpv_event& e) {
     case MPV_EVENT_PLAYBACK_RESTART:
         // Only the restart that follows the last seek's acknowledgement ends it; earlier ones belong
         // to seeks that were superseded.
-        if (m_nSeekAcked == m_nSeekIssued && m_bSeekPending) {
-            m_bSeekPending = false;
-            m_nStepFrame = -1;
-            m_position.restart();
-        }
-        // The position event of the new picture may come after this one: ask now, so that a frame
-        // step never starts from a stale picture.
         {
+            const bool bSeekDone = m_nSeekAcked == m_nSeekIssued && m_bSeekPending;
+            if (bSeekDone) {
+                m_bSeekPending = false;
+                m_nStepFrame = -1;
+                m_position.restart();
+            }
+            // The position event of the new picture may come after this one: ask now, so that a frame
+            // step never starts from a stale picture.
             double dPos = 0.0;
             if (m_pMpv && mpv_get_property(m_pMpv, "time-pos", MPV_FORMAT_DOUBLE, &dPos) >= 0)
                 m_nShownFrame = frameIndex(dPos);
+            // Backwards, the movement from the seek's picture stays within its frame.
+            if (bSeekDone && m_fRate < 0.0f && m_nShownFrame >= 0 && !picturePaced())
+                anchorShown(m_nShownFrame);
         }
         break;
     default:
@@ -389,6 +407,45 @@ long long CQuickTime::clampToLastFrame(long long nMovieTime) const {
     // mpv may report the duration itself while it shows the last picture.
     const long long nLast = m_bVideoTrack ? m_nDuration - m_nFrameUnits : m_nDuration;
     return std::max(0LL, std::min(nMovieTime, std::max(0LL, nLast)));
+}
+
+int CQuickTime::programmeFrame(long long nIndex) const {
+    return int((m_timeStamp.toMediaTime() + nIndex * m_nFrameUnits) / MediaUnits::FRAME_25);
+}
+
+void CQuickTime::onPictureDue() {
+    if (!m_pMpv || !m_bMovie) return;
+    // The frame mpv reported last, from the events already there: asking mpv now would wait for its
+    // core, which may itself be waiting for this thread to draw (a stall of up to 0.2 s a picture).
+    pumpEvents();
+    m_nDueFrame = m_nShownFrame;
+    // The view draws it at once (onPicturePutOff when it could not).
+    m_nPutOffFrame = m_nRenderedFrame;
+    m_nRenderedFrame = m_nDueFrame;
+    // mpv reports a frame when it has decoded it, a little before the view shows it: the position
+    // moves when the picture does.
+    // A seek under way changes nothing to that: until its picture comes, the one shown is the old one.
+    if (m_fRate != 0.0f && m_nDueFrame >= 0) anchorShown(m_nDueFrame);
+}
+
+bool CQuickTime::picturePaced() const {
+    // mpv hands its pictures to the render context whether the view is shown or not; a machine short
+    // of time makes them late, and the position waits for them (all displays late together).
+    return m_pRender && m_bVideoTrack && m_nDueFrame >= 0;
+}
+
+void CQuickTime::anchorShown(long long nIndex) {
+    const long long t = nIndex * m_nFrameUnits + (m_bBackward ? m_nFrameUnits - 1 : 0);
+    m_position.anchor(std::min(t, std::max(0LL, (long long)m_nDuration - 1)));
+}
+
+void CQuickTime::onPicturePutOff() {
+    m_nRenderedFrame = m_nPutOffFrame;
+}
+
+void CQuickTime::onPictureRendered() {
+    m_nRenderedFrame = m_nDueFrame;
+    if (m_pProbe && m_nDueFrame >= 0) m_pProbe->pictureShown(programmeFrame(m_nDueFrame));
 }
 
 long long CQuickTime::frameIndex(double dSeconds) const {
@@ -450,7 +507,15 @@ void CQuickTime::seekMovie(long long nMovieTime) {
 
 long long CQuickTime::movieTime() {
     pumpEvents();
-    return m_bSeekPending ? m_position.getAnchor() : m_position.at(m_fRate);
+    long long t = m_bSeekPending ? m_position.getAnchor() : m_position.at(m_fRate);
+    // Playing into the view, "now" never leaves the picture on screen: a picture announced but not yet
+    // drawn (the window's paint put off, a busy machine) holds the clock, and so the band and the
+    // timecode, on the one before.
+    if (m_fRate != 0.0f && picturePaced() && m_nRenderedFrame >= 0) {
+        const long long nFirst = m_nRenderedFrame * m_nFrameUnits;
+        t = std::clamp(t, nFirst, nFirst + m_nFrameUnits - 1);
+    }
+    return t;
 }
 
 void CQuickTime::setMovieRate(float fFactor) {
@@ -460,9 +525,15 @@ void CQuickTime::setMovieRate(float fFactor) {
         m_fRate = 0.0f;
         return;
     }
-    m_position.anchor(movieTime());
+    const long long nNow = movieTime();
     m_bHold = false;
     m_bBackward = fFactor < 0.0f;
+    // Backwards, the movement starts from the last unit of the frame shown and stays on it until the
+    // picture before comes.
+    if (m_bBackward && !m_bSeekPending && m_nShownFrame >= 0 && nNow / m_nFrameUnits == m_nShownFrame)
+        anchorShown(m_nShownFrame);
+    else
+        m_position.anchor(nNow);
     setProperty("play-dir", m_bBackward ? "backward" : "forward");
     double dSpeed = std::fabs(double(fFactor));
     mpv_set_property(m_pMpv, "speed", MPV_FORMAT_DOUBLE, &dSpeed);

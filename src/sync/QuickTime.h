@@ -17,6 +17,7 @@ struct mpv_handle;
 struct mpv_render_context;
 struct mpv_render_param;
 struct mpv_event;
+class CSyncProbe;
 
 // One movie played through libmpv, with what libavformat says of its container (timecode track,
 // frame rate, channel layout). Positions exchanged with the program are offset by the timestamp:
@@ -29,7 +30,8 @@ struct mpv_event;
 // - mpv events (seek completion, positions, end of file) are read on the GUI thread only, by
 //   onIdle() and by the position queries. The wakeup callback (setWakeupCallback) is called by
 //   libmpv on one of its own threads: it must only post a call of onIdle() to the GUI thread.
-// - Seeks are asynchronous: a query made while a seek is under way answers the seek's target.
+// - Seeks are asynchronous: a query made while a seek is under way answers the seek's target, except
+//   while the movie plays into the video view, where it answers the frame the view shows.
 // - The video view attaches an mpv render context later (createRenderContext), on the GUI thread with
 //   its GL context current, and frees it the same way before the GL context goes; mpv's render
 //   update callback, set by the view, runs on an mpv thread and must only schedule a repaint.
@@ -113,6 +115,16 @@ public:
         pumpEvents();
         return m_nShownFrame;
     }
+    // The video view: mpv has a new picture for it (its render update), and that picture was drawn.
+    // While a movie with a picture plays into a view, these are what moves the position: the clock and
+    // every view then show the frame the view shows, never the one mpv has only decoded.
+    void onPictureDue();
+    void onPictureRendered();
+    // The view could not draw the picture it was given at once: "now" stays on the one it drew last.
+    void onPicturePutOff();
+    // What the displays show, for the sync probe (nullptr: none).
+    void setProbe(CSyncProbe* pProbe) { m_pProbe = pProbe; }
+
     // Waits (bounded) until the last seek has shown its picture; false on timeout.
     bool waitForSeek(int nTimeoutMs = 5000);
 
@@ -145,6 +157,13 @@ private:
     long long movieTime();
     long long clampToLastFrame(long long nMovieTime) const;
     long long frameIndex(double dSeconds) const;
+    // A frame index as a 25 fps frame count of the programme (timestamp included).
+    int programmeFrame(long long nIndex) const;
+    // The position is on a frame shown: its start, or its last unit when playing backwards, so that
+    // the movement until the next picture stays within that frame.
+    void anchorShown(long long nIndex);
+    // The view's pictures keep coming: they, not mpv's reports, move a playing movie.
+    bool picturePaced() const;
     int detectChannelCount();
     void applyAudioFilter(const char* pszRouting);
     bool setProperty(const char* pszName, const char* pszValue);
@@ -180,6 +199,13 @@ private:
     // frame step under way must reach; -1 when unknown or none.
     long long m_nShownFrame = -1;
     long long m_nStepFrame = -1;
+    // The picture the video view was given last: the view's pictures, not mpv's reports, move a
+    // playing movie.
+    long long m_nDueFrame = -1;
+    // The picture the view drew last: a playing movie's position stays within it.
+    long long m_nRenderedFrame = -1;
+    long long m_nPutOffFrame = -1;
+    CSyncProbe* m_pProbe = nullptr;
     unsigned long long m_nSeekIssued = 0;
     unsigned long long m_nSeekAcked = 0;
 };

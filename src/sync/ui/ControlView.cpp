@@ -2,6 +2,7 @@
 
 #include "base/Settings.h"
 #include "sync/SyncManager.h"
+#include "sync/SyncProbe.h"
 #include "sync/ui/CurrentLoop.h"
 #include "sync/ui/TransportButton.h"
 #include "vare/VarE.h"
@@ -200,6 +201,7 @@ void CControlView::refresh() {
         m_nShownFrames = tc.getFrames();
         setField(F_TIMECODE, tc.getText());
     }
+    if (m_pProbe) m_pProbe->timecodeShown(m_nShownFrames);
 
     const CCurrentLoop loop = m_pScript ? CCurrentLoop::find(*m_pScript, tc) : CCurrentLoop();
     char sz[16];

@@ -10,6 +10,7 @@
 #include <array>
 
 class CSyncManager;
+class CSyncProbe;
 class CTransportButton;
 class CVarE;
 class QLabel;
@@ -58,6 +59,8 @@ public:
     CControlView(CSyncManager* pSync, const CVarE* pScript, CTraceLog* pLog = nullptr,
                  QWidget* pParent = nullptr);
     ~CControlView() override;
+    // Told of each timecode shown (nullptr: nothing is told).
+    void setProbe(CSyncProbe* pProbe) { m_pProbe = pProbe; }
 
     void setScript(const CVarE* pScript) { m_pScript = pScript; }
     // The widget that gets the keyboard back after a click (the band view).
@@ -114,6 +117,7 @@ private:
     const CVarE* m_pScript;
     CTraceLog m_silentLog; // never opened
     CTraceLog* m_pLog = &m_silentLog;
+    CSyncProbe* m_pProbe = nullptr;
     QPointer<QWidget> m_pFocusTarget;
     CControlTheme m_theme;
     QTimer m_timer;

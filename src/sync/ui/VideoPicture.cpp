@@ -4,6 +4,7 @@
 
 #include <QOpenGLContext>
 #include <QPainter>
+#include <QWindow>
 #include <mpv/render_gl.h>
 
 #include <algorithm>
@@ -73,12 +74,32 @@ void CVideoPicture::release() {
 }
 
 void CVideoPicture::onMpvUpdate(void* pContext) {
-    QMetaObject::invokeMethod(static_cast<CVideoPicture*>(pContext), "onRenderUpdate", Qt::QueuedConnection);
+    auto* pThis = static_cast<CVideoPicture*>(pContext);
+    if (!pThis->m_bUpdateQueued.exchange(true))
+        QMetaObject::invokeMethod(pThis, "onRenderUpdate", Qt::QueuedConnection);
 }
 
 void CVideoPicture::onRenderUpdate() {
+    m_bUpdateQueued = false;
     mpv_render_context* pRender = m_pQT ? m_pQT->getRenderContext() : nullptr;
-    if (pRender && (mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) update();
+    if (!pRender || !(mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) return;
+    // The clock moves to this picture, the views that show its frame in this window take it, and the
+    // window is painted at once: picture and timecode reach the screen together, and the band, which
+    // draws in a window of its own, cannot show the frame before them.
+    m_pQT->onPictureDue();
+    emit pictureDue();
+    const int nRendered = m_nRenderCount;
+    repaint();
+    // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
+    const QWindow* pWindow = window()->windowHandle();
+    if (m_nRenderCount != nRendered) return;
+    if (!isVisible() || !pWindow || !pWindow->isExposed()) {
+        m_pQT->onPictureRendered();
+    } else {
+        // The paint was put off: the clock and the timecode wait for it.
+        m_pQT->onPicturePutOff();
+        emit pictureDue();
+    }
 }
 
 void CVideoPicture::paintGL() {
@@ -99,6 +120,7 @@ void CVideoPicture::paintGL() {
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     if (mpv_render_context_render(pRender, params) >= 0) {
+        m_pQT->onPictureRendered();
         ++m_nRenderCount;
         emit pictureRendered();
     }

@@ -4,6 +4,8 @@
 #include <QMetaObject>
 #include <QOpenGLWidget>
 
+#include <atomic>
+
 class CQuickTime;
 class QPainter;
 
@@ -31,6 +33,8 @@ public:
     static void drawTestCard(QPainter& p, const QRect& r);
 
 signals:
+    // mpv has a new picture; the window is painted with it at once.
+    void pictureDue();
     // After each picture mpv has drawn.
     void pictureRendered();
 
@@ -51,4 +55,7 @@ private:
     QImage m_defaultImage;
     QMetaObject::Connection m_contextGone;
     int m_nRenderCount = 0;
+    // An onRenderUpdate() is queued: mpv's updates that come meanwhile join it (one paint for all of
+    // them, however late this thread is).
+    std::atomic<bool> m_bUpdateQueued{false};
 };
