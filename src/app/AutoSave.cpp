@@ -1,5 +1,6 @@
 #include "app/AutoSave.h"
 
+#include "base/FileArgument.h"
 #include "base/FileSaver.h"
 #include "base/TraceLog.h"
 #include "vare/VarE.h"
@@ -47,7 +48,7 @@ QString CAutoSave::scriptNameOf(const QString& strBackupPath) {
 }
 
 QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString& strScriptPath) {
-    return strAutoSaveFolder + QLatin1Char('/') + baseName(QFileInfo(strScriptPath).fileName()) +
+    return strAutoSaveFolder + QLatin1Char('/') + baseName(QFileInfo(displayPath(strScriptPath)).fileName()) +
            QLatin1Char(' ') + CFileSaver::pathKey(strScriptPath);
 }
 

@@ -4,6 +4,7 @@
 #include "app/TavorinApp.h"
 #include "app/Transport.h"
 #include "app/VarEDoc.h"
+#include "base/FileArgument.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -240,5 +241,5 @@ bool CMainFrame::openDroppedFiles(const QList<QUrl>& urls) {
     // Like the open command: one file, after the question about unsaved changes.
     if (urls.isEmpty() || !urls.first().isLocalFile()) return false;
     if (!m_app.document().SaveModified()) return false;
-    return m_app.document().openDocumentFile(urls.first().toLocalFile());
+    return m_app.document().openDocumentFile(fileArgument(urls.first()));
 }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QUrl>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,14 +20,26 @@ QString fileArgument(const char* pszRaw) {
     return DESCRIPTOR_PREFIX + QString::number(fd);
 }
 
+QString fileArgument(const QUrl& url) {
+    if (!url.isLocalFile()) return QString();
+    const QByteArray raw = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (raw.isEmpty() || raw.contains('\0')) return url.toLocalFile();
+    return fileArgument(raw.constData());
+}
+
 bool isDescriptorPath(const QString& strPath) {
     static const QRegularExpression s_re(QStringLiteral("^/proc/self/fd/\\d+$"));
     return s_re.match(strPath).hasMatch();
 }
 
-QString displayPath(const QString& strPath) {
-    if (!isDescriptorPath(strPath)) return strPath;
+QByteArray descriptorTarget(const QString& strPath) {
+    if (!isDescriptorPath(strPath)) return QByteArray();
     char sz[4096];
     const ssize_t n = ::readlink(QFile::encodeName(strPath).constData(), sz, sizeof sz);
-    return n > 0 ? QString::fromUtf8(sz, n) : strPath;
+    return n > 0 ? QByteArray(sz, int(n)) : QByteArray();
+}
+
+QString displayPath(const QString& strPath) {
+    const QByteArray target = descriptorTarget(strPath);
+    return target.isEmpty() ? strPath : QString::fromUtf8(target);
 }

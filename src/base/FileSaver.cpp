@@ -49,11 +49,15 @@ QString CFileSaver::copyFolder() {
 }
 
 QString CFileSaver::pathKey(const QString& strPath) {
-    const QFileInfo fi(strPath);
-    const QString strCanonical = fi.canonicalFilePath();
-    const QString strFull = strCanonical.isEmpty() ? fi.absoluteFilePath() : strCanonical;
-    return QString::fromLatin1(
-        QCryptographicHash::hash(strFull.toUtf8(), QCryptographicHash::Sha1).toHex().left(10));
+    // A file known by its descriptor has a name no QString holds: its own bytes tell it from its
+    // neighbours whose names differ only where they cannot be decoded.
+    QByteArray bytes = descriptorTarget(strPath);
+    if (bytes.isEmpty()) {
+        const QFileInfo fi(strPath);
+        const QString strCanonical = fi.canonicalFilePath();
+        bytes = (strCanonical.isEmpty() ? fi.absoluteFilePath() : strCanonical).toUtf8();
+    }
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(10));
 }
 
 QString CFileSaver::copyPathFor(const QString& strPath) {

@@ -314,6 +314,45 @@ TEST(Document, AScriptWhoseNameIsNotUtf8OpensAndSaves) {
     ::unlink(raw.constData());
 }
 
+// The same names dropped on the window (the URL carries their bytes percent-encoded), and backed up:
+// two names that differ only in their undecodable byte keep their backups apart, under their own names.
+TEST(Document, ScriptsWhoseNamesAreNotUtf8OpenByDropAndKeepTheirBackupsApart) {
+    STestApp t;
+    ASSERT_TRUE(t.start());
+    CVarE a, b, plain;
+    fill(a, 3);
+    fill(b, 5);
+    fill(plain, 2);
+    const QByteArray rawA = QFile::encodeName(t.path("caf")) + "\xe9.vare";
+    const QByteArray rawB = QFile::encodeName(t.path("caf")) + "\xe8.vare";
+    ASSERT_TRUE(a.store(t.path("a.vare")));
+    ASSERT_EQ(::rename(QFile::encodeName(t.path("a.vare")).constData(), rawA.constData()), 0);
+    ASSERT_TRUE(b.store(t.path("b.vare")));
+    ASSERT_EQ(::rename(QFile::encodeName(t.path("b.vare")).constData(), rawB.constData()), 0);
+
+    auto urlOf = [](const QByteArray& raw) {
+        return QUrl(QStringLiteral("file://") + QString::fromLatin1(raw.toPercentEncoding("/")));
+    };
+    ASSERT_TRUE(t.app().mainFrame().openDroppedFiles({urlOf(rawA)}));
+    EXPECT_EQ(t.doc().GetTitle(), QStringLiteral("caf\uFFFD.vare"));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 3u);
+    const QString strFolderA = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.doc().GetPathName());
+    ASSERT_TRUE(t.app().mainFrame().openDroppedFiles({urlOf(rawB)}));
+    EXPECT_EQ(t.doc().script().getLoops().size(), 5u);
+    const QString strFolderB = CAutoSave::backupFolder(t.app().autoSaveFolder(), t.doc().GetPathName());
+    EXPECT_NE(strFolderA, strFolderB);
+    EXPECT_TRUE(QFileInfo(strFolderA).fileName().startsWith(QStringLiteral("caf\uFFFD ")));
+    // The same file named again (another descriptor) finds the same folder.
+    EXPECT_EQ(CAutoSave::backupFolder(t.app().autoSaveFolder(), fileArgument(rawA.constData())), strFolderA);
+
+    // A plain name dropped still opens as itself.
+    ASSERT_TRUE(plain.store(t.path("plain.vare")));
+    ASSERT_TRUE(t.app().mainFrame().openDroppedFiles({QUrl::fromLocalFile(t.path("plain.vare"))}));
+    EXPECT_EQ(t.doc().GetPathName(), t.path("plain.vare"));
+    ::unlink(rawA.constData());
+    ::unlink(rawB.constData());
+}
+
 TEST(Document, AFailedSaveIsReportedAndKeepsTheFlag) {
     STestApp t;
     ASSERT_TRUE(t.start());
