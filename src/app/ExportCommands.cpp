@@ -121,7 +121,7 @@ bool CExportCommands::OnFileExportDapt() {
     }
     if (!bOk) {
         m_app.prompts().error(
-            QStringLiteral("Impossible d'exporter le script DAPT dans %1 : %2.").arg(strPath, strError));
+            QStringLiteral("Impossible d'exporter le script DAPT dans « %1 » : %2.").arg(strPath, strError));
         return false;
     }
     exported(strPath,

@@ -153,6 +153,12 @@ TEST_F(ExportCommands, CancelAndFailureWriteAndKeepNothing) {
                                       "dossier introuvable.")
                            .arg(t.path("absent/sortie.txt"))))
         << qPrintable(t.prompts.m_messages.back().strText);
+    t.prompts.m_files.push_back(t.path("absent/sortie.xml"));
+    EXPECT_FALSE(m_pExports->OnFileExportDapt());
+    EXPECT_TRUE(t.prompts.told(QStringLiteral("Impossible d'exporter le script DAPT dans « %1 » : fichier ou "
+                                              "dossier introuvable.")
+                                   .arg(t.path("absent/sortie.xml"))))
+        << qPrintable(t.prompts.m_messages.back().strText);
     EXPECT_TRUE(t.opened.empty());
 
     // A file written but that the desktop cannot open: said, and the export still done.
