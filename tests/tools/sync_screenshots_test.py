@@ -9,8 +9,8 @@ import unittest
 
 TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench", "sync-screenshots")
 loader = importlib.machinery.SourceFileLoader("sync_screenshots", TOOL)
-spec = importlib.util.spec_from_loader("sync_screenshots", loader)
-tool = importlib.util.module_from_spec(spec)
+module = importlib.util.spec_from_loader("sync_screenshots", loader)
+tool = importlib.util.module_from_spec(module)
 loader.exec_module(tool)
 
 
