@@ -25,7 +25,7 @@ QString libVersion(unsigned nVersion) {
 
 // FFmpeg says how it was built: with its GPL parts or not.
 QString ffmpegLicence(const char* pszLicence) {
-    const QString str = QString::fromLatin1(pszLicence);
+    QString str = QString::fromLatin1(pszLicence);
     if (str.startsWith(QLatin1String("GPL version 2 or later")))
         return QStringLiteral("GPL 2.0 ou ultérieure");
     if (str.startsWith(QLatin1String("GPL version 3 or later")))

@@ -55,7 +55,7 @@ QString CAutoSave::backupFolder(const QString& strAutoSaveFolder, const QString&
 QString CAutoSave::untitledFolder(const QString& strAutoSaveFolder, const QString& strTitle) {
     for (;;) {
         const QString strKey = QString::number(QRandomGenerator::global()->generate64(), 16).left(10);
-        const QString strFolder =
+        QString strFolder =
             strAutoSaveFolder + QLatin1Char('/') + baseName(strTitle) + QLatin1Char(' ') + strKey;
         if (!QFileInfo::exists(strFolder)) return strFolder;
     }

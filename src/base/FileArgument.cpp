@@ -12,7 +12,7 @@ const QString DESCRIPTOR_PREFIX = QStringLiteral("/proc/self/fd/");
 
 QString fileArgument(const char* pszRaw) {
     const QByteArray raw(pszRaw);
-    const QString str = QFile::decodeName(raw);
+    QString str = QFile::decodeName(raw);
     if (QFile::encodeName(str) == raw) return str;
     const int fd = ::open(pszRaw, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return str;
