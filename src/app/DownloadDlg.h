@@ -60,7 +60,10 @@ private:
     std::atomic<bool> m_bCancel{false};
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
-    bool m_bHeld = false;
+    // Written and read under m_mutex (the condition needs it); atomic as well, because ThreadSanitizer
+    // misses the dialog's lock when the cancel button's click comes through Qt and reports the hold as
+    // a race: the atomic makes the order visible to it without changing what the lock guarantees.
+    std::atomic<bool> m_bHeld{false};
     QString m_strError;
 };
 
