@@ -60,9 +60,9 @@ private:
     std::atomic<bool> m_bCancel{false};
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
-    // Written and read under m_mutex (the condition needs it); atomic as well, because ThreadSanitizer
-    // misses the dialog's lock when the cancel button's click comes through Qt and reports the hold as
-    // a race: the atomic makes the order visible to it without changing what the lock guarantees.
+    // Written and read under m_mutex (the condition needs it); atomic as well because ThreadSanitizer,
+    // for a reason not found, does not see the dialog's side of that lock and reports the hold as a
+    // race: the atomic gives it an order it sees, and changes nothing the lock guarantees.
     std::atomic<bool> m_bHeld{false};
     QString m_strError;
 };
