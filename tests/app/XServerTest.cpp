@@ -82,22 +82,43 @@ public:
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.start(PROGRAM, strFile.isEmpty() ? QStringList() : QStringList{strFile});
         if (!m_process.waitForStarted(10000)) return false;
-        return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"), QRegularExpression::escape(strTitle)},
-                   30000);
+        return searchUntil({QStringLiteral("--name"), QRegularExpression::escape(strTitle)}, 30000);
     }
     // xdotool with its arguments; false when it fails or takes too long.
     // Waits for a window whose whole title is strTitle.
     static bool waitForWindow(const QString& strTitle, int nTimeoutMs = 10000) {
-        return xdo({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                    QStringLiteral("--name"),
-                    QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
-                   nTimeoutMs);
+        return searchUntil({QStringLiteral("--name"),
+                            QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
+                           nTimeoutMs);
+    }
+    // A visible window that fits, waited for until the time is up. xdotool's search gives up at once
+    // when a window it looks at goes away meanwhile (other tests open and close theirs on the same
+    // server): it is asked again.
+    static bool searchUntil(const QStringList& criteria, int nTimeoutMs) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (;;) {
+            const int nLeft = nTimeoutMs - int(elapsed.elapsed());
+            if (nLeft <= 0) return false;
+            if (xdo(QStringList{QStringLiteral("search"), QStringLiteral("--sync"),
+                                QStringLiteral("--onlyvisible")} +
+                        criteria,
+                    nLeft))
+                return true;
+            QTest::qWait(100);
+        }
     }
     static bool xdo(const QStringList& args, int nTimeoutMs = 10000) {
         QProcess p;
         p.start(QStringLiteral("xdotool"), args);
-        return p.waitForFinished(nTimeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        const bool bOk =
+            p.waitForFinished(nTimeoutMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        if (!bOk && p.state() == QProcess::NotRunning) {
+            const QByteArray error = p.readAllStandardError().trimmed();
+            if (!error.isEmpty())
+                std::fprintf(stderr, "xdotool %s: %s\n", qPrintable(args.join(' ')), error.constData());
+        }
+        return bOk;
     }
     static void keys(const QStringList& names) {
         QStringList args{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")};
