@@ -84,16 +84,15 @@ public:
         if (!m_process.waitForStarted(10000)) return false;
         return searchUntil({QStringLiteral("--name"), QRegularExpression::escape(strTitle)}, 30000);
     }
-    // xdotool with its arguments; false when it fails or takes too long.
     // Waits for a window whose whole title is strTitle.
     static bool waitForWindow(const QString& strTitle, int nTimeoutMs = 10000) {
         return searchUntil({QStringLiteral("--name"),
                             QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
                            nTimeoutMs);
     }
-    // A visible window that fits, waited for until the time is up. xdotool's search gives up at once
-    // when a window it looks at goes away meanwhile (other tests open and close theirs on the same
-    // server): it is asked again.
+    // A visible window that fits, waited for until the time is up. xdotool's search was seen to give
+    // up at once on a loaded machine (likely a window it looked at went away meanwhile: other tests
+    // open and close theirs on the same server): it is asked again.
     static bool searchUntil(const QStringList& criteria, int nTimeoutMs) {
         QElapsedTimer elapsed;
         elapsed.start();
@@ -108,6 +107,7 @@ public:
             QTest::qWait(100);
         }
     }
+    // xdotool with its arguments; false when it fails or takes too long.
     static bool xdo(const QStringList& args, int nTimeoutMs = 10000) {
         QProcess p;
         p.start(QStringLiteral("xdotool"), args);

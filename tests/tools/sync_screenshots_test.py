@@ -9,8 +9,8 @@ import unittest
 
 TOOL = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench", "sync-screenshots")
 loader = importlib.machinery.SourceFileLoader("sync_screenshots", TOOL)
-module = importlib.util.spec_from_loader("sync_screenshots", loader)
-tool = importlib.util.module_from_spec(module)
+spec = importlib.util.spec_from_loader("sync_screenshots", loader)
+tool = importlib.util.module_from_spec(spec)
 loader.exec_module(tool)
 
 
