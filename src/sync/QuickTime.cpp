@@ -75,6 +75,11 @@ bool CQuickTime::initialize(EOutput eOutput,
     // that are shown (onPictureDue), so all of them stay together.
     mpv_set_option_string(m_pMpv, "video-sync", "audio");
     mpv_set_option_string(m_pMpv, "framedrop", "vo");
+    // How long before its time mpv queues a picture (its default): the frame of a picture drawn late
+    // is told from it (CPresentedFrame).
+    double dQueueAhead = double(CPresentedFrame::QUEUE_AHEAD_US) / 1e6;
+    if (mpv_set_option(m_pMpv, "video-timing-offset", MPV_FORMAT_DOUBLE, &dQueueAhead) < 0)
+        Log("video-timing-offset refusé\n");
     for (const auto& [pszName, pszValue] : extraOptions)
         mpv_set_option_string(m_pMpv, pszName, pszValue);
     if (mpv_initialize(m_pMpv) < 0) {
@@ -271,6 +276,7 @@ void CQuickTime::close() {
     m_bSeekPending = false;
     m_bHold = false;
     m_nShownFrame = m_nStepFrame = m_nDueFrame = m_nRenderedFrame = -1;
+    m_presented.restart(-1);
 }
 
 bool CQuickTime::addAudio(const QString& strPath) {
@@ -344,6 +350,7 @@ void CQuickTime::handleEvent(const mpv_event& e) {
             const bool bSeekDone = m_nSeekAcked == m_nSeekIssued && m_bSeekPending;
             if (bSeekDone) {
                 m_bSeekPending = false;
+                m_presented.restart(-1);
                 m_nStepFrame = -1;
                 m_position.restart();
             }
@@ -413,18 +420,27 @@ int CQuickTime::programmeFrame(long long nIndex) const {
     return int((m_timeStamp.toMediaTime() + nIndex * m_nFrameUnits) / MediaUnits::FRAME_25);
 }
 
-void CQuickTime::onPictureDue() {
+void CQuickTime::onPictureDue(bool bNewPicture, long long nTargetUs) {
     if (!m_pMpv || !m_bMovie) return;
     // The frame mpv reported last, from the events already there: asking mpv now would wait for its
     // core, which may itself be waiting for this thread to draw (a stall of up to 0.2 s a picture).
     pumpEvents();
-    m_nDueFrame = m_nShownFrame;
+    if (m_fRate == 0.0f || m_bSeekPending || !m_bVideoTrack || m_dFrameRate <= 0.0) {
+        // Standing, or until a seek's picture comes, mpv queues nothing ahead: its report is the picture.
+        m_nDueFrame = m_nShownFrame;
+        m_presented.restart(m_nDueFrame);
+    } else if (!bNewPicture) {
+        if (m_nDueFrame < 0) m_nDueFrame = m_nShownFrame;
+    } else {
+        const double dFrameUs = 1e6 / (m_dFrameRate * std::fabs(double(m_fRate)));
+        m_nDueFrame = m_presented.onNewPicture(m_nShownFrame, nTargetUs, mpv_get_time_us(m_pMpv), dFrameUs,
+                                               m_bBackward ? -1 : 1);
+    }
     // The view draws it at once (onPicturePutOff when it could not).
     m_nPutOffFrame = m_nRenderedFrame;
     m_nRenderedFrame = m_nDueFrame;
-    // mpv reports a frame when it has decoded it, a little before the view shows it: the position
-    // moves when the picture does.
-    // A seek under way changes nothing to that: until its picture comes, the one shown is the old one.
+    // The position moves when the picture does. A seek under way changes nothing to that: until its
+    // picture comes, the one shown is the old one.
     if (m_fRate != 0.0f && m_nDueFrame >= 0) anchorShown(m_nDueFrame);
 }
 
@@ -527,6 +543,8 @@ void CQuickTime::setMovieRate(float fFactor) {
     }
     const long long nNow = movieTime();
     m_bHold = false;
+    // Another rate: the pictures start a new series from the one shown.
+    m_presented.restart(m_nDueFrame >= 0 ? m_nDueFrame : m_nShownFrame);
     m_bBackward = fFactor < 0.0f;
     // Backwards, the movement starts from the last unit of the frame shown and stays on it until the
     // picture before comes.

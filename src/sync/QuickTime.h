@@ -5,6 +5,7 @@
 #include "base/TraceLog.h"
 #include "sync/MediaPlayer.h"
 #include "sync/PositionEstimate.h"
+#include "sync/PresentedFrame.h"
 #include "vare/TimeCode.h"
 
 #include <QByteArray>
@@ -115,10 +116,12 @@ public:
         pumpEvents();
         return m_nShownFrame;
     }
-    // The video view: mpv has a new picture for it (its render update), and that picture was drawn.
+    // The video view: mpv has a picture for it (its render update), and that picture was drawn.
     // While a movie with a picture plays into a view, these are what moves the position: the clock and
-    // every view then show the frame the view shows, never the one mpv has only decoded.
-    void onPictureDue();
+    // every view then show the frame the view shows, never the one mpv has only decoded or queued.
+    // bNewPicture is false when mpv draws the last picture again; nTargetUs is when mpv wants the picture
+    // on the screen (its render interface's target time, mpv's clock; 0 when it gave none).
+    void onPictureDue(bool bNewPicture = true, long long nTargetUs = 0);
     void onPictureRendered();
     // The view could not draw the picture it was given at once: "now" stays on the one it drew last.
     void onPicturePutOff();
@@ -205,6 +208,8 @@ private:
     // The picture the view drew last: a playing movie's position stays within it.
     long long m_nRenderedFrame = -1;
     long long m_nPutOffFrame = -1;
+    // The frames of the pictures handed to the view while playing.
+    CPresentedFrame m_presented;
     CSyncProbe* m_pProbe = nullptr;
     unsigned long long m_nSeekIssued = 0;
     unsigned long long m_nSeekAcked = 0;
