@@ -130,6 +130,9 @@ void CTavorinApp::createVideoView() {
         connect(pVideo->getPicture(), &CVideoPicture::pictureRendered, m_pControlView,
                 &CControlView::refresh);
     }
+    // The band, in a window of its own, follows at once: it never shows a frame the picture left.
+    if (m_pBandView)
+        connect(pVideo->getPicture(), &CVideoPicture::pictureShown, m_pBandView, &CRythmoDXView::drawNow);
     m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
 }
 

@@ -247,6 +247,13 @@ void CRythmoDXView::onFrameSwapped() {
     m_pFrameTimer->start(int(m_fNextFrameMs - fNow));
 }
 
+void CRythmoDXView::drawNow() {
+    if (!m_bDeviceReady || !m_bInitialised) return;
+    m_pFrameTimer->stop();
+    m_bPacing = false;
+    onFrameDue();
+}
+
 void CRythmoDXView::onFrameDue() {
     if (!m_pWindow->renderNow()) {
         m_bPacing = false;

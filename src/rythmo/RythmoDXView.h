@@ -56,6 +56,9 @@ public:
 
     // Asks for a frame; the loop keeps going by itself while the rate is not 0.
     void requestFrame();
+    // Draws a frame at once (the picture above has just changed), the next one due a refresh period
+    // later.
+    void drawNow();
     // Whether the loop runs: a next frame is due. It stops after the first frame drawn at rate 0.
     bool isFrameLoopRunning() const { return m_bPacing; }
     bool isDeviceReady() const { return m_bDeviceReady; }

@@ -25,6 +25,10 @@ long long CPresentedFrame::onNewPicture(long long nReported, long long nTargetUs
             const long long nSteps = std::llround(double(nTargetUs - m_nLastTarget) / dFrameUs);
             nFrame = std::clamp(m_nLast + nDir * nSteps, std::min(nReported, nNextQueued),
                                 std::max(nReported, nNextQueued));
+        } else if (dLate > dFrameUs - double(QUEUE_AHEAD_US) / 2) {
+            // Nothing to count from: the likelier of the two (the later the picture, the likelier the
+            // next one was reported).
+            nFrame = nNextQueued;
         }
     }
     nFrame = std::max(0LL, nFrame);

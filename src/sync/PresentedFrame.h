@@ -11,7 +11,8 @@
 //   been queued yet: the report is the picture's;
 // - drawn after the next picture is due, mpv has queued and reported it (measured: always, forwards);
 // - in between, the frame follows from the last one's by the target times (one frame's duration apart
-//   at the speed played, drops included), kept within the two that the report allows.
+//   at the speed played, drops included), kept within the two that the report allows. With no picture
+//   to count from (the second of a series), it is the likelier of the two, and may be one off.
 // The first picture of a series (after a pause, a seek or a change of rate) is never before the picture
 // the series started from.
 //

@@ -97,7 +97,10 @@ void CVideoPicture::onRenderUpdate() {
     repaint();
     // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
     const QWindow* pWindow = window()->windowHandle();
-    if (m_nRenderCount != nRendered) return;
+    if (m_nRenderCount != nRendered) {
+        emit pictureShown();
+        return;
+    }
     if (!isVisible() || !pWindow || !pWindow->isExposed()) {
         m_pQT->onPictureRendered();
     } else {

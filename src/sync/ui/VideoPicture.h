@@ -37,6 +37,9 @@ signals:
     void pictureDue();
     // After each picture mpv has drawn.
     void pictureRendered();
+    // A picture mpv handed over has just been painted with its window (the timecode with it): the
+    // band draws its frame now, so that all three change together.
+    void pictureShown();
 
 protected:
     void initializeGL() override;
