@@ -1,7 +1,7 @@
 #include "sync/PresentedFrame.h"
 
-#include <gtest/gtest.h>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <random>
 
 namespace {
@@ -30,7 +30,8 @@ struct SPlayer {
         std::uniform_int_distribution<int> drop(0, 9);
         labels.restart(nStart);
         int nWrong = 0;
-        if (labels.onNewPicture(nStart, nTarget0 - 17 * MS, nTarget0 + 60 * MS, dFrameUs, nDir) != nStart) ++nWrong;
+        if (labels.onNewPicture(nStart, nTarget0 - 17 * MS, nTarget0 + 60 * MS, dFrameUs, nDir) != nStart)
+            ++nWrong;
         long long nFrame = nStart;
         for (int i = 0; i < nPictures; ++i) {
             nFrame += nDir * ((bDrops && drop(rng) == 0) ? 2 : 1);
@@ -69,8 +70,8 @@ TEST(PresentedFrameTest, TheReportAloneIsWrongWhenTheViewIsLate) {
     const long long nReported = nFrame + 1; // queued at its time minus 50 ms, reported by now
     CPresentedFrame labels;
     labels.restart(player.nStart);
-    labels.onNewPicture(player.nStart, player.targetOf(player.nStart) + 7 * MS, player.targetOf(player.nStart),
-                        40 * MS, 1);
+    labels.onNewPicture(player.nStart, player.targetOf(player.nStart) + 7 * MS,
+                        player.targetOf(player.nStart), 40 * MS, 1);
     EXPECT_EQ(labels.onNewPicture(nReported, player.targetOf(nFrame), tDraw, 40 * MS, 1), nFrame);
 }
 
