@@ -17,17 +17,15 @@ long long CPresentedFrame::onNewPicture(long long nReported, long long nTargetUs
     long long nFrame = nReported;
     if (nTargetUs > 0 && dFrameUs > 0.0) {
         const double dLate = double(nNowUs - nTargetUs);
-        if (dLate < dFrameUs - double(QUEUE_AHEAD_US + MARGIN_US)) {
-            nFrame = nReported;
-        } else if (dLate > dFrameUs) {
-            nFrame = nNextQueued;
-        } else if (m_nLastTarget > 0) {
+        // Drawn that early, the next picture cannot have been queued: the report stands.
+        const bool bEarly = dLate < dFrameUs - double(QUEUE_AHEAD_US + MARGIN_US);
+        if (!bEarly && m_nLastTarget > 0 && dLate <= dFrameUs) {
             const long long nSteps = std::llround(double(nTargetUs - m_nLastTarget) / dFrameUs);
             nFrame = std::clamp(m_nLast + nDir * nSteps, std::min(nReported, nNextQueued),
                                 std::max(nReported, nNextQueued));
-        } else if (dLate > dFrameUs - double(QUEUE_AHEAD_US) / 2) {
-            // Nothing to count from: the likelier of the two (the later the picture, the likelier the
-            // next one was reported).
+        } else if (!bEarly && dLate > dFrameUs - double(QUEUE_AHEAD_US) / 2) {
+            // Drawn after the next picture was due, that one is reported. With nothing to count from,
+            // the same guess from half the offset on: the later, the likelier.
             nFrame = nNextQueued;
         }
     }
