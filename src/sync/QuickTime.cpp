@@ -420,8 +420,17 @@ int CQuickTime::programmeFrame(long long nIndex) const {
     return int((m_timeStamp.toMediaTime() + nIndex * m_nFrameUnits) / MediaUnits::FRAME_25);
 }
 
-void CQuickTime::onPictureDue(bool bNewPicture, long long nTargetUs) {
+void CQuickTime::onPictureDue() {
     if (!m_pMpv || !m_bMovie) return;
+    // The picture about to be drawn: a new one or the last one again (a redraw), and when mpv wants it
+    // on the screen (0: no time given).
+    bool bNewPicture = true;
+    long long nTargetUs = 0;
+    mpv_render_frame_info info{};
+    if (m_pRender && mpv_render_context_get_info(m_pRender, {MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info}) >= 0) {
+        bNewPicture = !(info.flags & MPV_RENDER_FRAME_INFO_REDRAW);
+        nTargetUs = info.target_time;
+    }
     // The frame mpv reported last, from the events already there: asking mpv now would wait for its
     // core, which may itself be waiting for this thread to draw (a stall of up to 0.2 s a picture).
     pumpEvents();

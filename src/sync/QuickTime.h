@@ -119,9 +119,9 @@ public:
     // The video view: mpv has a picture for it (its render update), and that picture was drawn.
     // While a movie with a picture plays into a view, these are what moves the position: the clock and
     // every view then show the frame the view shows, never the one mpv has only decoded or queued.
-    // bNewPicture is false when mpv draws the last picture again; nTargetUs is when mpv wants the picture
-    // on the screen (its render interface's target time, mpv's clock; 0 when it gave none).
-    void onPictureDue(bool bNewPicture = true, long long nTargetUs = 0);
+    // onPictureDue is called before the picture is drawn: it reads what mpv's render interface says of
+    // the picture (new or drawn again, and when it is due).
+    void onPictureDue();
     void onPictureRendered();
     // The view could not draw the picture it was given at once: "now" stays on the one it drew last.
     void onPicturePutOff();

@@ -86,12 +86,7 @@ void CVideoPicture::onRenderUpdate() {
     // The clock moves to this picture, the views that show its frame in this window take it, and the
     // window is painted at once: picture and timecode reach the screen together, and the band, which
     // draws in a window of its own, cannot show the frame before them.
-    // A new picture, or the last one again (a redraw), and when mpv wants it on the screen.
-    mpv_render_frame_info info{};
-    mpv_render_param infoParam{MPV_RENDER_PARAM_NEXT_FRAME_INFO, &info};
-    const bool bInfo = mpv_render_context_get_info(pRender, infoParam) >= 0;
-    const bool bNew = !bInfo || !(info.flags & MPV_RENDER_FRAME_INFO_REDRAW);
-    m_pQT->onPictureDue(bNew, bInfo ? info.target_time : 0);
+    m_pQT->onPictureDue();
     emit pictureDue();
     const int nRendered = m_nRenderCount;
     repaint();
