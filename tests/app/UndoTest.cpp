@@ -4,6 +4,7 @@
 #include "app/Commands.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -193,6 +194,13 @@ TEST_F(SUndo, AScriptReadFromABackupStaysModifiedThroughUndo) {
     QDir().mkpath(strFolder);
     const QString strBackup = strFolder + QStringLiteral("/film 2099-01-01 10h00.vare.bak");
     ASSERT_TRUE(newer.store(strBackup));
+    // Written in the same tick of the file system's clock as the script, it would not count as newer.
+    {
+        QFile f(strBackup);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QFileInfo(t.path("film.vare")).lastModified().addSecs(60),
+                                  QFileDevice::FileModificationTime));
+    }
     t.prompts.m_answers = {QMessageBox::Yes};
     ASSERT_TRUE(doc().openDocumentFile(t.path("film.vare")));
     ASSERT_EQ(doc().script().get(CVarE::H_TITLE), QStringLiteral("Le Phare, suite"));
