@@ -17,12 +17,26 @@ CBandWindow::CBandWindow(CRythmoDXView* pView) : QOpenGLWindow(NoPartialUpdate),
 }
 
 bool CBandWindow::renderNow() {
+    if (!prepareFrame()) return false;
+    presentFrame();
+    return true;
+}
+
+bool CBandWindow::prepareFrame() {
     if (!isExposed() || !isValid()) return false;
     makeCurrent();
     paintGL();
+    m_bPrepared = true;
+    return true;
+}
+
+void CBandWindow::presentFrame() {
+    if (!m_bPrepared) return;
+    m_bPrepared = false;
+    // Another context may have been made current since the frame was drawn.
+    makeCurrent();
     context()->swapBuffers(this);
     emit frameSwapped();
-    return true;
 }
 
 void CBandWindow::initializeGL() {
@@ -34,6 +48,8 @@ void CBandWindow::resizeGL(int w, int h) {
 }
 
 void CBandWindow::paintGL() {
+    // A paint of the platform's own (exposure, resize) is shown as soon as it is drawn.
+    m_bPrepared = false;
     m_pView->paintGL();
 }
 

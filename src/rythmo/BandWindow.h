@@ -19,6 +19,12 @@ public:
     // Draws and presents a frame now, without waiting for the platform's update scheduling (on X11
     // a fixed pause before every frame). False when the window cannot draw yet: update() then.
     bool renderNow();
+    // The same in two halves: the frame drawn into the back buffer, then shown. Between them the
+    // window keeps showing its last frame, so that the drawing can be done before another window's
+    // paint and the frame shown right after it, the two changes a swap apart on the screen.
+    bool prepareFrame();
+    bool hasPreparedFrame() const { return m_bPrepared; }
+    void presentFrame();
 
 protected:
     void initializeGL() override;
@@ -40,4 +46,5 @@ private:
     void forward(QEvent* pEvent);
 
     CRythmoDXView* m_pView;
+    bool m_bPrepared = false;
 };

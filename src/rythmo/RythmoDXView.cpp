@@ -212,6 +212,7 @@ void CRythmoDXView::resizeGL(int w, int h) {
 
 void CRythmoDXView::paintGL() {
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::OnDraw()\n");
+    m_nDrawnPosition = -1;
     if (!m_bDeviceReady || !m_bInitialised || !m_renderer.isReady()) {
         // No context at all when the window's could not be made.
         if (QOpenGLContext* pContext = QOpenGLContext::currentContext()) {
@@ -224,11 +225,13 @@ void CRythmoDXView::paintGL() {
     m_pTime->step();
     const int nPosition = m_pTime->getTime();
     m_renderer.render(nPosition);
-    if (m_pProbe) m_pProbe->bandDrawn(nPosition, m_pTime->getRate());
+    m_nDrawnPosition = nPosition;
+    m_nDrawnRate = m_pTime->getRate();
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render() => DONE\n");
 }
 
 void CRythmoDXView::onFrameSwapped() {
+    if (m_pProbe && m_nDrawnPosition >= 0) m_pProbe->bandDrawn(m_nDrawnPosition, m_nDrawnRate);
     emit frameSwapped();
     if (m_pTime->getRate() == 0 || !m_bDeviceReady || !m_bInitialised) {
         m_bPacing = false;
@@ -251,7 +254,15 @@ void CRythmoDXView::drawNow() {
     if (!m_bDeviceReady || !m_bInitialised) return;
     m_pFrameTimer->stop();
     m_bPacing = false;
-    onFrameDue();
+    if (m_pWindow->hasPreparedFrame())
+        m_pWindow->presentFrame();
+    else
+        onFrameDue();
+}
+
+void CRythmoDXView::prepareForPicture() {
+    if (!m_bDeviceReady || !m_bInitialised) return;
+    m_pWindow->prepareFrame();
 }
 
 void CRythmoDXView::onFrameDue() {

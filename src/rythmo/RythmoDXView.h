@@ -57,8 +57,11 @@ public:
     // Asks for a frame; the loop keeps going by itself while the rate is not 0.
     void requestFrame();
     // Draws a frame at once (the picture above has just changed), the next one due a refresh period
-    // later.
+    // later. A frame prepared for the picture is shown as it is.
     void drawNow();
+    // Draws the frame of a picture about to be painted, shown by drawNow() once the picture is: the
+    // band then changes on the screen a buffer swap after the picture, not a whole drawing after it.
+    void prepareForPicture();
     // Whether the loop runs: a next frame is due. It stops after the first frame drawn at rate 0.
     bool isFrameLoopRunning() const { return m_bPacing; }
     bool isDeviceReady() const { return m_bDeviceReady; }
@@ -133,5 +136,9 @@ private:
     bool m_bDeviceReady = false;
     bool m_bInitialised = false;
     bool m_bFailed = false;
+    // The position and rate of the frame last drawn (position -1: nothing drawn), told to the probe
+    // when that frame reaches the screen.
+    int m_nDrawnPosition = -1;
+    int m_nDrawnRate = 0;
     int m_nZoomLevel = CBandSpace::DEFAULT_ZOOM;
 };

@@ -2,12 +2,16 @@
 #include "rythmo/RythmoDXView.h"
 #include "BandScripts.h"
 #include "GLTestSupport.h"
+#include "base/TraceLog.h"
+#include "sync/SyncProbe.h"
 
 #include <QAction>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSurfaceFormat>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -79,6 +83,46 @@ TEST_F(RythmoDXViewTest, RendersFrameAfterFrameWhileTheRateRuns) {
     const QRgb bar = image.pixel(image.width() / 2, image.height() / 2);
     EXPECT_GT(qRed(bar), 0x90);
     EXPECT_LT(qGreen(bar), 0x20);
+}
+
+// The band's frame for a picture is drawn before the picture is painted and shown, as drawn, once the
+// picture is; the probe counts a frame when it reaches the screen, not when it is drawn.
+TEST_F(RythmoDXViewTest, AFrameDrawnForAPictureIsShownAsItWasDrawn) {
+    QTemporaryDir dir;
+    CTraceLog log;
+    log.Open(CTraceLog::TYPE_FILE, 1 | CSyncProbe::MASK, dir.path(), QStringLiteral("band"));
+    CSyncProbe probe(log);
+    m_pView->setProbe(&probe);
+    int nFrames = 0, nShown = -1;
+    QObject::connect(m_pView.get(), &CRythmoDXView::frameSwapped, [&] {
+        ++nFrames;
+        nShown = m_pView->renderer().getPosition();
+    });
+
+    m_pView->prepareForPicture();
+    EXPECT_EQ(nFrames, 0) << "nothing shown before the picture";
+    m_clock.setTime(6048); // the clock moves on before the picture is painted
+    m_pView->drawNow();
+    EXPECT_EQ(nFrames, 1);
+    EXPECT_EQ(nShown, 6000) << "the frame drawn for the picture, not a new one";
+    // Nothing prepared: the clock's position now.
+    m_pView->drawNow();
+    EXPECT_EQ(nFrames, 2);
+    EXPECT_EQ(nShown, 6048);
+    // A frame prepared for a picture that is not painted stays off the screen and out of the probe.
+    m_clock.setTime(6096);
+    m_pView->prepareForPicture();
+    probe.flush();
+    m_pView->setProbe(nullptr);
+
+    QFile f(log.getLogPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QStringList bands;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n'))
+        if (const int n = line.indexOf(QStringLiteral("probe\t")); n >= 0)
+            bands << line.mid(n).section('\t', 4, 4);
+    EXPECT_EQ(bands, QStringList({QStringLiteral("250"), QStringLiteral("252")}));
+    EXPECT_EQ(nFrames, 2);
 }
 
 TEST_F(RythmoDXViewTest, ZoomCommandsStopAtTheirLimits) {
