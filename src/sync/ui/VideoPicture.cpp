@@ -2,6 +2,7 @@
 
 #include "sync/QuickTime.h"
 
+#include <QCoreApplication>
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QWindow>
@@ -92,6 +93,13 @@ void CVideoPicture::onRenderUpdate() {
     repaint();
     // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
     const QWindow* pWindow = window()->windowHandle();
+    // Qt turns a repaint that comes less than a refresh period after the window's last composition
+    // into an update for later (on an idle machine, most of the pictures): the window's pending paint
+    // is done now instead, so that the picture is not shown without its timecode and band.
+    if (m_nRenderCount == nRendered && isVisible() && pWindow && pWindow->isExposed()) {
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(window(), &request);
+    }
     if (m_nRenderCount != nRendered) {
         emit pictureShown();
         return;

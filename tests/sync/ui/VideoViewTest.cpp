@@ -119,6 +119,33 @@ TEST_F(VideoViewTest, RedrawsByItselfWhilePlaying) {
     EXPECT_GT(nSeen, 50);
 }
 
+// Qt puts off a repaint that comes less than a refresh period after the window's last composition;
+// at x3 (a picture every 13 ms) that is nearly every picture. Each must still be painted when it
+// comes, for the timecode and the band that go with it.
+TEST_F(VideoViewTest, EveryPictureIsPaintedWhenItComesEvenAtTripleSpeed) {
+    if (!CQtTestEnvironment::hasRealDisplay()) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
+    CVideoView view(&m_qt, &m_sync);
+    ASSERT_TRUE(showAttached(view));
+    ASSERT_TRUE(m_qt.open(testMedia("frames.mov")));
+    ASSERT_TRUE(m_sync.gotoTime(tc("10:00:02:00")));
+    m_qt.waitForSeek();
+    QTest::qWait(200);
+
+    int nPainted = 0, nShownWhenDue = 0;
+    QObject::connect(view.getPicture(), &CVideoPicture::pictureRendered, [&] { ++nPainted; });
+    QObject::connect(view.getPicture(), &CVideoPicture::pictureShown, [&] { ++nShownWhenDue; });
+    m_sync.setRate(72);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            m_qt.onIdle();
+            return nPainted >= 40;
+        },
+        20000));
+    m_sync.setRate(0);
+    // Each paint while playing came with its picture (an expose of the window may add one).
+    EXPECT_LE(nPainted - nShownWhenDue, 1) << nShownWhenDue << " of " << nPainted << " painted when due";
+}
+
 TEST_F(VideoViewTest, DefaultImageOrTestCardWithoutPicture) {
     if (!CQtTestEnvironment::hasRealDisplay()) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
     CVideoView view(&m_qt, &m_sync);
