@@ -90,6 +90,21 @@ public:
                             QLatin1Char('^') + QRegularExpression::escape(strTitle) + QLatin1Char('$')},
                            nTimeoutMs);
     }
+    // Waits until the window that has the keyboard is titled strTitle (a dialog just opened, before
+    // typing into it): a fixed pause was not always enough on a loaded machine.
+    static bool waitForFocus(const QString& strTitle, int nTimeoutMs = 10000) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (elapsed.elapsed() < nTimeoutMs) {
+            QProcess p;
+            p.start(QStringLiteral("xdotool"),
+                    {QStringLiteral("getwindowfocus"), QStringLiteral("getwindowname")});
+            if (p.waitForFinished(5000) && QString::fromUtf8(p.readAllStandardOutput()).trimmed() == strTitle)
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
     // A visible window that fits, waited for until the time is up. xdotool's search was seen to give
     // up at once on a loaded machine (likely a window it looked at went away meanwhile: other tests
     // open and close theirs on the same server): it is asked again.
@@ -218,7 +233,7 @@ TEST_F(XServer, TheKeyboardComesBackAfterDialogsAndClicks) {
 
     // "Aller au timecode": the dialog, a timecode, Enter; then Space plays.
     p.keys({QStringLiteral("ctrl+g")});
-    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Aller à")));
     ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
                                       QStringLiteral("10000500")}));
     p.keys({QStringLiteral("Return")});
@@ -229,7 +244,7 @@ TEST_F(XServer, TheKeyboardComesBackAfterDialogsAndClicks) {
 
     // "Marquer cette position...": Enter accepts the proposed label; the keys work after it.
     p.keys({QStringLiteral("ctrl+d")});
-    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Marquer cette position")));
     p.keys({QStringLiteral("Return")});
     QTest::qWait(300);
     p.keys({QStringLiteral("space")});
@@ -257,7 +272,7 @@ TEST_F(XServer, AScriptWithoutItsPicturePlaysFromAnyTimecode) {
     const QString strScript = writeScript(p.path("film.vare"), p.path("absent.mov"));
     ASSERT_TRUE(p.start(strScript, QStringLiteral("Tavorin")));
     // The question about the missing picture: "Non" (Escape).
-    QTest::qWait(800);
+    ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Tavorin")));
     p.keys({QStringLiteral("Escape")});
     ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"),
                                       QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
@@ -267,7 +282,7 @@ TEST_F(XServer, AScriptWithoutItsPicturePlaysFromAnyTimecode) {
     EXPECT_TRUE(p.waitForLine("app", QStringLiteral("Play at 10:00:04:00")));
     p.keys({QStringLiteral("space")});
     p.keys({QStringLiteral("ctrl+g")});
-    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Aller à")));
     ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
                                       QStringLiteral("12000000")}));
     p.keys({QStringLiteral("Return")});
@@ -439,7 +454,7 @@ TEST_F(XServer, AClickOnAPhraseOfTheScriptTextGoesThereAndLeavesTheKeysToTheBand
                                       QStringLiteral("windowsize"), QStringLiteral("%@"),
                                       QStringLiteral("1200"), QStringLiteral("800")}));
     p.keys({QStringLiteral("ctrl+g")});
-    QTest::qWait(500);
+    ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Aller à")));
     ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"),
                                       QStringLiteral("10000800")}));
     p.keys({QStringLiteral("Return")});
@@ -645,7 +660,7 @@ TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
     const QJsonObject before = scriptInfo(strScript);
     ASSERT_FALSE(before.isEmpty());
     ASSERT_TRUE(p.start(strScript, QStringLiteral("Tavorin")));
-    QTest::qWait(800);
+    ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Tavorin")));
     p.keys({QStringLiteral("Escape")}); // no picture: not looked for
     const QString strTitle = QStringLiteral("demo.vare - Tavorin");
     ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("search"), QStringLiteral("--sync"),
@@ -659,7 +674,7 @@ TEST_F(XServer, TheDemoCorrectedWithTheMouseTheKeysAndVerify) {
     ASSERT_GT(band.height(), 60);
     auto goTo = [&](const char* pszDigits, const char* pszTimeCode) {
         p.keys({QStringLiteral("ctrl+g")});
-        QTest::qWait(500);
+        ASSERT_TRUE(CRunningProgram::waitForFocus(QStringLiteral("Aller à")));
         ASSERT_TRUE(CRunningProgram::xdo({QStringLiteral("type"), QStringLiteral("--delay"),
                                           QStringLiteral("60"), QString::fromLatin1(pszDigits)}));
         p.keys({QStringLiteral("Return")});
