@@ -91,7 +91,6 @@ void CVideoPicture::onRenderUpdate() {
     emit pictureDue();
     const int nRendered = m_nRenderCount;
     repaint();
-    // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
     const QWindow* pWindow = window()->windowHandle();
     // Qt turns a repaint that comes less than a refresh period after the window's last composition
     // into an update for later (on an idle machine, most of the pictures): the window's pending paint
@@ -104,6 +103,7 @@ void CVideoPicture::onRenderUpdate() {
         emit pictureShown();
         return;
     }
+    // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
     if (!isVisible() || !pWindow || !pWindow->isExposed()) {
         m_pQT->onPictureRendered();
     } else {

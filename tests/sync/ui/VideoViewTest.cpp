@@ -50,6 +50,14 @@ protected:
         return QTest::qWaitForWindowExposed(&view) &&
                QTest::qWaitFor([&] { return view.getPicture()->isAttached(); }, 5000);
     }
+    // Shows the view on the test movie, standing two seconds in, its picture drawn.
+    bool showStandingAtTwoSeconds(CVideoView& view) {
+        if (!showAttached(view) || !m_qt.open(testMedia("frames.mov")) || !m_sync.gotoTime(tc("10:00:02:00")))
+            return false;
+        m_qt.waitForSeek();
+        QTest::qWait(200);
+        return true;
+    }
     // Waits until the picture grabbed from the widget shows the frame.
     bool waitForFrame(CVideoView& view, int nFrame, int* pnSeen = nullptr) {
         int nSeen = -1;
@@ -94,11 +102,7 @@ TEST_F(VideoViewTest, ShowsTheMoviePictureAtTheClockPosition) {
 TEST_F(VideoViewTest, RedrawsByItselfWhilePlaying) {
     if (!CQtTestEnvironment::hasRealDisplay()) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
     CVideoView view(&m_qt, &m_sync);
-    ASSERT_TRUE(showAttached(view));
-    ASSERT_TRUE(m_qt.open(testMedia("frames.mov")));
-    ASSERT_TRUE(m_sync.gotoTime(tc("10:00:02:00")));
-    m_qt.waitForSeek();
-    QTest::qWait(200);
+    ASSERT_TRUE(showStandingAtTwoSeconds(view));
 
     // Nobody asks for a repaint: only mpv's new-frame callback can make the widget draw.
     const int nBefore = view.getPicture()->getRenderCount();
@@ -125,11 +129,7 @@ TEST_F(VideoViewTest, RedrawsByItselfWhilePlaying) {
 TEST_F(VideoViewTest, EveryPictureIsPaintedWhenItComesEvenAtTripleSpeed) {
     if (!CQtTestEnvironment::hasRealDisplay()) GTEST_SKIP() << "needs an X server (run under xvfb-run)";
     CVideoView view(&m_qt, &m_sync);
-    ASSERT_TRUE(showAttached(view));
-    ASSERT_TRUE(m_qt.open(testMedia("frames.mov")));
-    ASSERT_TRUE(m_sync.gotoTime(tc("10:00:02:00")));
-    m_qt.waitForSeek();
-    QTest::qWait(200);
+    ASSERT_TRUE(showStandingAtTwoSeconds(view));
 
     int nPainted = 0, nShownWhenDue = 0;
     QObject::connect(view.getPicture(), &CVideoPicture::pictureRendered, [&] { ++nPainted; });
