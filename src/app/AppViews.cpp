@@ -130,14 +130,9 @@ void CTavorinApp::createVideoView() {
         connect(pVideo->getPicture(), &CVideoPicture::pictureRendered, m_pControlView,
                 &CControlView::refresh);
     }
-    // The band, in a window of its own, draws the picture's frame before the picture is painted and
-    // shows it right after: it never shows a frame the picture left, and the two windows change on the
-    // screen a buffer swap apart.
-    if (m_pBandView) {
-        connect(pVideo->getPicture(), &CVideoPicture::pictureDue, m_pBandView,
-                &CRythmoDXView::prepareForPicture);
-        connect(pVideo->getPicture(), &CVideoPicture::pictureShown, m_pBandView, &CRythmoDXView::drawNow);
-    }
+    // The band is drawn in the picture's paint and composed with it: the two change in one buffer swap.
+    if (m_pBandView)
+        connect(pVideo->getPicture(), &CVideoPicture::pictureDue, m_pBandView, &CRythmoDXView::joinPicture);
     m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
 }
 

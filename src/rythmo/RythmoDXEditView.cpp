@@ -19,8 +19,8 @@ CRythmoDXEditView::CRythmoDXEditView(IBandEditHost& host, QWidget* pParent)
     const int nBlink = QGuiApplication::styleHints()->cursorFlashTime() / 2;
     m_blink.setInterval(nBlink > 0 ? nBlink : 500);
     connect(&m_blink, &QTimer::timeout, this, &CRythmoDXEditView::onEditorChanged);
-    // The band has its own native window, which Qt's tool tip events do not reach: the view shows
-    // its tool tips itself, after the usual rest of the pointer.
+    // The tool tip depends on the point of the band under the pointer: the view shows it itself, after
+    // the usual rest of the pointer.
     m_toolTipDelay.setSingleShot(true);
     m_toolTipDelay.setInterval(700);
     connect(&m_toolTipDelay, &QTimer::timeout, this, [this] {

@@ -1,6 +1,6 @@
 #include "RythmoDXView.h"
 
-#include "BandWindow.h"
+#include "BandSurface.h"
 #include "OffscreenGL.h"
 #include "base/Settings.h"
 #include "base/TraceLog.h"
@@ -26,23 +26,20 @@ CTraceLog& silentLog() {
 } // namespace
 
 CRythmoDXView::CRythmoDXView(QWidget* pParent)
-    : QWidget(pParent), m_pLog(&silentLog()), m_pWindow(new CBandWindow(this)),
+    : QWidget(pParent), m_pLog(&silentLog()), m_pSurface(new CBandSurface(this)),
       m_pFrameTimer(new QTimer(this)) {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     COffscreenGL::applyBandFormat(format);
-    format.setSwapInterval(1); // present on the display's refresh
-    m_pWindow->setFormat(format);
-    m_pContainer = QWidget::createWindowContainer(m_pWindow, this);
-    // The focus stays on this widget: the container would hand it to the native window.
-    m_pContainer->setFocusPolicy(Qt::NoFocus);
+    m_pSurface->setFormat(format);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    // The band window covers everything: nothing of this widget's own is ever painted.
+    // The surface covers everything: nothing of this widget's own is ever painted.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     m_pTime = &m_still;
 
-    connect(m_pWindow, &QOpenGLWindow::frameSwapped, this, &CRythmoDXView::onFrameSwapped);
+    // Emitted by every GL widget of the window after each of its compositions.
+    connect(m_pSurface, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onWindowComposed);
     m_pFrameTimer->setSingleShot(true);
     m_pFrameTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pFrameTimer, &QTimer::timeout, this, &CRythmoDXView::onFrameDue);
@@ -50,53 +47,45 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent)
 }
 
 CRythmoDXView::~CRythmoDXView() {
-    if (m_pWindow->isValid()) {
-        m_pWindow->makeCurrent();
+    if (m_pSurface->isValid()) {
+        m_pSurface->makeCurrent();
         m_renderer.releaseGL();
-        m_pWindow->doneCurrent();
+        m_pSurface->doneCurrent();
     }
-    // The window goes before the renderer it calls into.
-    delete m_pContainer;
+    // The surface goes before the renderer it calls into.
+    delete m_pSurface;
 }
 
-QWindow* CRythmoDXView::bandWindow() const {
-    return m_pWindow;
+QOpenGLWidget* CRythmoDXView::surface() const {
+    return m_pSurface;
 }
 
 void CRythmoDXView::requestFrame() {
-    m_pWindow->update();
+    m_pSurface->update();
 }
 
 void CRythmoDXView::makeCurrent() {
-    m_pWindow->makeCurrent();
+    m_pSurface->makeCurrent();
 }
 
 void CRythmoDXView::doneCurrent() {
-    m_pWindow->doneCurrent();
+    m_pSurface->doneCurrent();
 }
 
 QImage CRythmoDXView::grabFramebuffer() {
-    if (!m_pWindow->isValid() || !m_bDeviceReady || !m_renderer.isReady()) return QImage();
-    m_pWindow->makeCurrent();
-    // The back buffer holds nothing defined after a swap: draw into it again, then read it.
-    if (m_bInitialised) m_renderer.render(m_renderer.getPosition());
-    QImage image = m_pWindow->grabFramebuffer();
-    m_pWindow->doneCurrent();
+    if (!m_pSurface->isValid() || !m_bDeviceReady || !m_renderer.isReady()) return QImage();
+    m_bHoldClock = true;
+    QImage image = m_pSurface->grabFramebuffer();
+    m_bHoldClock = false;
     return image;
 }
 
 void CRythmoDXView::resizeEvent(QResizeEvent*) {
-    m_pContainer->setGeometry(rect());
+    m_pSurface->setGeometry(rect());
 }
 
 void CRythmoDXView::paintEvent(QPaintEvent*) {
     requestFrame();
-}
-
-bool CRythmoDXView::event(QEvent* pEvent) {
-    // The native window shows the band: it shows this widget's cursor too.
-    if (pEvent->type() == QEvent::CursorChange) m_pWindow->setCursor(cursor());
-    return QWidget::event(pEvent);
 }
 
 int CRythmoDXView::getRefreshRate() const {
@@ -222,16 +211,21 @@ void CRythmoDXView::paintGL() {
         return;
     }
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render()\n");
-    m_pTime->step();
-    const int nPosition = m_pTime->getTime();
+    if (!m_bHoldClock) m_pTime->step();
+    const int nPosition = m_bHoldClock ? m_renderer.getPosition() : m_pTime->getTime();
     m_renderer.render(nPosition);
     m_nDrawnPosition = nPosition;
     m_nDrawnRate = m_pTime->getRate();
+    m_bDrawnSinceComposed = !m_bHoldClock;
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render() => DONE\n");
 }
 
-void CRythmoDXView::onFrameSwapped() {
-    if (m_pProbe && m_nDrawnPosition >= 0) m_pProbe->bandDrawn(m_nDrawnPosition, m_nDrawnRate);
+void CRythmoDXView::onWindowComposed() {
+    // What the window shows now, the band's last frame beside the picture and the timecode, whatever
+    // part of the window this composition was for.
+    if (m_pProbe && m_nDrawnPosition >= 0) m_pProbe->bandShown(m_nDrawnPosition, m_nDrawnRate);
+    if (!m_bDrawnSinceComposed) return;
+    m_bDrawnSinceComposed = false;
     emit frameSwapped();
     if (m_pTime->getRate() == 0 || !m_bDeviceReady || !m_bInitialised) {
         m_bPacing = false;
@@ -239,7 +233,8 @@ void CRythmoDXView::onFrameSwapped() {
     }
     // A display that waits for its refresh in the swap paces the loop by itself: the next frame is
     // then due at once. One that does not (a software renderer) would draw as fast as it can and
-    // starve the rest of the program: frames are then due a refresh period apart.
+    // starve the rest of the program: frames are then due a refresh period apart. A frame drawn with
+    // a picture counts as one of the loop's.
     const double fRefresh = refreshRateHz();
     const double fPeriod = 1000.0 / (fRefresh > 1 ? fRefresh : 60.0);
     const double fNow = double(m_pace.nsecsElapsed()) / 1e6;
@@ -250,26 +245,21 @@ void CRythmoDXView::onFrameSwapped() {
     m_pFrameTimer->start(int(m_fNextFrameMs - fNow));
 }
 
-void CRythmoDXView::drawNow() {
+void CRythmoDXView::joinPicture() {
     if (!m_bDeviceReady || !m_bInitialised) return;
+    // The picture's paint is the next frame: none of the loop's before it.
     m_pFrameTimer->stop();
     m_bPacing = false;
-    if (m_pWindow->hasPreparedFrame())
-        m_pWindow->presentFrame();
-    else
-        onFrameDue();
-}
-
-void CRythmoDXView::prepareForPicture() {
-    if (!m_bDeviceReady || !m_bInitialised) return;
-    m_pWindow->prepareFrame();
+    m_pSurface->update();
 }
 
 void CRythmoDXView::onFrameDue() {
-    if (!m_pWindow->renderNow()) {
+    if (!m_pSurface->isVisible()) {
         m_bPacing = false;
-        requestFrame();
+        return;
     }
+    // Drawn and composed at once where the window allows it, else at the window's next update.
+    m_pSurface->repaint();
 }
 
 void CRythmoDXView::OnInitialUpdate() {

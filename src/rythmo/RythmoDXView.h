@@ -11,16 +11,16 @@
 class CSettingsStore;
 class CTraceLog;
 class CSyncProbe;
-class CBandWindow;
+class CBandSurface;
+class QOpenGLWidget;
 class QTimer;
-class QWindow;
 
 // The window that shows the rythmo band: four tracks scrolling past the fixed reading bar, drawn by
-// CBandRenderer into a native OpenGL window (CBandWindow) that fills this widget. While the time
-// source's rate is not 0 the view draws frame after frame, one a refresh period at most (one clock
-// step per displayed frame); otherwise it redraws on updates only. The widget keeps the focus and
-// receives the keys, clicks and wheel of the band; update() on it asks for a frame too. Files
-// dropped on the band go to the top-level window. Tooltips and hover are not passed on.
+// CBandRenderer on an OpenGL surface (CBandSurface) that fills this widget and is composed with the
+// rest of its top-level window. While the time source's rate is not 0 the view draws frame after
+// frame, one a refresh period at most (one clock step per displayed frame); otherwise it redraws on
+// updates only. The widget keeps the focus and receives the keys, clicks and wheel of the band;
+// update() on it asks for a frame too. Files dropped on the band go to the top-level window.
 //
 // GUI thread only. The edit view derives from it and sets the selection state.
 class CRythmoDXView : public QWidget {
@@ -41,7 +41,7 @@ public:
     void setBookmarks(const CBookmarks* pBookmarks) { m_renderer.setBookmarks(pBookmarks); }
     void setActiveTrack(int* pnTrack) { m_renderer.setActiveTrack(pnTrack); }
     void setTimeSource(CBandTimeSource* pSource) { m_pTime = pSource; }
-    // Told of each frame drawn (nullptr: nothing is told).
+    // Told of the band's frame at every composition of the window (nullptr: nothing is told).
     void setProbe(CSyncProbe* pProbe) { m_pProbe = pProbe; }
     void setTheme(int nTheme) { m_renderer.setTheme(nTheme); }
 
@@ -56,12 +56,10 @@ public:
 
     // Asks for a frame; the loop keeps going by itself while the rate is not 0.
     void requestFrame();
-    // Draws a frame at once (the picture above has just changed), the next one due a refresh period
-    // later. A frame prepared for the picture is shown as it is.
-    void drawNow();
-    // Draws the frame of a picture about to be painted, shown by drawNow() once the picture is: the
-    // band then changes on the screen a buffer swap after the picture, not a whole drawing after it.
-    void prepareForPicture();
+    // A picture of the same window is about to be painted: the band draws its frame in that paint, so
+    // that both reach the screen in the same buffer swap; the loop's next frame is due a refresh period
+    // after it.
+    void joinPicture();
     // Whether the loop runs: a next frame is due. It stops after the first frame drawn at rate 0.
     bool isFrameLoopRunning() const { return m_bPacing; }
     bool isDeviceReady() const { return m_bDeviceReady; }
@@ -74,12 +72,12 @@ public:
     // really presents at that rate.
     int getRefreshRate() const;
 
-    // The native window drawn into (input it receives goes on to this widget).
-    QWindow* bandWindow() const;
+    // The surface drawn into (it takes no input: everything goes to this widget).
+    QOpenGLWidget* surface() const;
     // Draws the band at the current position, without a clock step, and reads it back; a null image
     // while OpenGL is not set up.
     QImage grabFramebuffer();
-    // The band window's context, for a derived view's own GL work.
+    // The surface's context, for a derived view's own GL work.
     void makeCurrent();
     void doneCurrent();
 
@@ -92,20 +90,19 @@ public:
 signals:
     // OpenGL could not be set up in this window: the message was shown and nothing is drawn.
     void openGLFailed();
-    // A frame was presented.
+    // A frame of the band was presented.
     void frameSwapped();
     // Zoom, grid or detection changed (menus follow).
     void displayChanged();
 
 protected:
-    // Called by the band window with its context current.
+    // Called by the surface with its context current.
     virtual void initializeGL();
     virtual void resizeGL(int w, int h);
     virtual void paintGL();
 
     void resizeEvent(QResizeEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
-    bool event(QEvent* pEvent) override;
 
     // Device set-up and the projection for the client size and zoom level.
     bool initD3D();
@@ -113,9 +110,10 @@ protected:
     CTraceLog& log() { return *m_pLog; }
 
 private:
-    friend class CBandWindow;
+    friend class CBandSurface;
     double refreshRateHz() const;
-    void onFrameSwapped();
+    // After every composition of the window, whether or not the band was drawn in it.
+    void onWindowComposed();
     void onFrameDue();
     void updateActions();
     void showOpenGLError();
@@ -126,8 +124,7 @@ private:
     CFixedTimeSource m_still; // when no source is set
     CSyncProbe* m_pProbe = nullptr;
     CTraceLog* m_pLog;
-    CBandWindow* m_pWindow; // owned by the container
-    QWidget* m_pContainer;  // child of this widget, fills it
+    CBandSurface* m_pSurface; // child of this widget, fills it
     // The running loop's pace: the next frame is due one refresh period after the last one was.
     QTimer* m_pFrameTimer;
     QElapsedTimer m_pace;
@@ -136,8 +133,12 @@ private:
     bool m_bDeviceReady = false;
     bool m_bInitialised = false;
     bool m_bFailed = false;
+    // The band was drawn since the window's last composition.
+    bool m_bDrawnSinceComposed = false;
+    // A read-back draws the position as it is, without stepping the clock.
+    bool m_bHoldClock = false;
     // The position and rate of the frame last drawn (position -1: nothing drawn), told to the probe
-    // when that frame reaches the screen.
+    // at each composition of the window.
     int m_nDrawnPosition = -1;
     int m_nDrawnRate = 0;
     int m_nZoomLevel = CBandSpace::DEFAULT_ZOOM;

@@ -14,7 +14,7 @@ bool CSyncProbe::isOn() const {
     return m_log.isLogOn(MASK);
 }
 
-void CSyncProbe::bandDrawn(int nPosition, int nRate) {
+void CSyncProbe::bandShown(int nPosition, int nRate) {
     if (!isOn()) return;
     const auto nMicros =
         std::chrono::duration_cast<std::chrono::microseconds>(CSteadyTime::now(m_source) - m_tStart).count();

@@ -6,15 +6,15 @@
 
 class CTraceLog;
 
-// What the three displays show at each refresh of the band: the frame of the picture the video view
-// rendered last, the band's frame (its position), and the frame of the large timecode, as 25 fps frame
-// counts. Written into a log under the detail mask 16 (beside the log's 2, 4 and 8; not part of the
-// usual "everything", 15) as lines
+// What the three displays show at each composition of the window that holds them: the frame of the
+// picture the video view rendered last, the band's frame (the position it drew last), and the frame of
+// the large timecode, as 25 fps frame counts. Written into a log under the detail mask 16 (beside the log's
+// 2, 4 and 8; not part of the usual "everything", 15) as lines
 //   "probe\t<microseconds>\t<rate>\t<picture>\t<band>\t<timecode>\t<reported>\n"
 // where reported is the frame mpv last reported as its position (-1 when unknown), so that the gap
 // between what mpv says and what is shown can be measured too (tools/sync-probe-summary reads them).
 //
-// The band's frame is the hot path: with the mask off it costs one test; with it on, one record in a
+// The composition is the hot path: with the mask off it costs one test; with it on, one record in a
 // buffer made beforehand. Lines are formatted when the buffer is full and when the clock stops.
 //
 // GUI thread only.
@@ -32,8 +32,8 @@ public:
     void pictureShown(int nFrame) { m_nPicture = nFrame; }
     void timecodeShown(int nFrame) { m_nTimecode = nFrame; }
     void playerReported(int nFrame) { m_nReported = nFrame; }
-    // The band drew a frame at this position (media time) and rate: one record.
-    void bandDrawn(int nPosition, int nRate);
+    // The window was composed with the band's frame at this position (media time) and rate: one record.
+    void bandShown(int nPosition, int nRate);
     // Writes the records kept so far.
     void flush();
 

@@ -744,9 +744,10 @@ TEST_F(SBandWork, AFileDroppedOnTheBandOpensAsAnywhereElse) {
     ASSERT_TRUE(other.store(t.path("autre.vare")));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(t.path("autre.vare"))});
-    QWindow* pWindow = m_pBand->bandWindow();
+    // Through the window, as the platform delivers a drop, to whatever is under the pointer there.
+    QWindow* pWindow = m_pBand->window()->windowHandle();
     ASSERT_NE(pWindow, nullptr);
-    const QPointF p(100, 50);
+    const QPointF p = m_pBand->mapTo(m_pBand->window(), QPoint(100, 50));
     QDragEnterEvent enter(p.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(pWindow, &enter);
     EXPECT_TRUE(enter.isAccepted());

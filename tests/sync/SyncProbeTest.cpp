@@ -37,14 +37,14 @@ TEST(SyncProbeTest, OneLinePerBandFrameWrittenAtTheStop) {
     probe.pictureShown(250025);
     probe.timecodeShown(250025);
     p.clock.advance(microseconds(1500));
-    probe.bandDrawn(250025 * 24 + 23, 24); // the last unit of the frame is still that frame
+    probe.bandShown(250025 * 24 + 23, 24); // the last unit of the frame is still that frame
     p.clock.advance(milliseconds(40));
     probe.pictureShown(250026);
-    probe.bandDrawn(250026 * 24, 24);
+    probe.bandShown(250026 * 24, 24);
     EXPECT_TRUE(p.probeLines().isEmpty()) << "nothing formatted while playing";
 
     probe.timecodeShown(250026);
-    probe.bandDrawn(250026 * 24, 0);
+    probe.bandShown(250026 * 24, 0);
     EXPECT_EQ(p.probeLines(),
               QStringList({QStringLiteral("probe\t1500\t24\t250025\t250025\t250025\t250026"),
                            QStringLiteral("probe\t41500\t24\t250026\t250026\t250025\t250026"),
@@ -56,9 +56,9 @@ TEST(SyncProbeTest, AFullBufferIsWrittenAndAnOffProbeKeepsNothing) {
     {
         CSyncProbe probe(p.log, p.clock.source());
         for (int i = 0; i < CSyncProbe::CAPACITY; ++i)
-            probe.bandDrawn(i * 24, 24);
+            probe.bandShown(i * 24, 24);
         EXPECT_EQ(p.probeLines().size(), CSyncProbe::CAPACITY) << "written when full";
-        probe.bandDrawn(0, 24);
+        probe.bandShown(0, 24);
         EXPECT_EQ(p.probeLines().size(), CSyncProbe::CAPACITY);
     }
     EXPECT_EQ(p.probeLines().size(), CSyncProbe::CAPACITY + 1) << "the rest written when the probe goes";
@@ -67,8 +67,8 @@ TEST(SyncProbeTest, AFullBufferIsWrittenAndAnOffProbeKeepsNothing) {
     CProbedLog off(15);
     CSyncProbe probe(off.log, off.clock.source());
     EXPECT_FALSE(probe.isOn());
-    probe.bandDrawn(24, 24);
-    probe.bandDrawn(48, 0);
+    probe.bandShown(24, 24);
+    probe.bandShown(48, 0);
     probe.flush();
     EXPECT_TRUE(off.probeLines().isEmpty());
 }

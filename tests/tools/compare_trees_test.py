@@ -51,6 +51,10 @@ class Verdict(unittest.TestCase):
         self.assertEqual(more, 1)
         self.assertEqual(tool.judge([237, 240, 238], [200, 201, 199], more, 5), "worse")
         self.assertEqual(tool.judge([237, 240, 238], [300, 301, 299], more, 5), "")
+        # The intervals on a line that also gives a rate are times: shorter is better.
+        line = "window render loop: # frames/s in # s, intervals median # ms"
+        self.assertEqual(tool.direction(line, "ms"), -1)
+        self.assertEqual(tool.direction(line, "frames/s"), 1)
 
 
 if __name__ == "__main__":

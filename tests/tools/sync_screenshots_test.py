@@ -52,7 +52,7 @@ def draw_band(img, position, zoom_ppf=tool.PIXELS_PER_FRAME, skip=()):
             top = y0 + int((400 - (base + 100)) / 410.0 * h)
             bottom = y0 + int((400 - (base + 50)) / 410.0 * h)
             fill(img, left, top, left + int(tool.MARK_WIDTH), bottom, (127, 127, 127))
-    fill(img, bar - 1, y0, bar + 2, y0 + h - 4, (196, 0, 0))
+    fill(img, bar - 1, y0, bar + 2, y0 + round(h * 400 / 410.0), (196, 0, 0))
     return bar
 
 
@@ -151,6 +151,19 @@ class BandTest(unittest.TestCase):
                 refused += 1
             position += 2.9
         self.assertGreater(read, 0.9 * (read + refused))
+
+    def test_the_band_is_found_by_its_reading_bar_not_by_other_red(self):
+        img = canvas(1280, 420)
+        fill(img, 900, 200, 1000, 400, (191, 0, 0))  # a test card's red bar, longer than the band's
+        draw_band(img, 100.0)
+        window = tool.parse_main_window(
+            '  0x400007 "sync-measure.vare - Tavorin": ("tavorin" "Tavorin")  1280x420+0+0  +0+0\n',
+            "sync-measure.vare - Tavorin")
+        self.assertEqual(window, (0, 0, 1280, 420))
+        x, y, w, h = tool.locate_band(img, window)
+        self.assertEqual((x, y, w, h), BAND)
+        with self.assertRaises(tool.ReadError):
+            tool.locate_band(canvas(1280, 420), window)
 
     def test_a_mark_beside_the_bar_is_placed_from_its_free_edge(self):
         img = canvas(1280, 200)

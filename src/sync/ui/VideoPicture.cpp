@@ -85,8 +85,7 @@ void CVideoPicture::onRenderUpdate() {
     mpv_render_context* pRender = m_pQT ? m_pQT->getRenderContext() : nullptr;
     if (!pRender || !(mpv_render_context_update(pRender) & MPV_RENDER_UPDATE_FRAME)) return;
     // The clock moves to this picture, the views that show its frame in this window take it, and the
-    // window is painted at once: picture and timecode reach the screen together, and the band, which
-    // draws in a window of its own, cannot show the frame before them.
+    // window is painted at once: picture, timecode and band reach the screen in the same buffer swap.
     m_pQT->onPictureDue();
     emit pictureDue();
     const int nRendered = m_nRenderCount;
@@ -99,10 +98,7 @@ void CVideoPicture::onRenderUpdate() {
         QEvent request(QEvent::UpdateRequest);
         QCoreApplication::sendEvent(window(), &request);
     }
-    if (m_nRenderCount != nRendered) {
-        emit pictureShown();
-        return;
-    }
+    if (m_nRenderCount != nRendered) return;
     // A window that is not on the screen draws nothing: no picture there for the clock to wait for.
     if (!isVisible() || !pWindow || !pWindow->isExposed()) {
         m_pQT->onPictureRendered();

@@ -33,13 +33,11 @@ public:
     static void drawTestCard(QPainter& p, const QRect& r);
 
 signals:
-    // mpv has a new picture; the window is painted with it at once.
+    // mpv has a new picture; the window is painted with it at once, with whatever else of the window
+    // takes it along (the timecode, the band).
     void pictureDue();
     // After each picture mpv has drawn.
     void pictureRendered();
-    // A picture mpv handed over has just been painted with its window (the timecode with it): the
-    // band draws its frame now, so that all three change together.
-    void pictureShown();
 
 protected:
     void initializeGL() override;
