@@ -129,7 +129,7 @@ void benchOffscreen(const CVarE* pScript, int nZoom) {
 }
 
 // bInFrame: the band at the bottom of a 1600 x 900 window, under other widgets, as the program shows
-// it; otherwise the band is a window of its own.
+// it; otherwise the view is a top-level window of its own.
 void benchWindow(QApplication& app, const CVarE& script, int nZoom, int nSeconds, int nStart = START,
                  bool bInFrame = false) {
     const bool bEmpty = script.getLineCount() == 0;
