@@ -247,6 +247,8 @@ void CRythmoDXView::onWindowComposed() {
 
 void CRythmoDXView::joinPicture() {
     if (!m_bDeviceReady || !m_bInitialised) return;
+    // A standing picture painted again on the frame the band shows already: nothing to draw.
+    if (m_pTime->getRate() == 0 && m_pTime->getTime() == m_nDrawnPosition) return;
     // The picture's paint is the next frame: none of the loop's before it.
     m_pFrameTimer->stop();
     m_bPacing = false;

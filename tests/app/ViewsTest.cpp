@@ -55,10 +55,10 @@ TEST(Views, TheBandFollowsTheClock) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !band.isFrameLoopRunning(); }, 20000));
     EXPECT_FALSE(app.frameLoop().isRunning());
     const int nStopped = nFrames;
-    // A running loop would draw about sixty frames in a second (a loaded machine only fewer); a stray
-    // repaint (an expose) may come.
+    // A running loop would draw about sixty frames in a second (a loaded machine some twenty); the band
+    // is drawn again with any repaint of the window over it (an expose, the picture of the stop).
     QTest::qWait(1000);
-    EXPECT_LE(nFrames - nStopped, 1);
+    EXPECT_LE(nFrames - nStopped, 3);
     // Still, it shows where the clock stopped.
     EXPECT_LE(std::abs(band.renderer().getPosition() - app.sync().getTime(0)), 24);
 
