@@ -216,7 +216,8 @@ void CRythmoDXView::paintGL() {
     m_renderer.render(nPosition);
     m_nDrawnPosition = nPosition;
     m_nDrawnRate = m_pTime->getRate();
-    m_bDrawnSinceComposed = !m_bHoldClock;
+    // A read-back is no frame of the band's: it leaves the mark of one drawn before it.
+    if (!m_bHoldClock) m_bDrawnSinceComposed = true;
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::render() => DONE\n");
 }
 
