@@ -131,8 +131,13 @@ void CTavorinApp::createVideoView() {
                 &CControlView::refresh);
     }
     // The band is drawn in the picture's paint and composed with it: the two change in one buffer swap.
-    if (m_pBandView)
+    // Without a picture the band presents itself, in a window of its own.
+    if (m_pBandView) {
         connect(pVideo->getPicture(), &CVideoPicture::pictureDue, m_pBandView, &CRythmoDXView::joinPicture);
+        const auto followPicture = [this] { m_pBandView->setComposed(m_qt.hasVideo()); };
+        connect(m_pMedia, &CMediaSession::mediaChanged, m_pBandView, followPicture);
+        followPicture();
+    }
     m_pMainFrame->setPaneWidget(EPane::Video, pVideo);
 }
 

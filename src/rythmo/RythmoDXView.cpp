@@ -1,6 +1,7 @@
 #include "RythmoDXView.h"
 
 #include "BandSurface.h"
+#include "BandWindow.h"
 #include "OffscreenGL.h"
 #include "base/Settings.h"
 #include "base/TraceLog.h"
@@ -26,20 +27,28 @@ CTraceLog& silentLog() {
 } // namespace
 
 CRythmoDXView::CRythmoDXView(QWidget* pParent)
-    : QWidget(pParent), m_pLog(&silentLog()), m_pSurface(new CBandSurface(this)),
-      m_pFrameTimer(new QTimer(this)) {
+    : QWidget(pParent), m_pLog(&silentLog()), m_pWindow(new CBandWindow(this)),
+      m_pSurface(new CBandSurface(this)), m_pFrameTimer(new QTimer(this)) {
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     COffscreenGL::applyBandFormat(format);
+    // Made hidden with the view, not on the first switch: a GL widget that comes into a window already
+    // shown has Qt make that window's native window again, under the band's own.
     m_pSurface->setFormat(format);
+    m_pSurface->hide();
+    connect(m_pSurface, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onWindowComposed);
+    format.setSwapInterval(1); // present on the display's refresh
+    m_pWindow->setFormat(format);
+    m_pContainer = QWidget::createWindowContainer(m_pWindow, this);
+    // The focus stays on this widget: the container would hand it to the native window.
+    m_pContainer->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    // The surface covers everything: nothing of this widget's own is ever painted.
+    // The hosts cover everything: nothing of this widget's own is ever painted.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     m_pTime = &m_still;
 
-    // Emitted by every GL widget of the window after each of its compositions.
-    connect(m_pSurface, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onWindowComposed);
+    connect(m_pWindow, &QOpenGLWindow::frameSwapped, this, &CRythmoDXView::onWindowComposed);
     m_pFrameTimer->setSingleShot(true);
     m_pFrameTimer->setTimerType(Qt::PreciseTimer);
     connect(m_pFrameTimer, &QTimer::timeout, this, &CRythmoDXView::onFrameDue);
@@ -47,45 +56,96 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent)
 }
 
 CRythmoDXView::~CRythmoDXView() {
-    if (m_pSurface->isValid()) {
-        m_pSurface->makeCurrent();
-        m_renderer.releaseGL();
-        m_pSurface->doneCurrent();
-    }
-    // The surface goes before the renderer it calls into.
+    releaseGL();
+    // The hosts go before the renderer they call into.
     delete m_pSurface;
+    delete m_pContainer;
+}
+
+void CRythmoDXView::releaseGL() {
+    if (!m_renderer.isReady()) return;
+    const bool bCurrent = m_bComposed ? m_pSurface->isValid() : m_pWindow->isValid();
+    // Without a context the objects went with it: the renderer only forgets them.
+    if (bCurrent) makeCurrent();
+    m_renderer.releaseGL();
+    if (bCurrent) doneCurrent();
+    m_bDeviceReady = false;
+}
+
+void CRythmoDXView::setComposed(bool bComposed) {
+    if (bComposed == m_bComposed) return;
+    log().Log("CRythmoDXView::setComposed(%d)\n", int(bComposed));
+    releaseGL();
+    m_bComposed = bComposed;
+    m_bDrawnSinceComposed = false;
+    m_pFrameTimer->stop();
+    m_bPacing = false;
+    m_pSurface->setGeometry(rect());
+    m_pSurface->setVisible(bComposed);
+    m_pContainer->setGeometry(rect());
+    m_pContainer->setVisible(!bComposed);
+    requestFrame();
 }
 
 QOpenGLWidget* CRythmoDXView::surface() const {
     return m_pSurface;
 }
 
+QWindow* CRythmoDXView::bandWindow() const {
+    return m_pWindow;
+}
+
 void CRythmoDXView::requestFrame() {
-    m_pSurface->update();
+    if (m_bComposed)
+        m_pSurface->update();
+    else
+        m_pWindow->update();
 }
 
 void CRythmoDXView::makeCurrent() {
-    m_pSurface->makeCurrent();
+    if (m_bComposed)
+        m_pSurface->makeCurrent();
+    else
+        m_pWindow->makeCurrent();
 }
 
 void CRythmoDXView::doneCurrent() {
-    m_pSurface->doneCurrent();
+    if (m_bComposed)
+        m_pSurface->doneCurrent();
+    else
+        m_pWindow->doneCurrent();
 }
 
 QImage CRythmoDXView::grabFramebuffer() {
-    if (!m_pSurface->isValid() || !m_bDeviceReady || !m_renderer.isReady()) return QImage();
+    if (!m_bDeviceReady || !m_renderer.isReady()) return QImage();
     m_bHoldClock = true;
-    QImage image = m_pSurface->grabFramebuffer();
+    QImage image;
+    if (m_bComposed) {
+        if (m_pSurface->isValid()) image = m_pSurface->grabFramebuffer();
+    } else if (m_pWindow->isValid()) {
+        m_pWindow->makeCurrent();
+        // The back buffer holds nothing defined after a swap: draw into it again, then read it.
+        paintGL();
+        image = m_pWindow->grabFramebuffer();
+        m_pWindow->doneCurrent();
+    }
     m_bHoldClock = false;
     return image;
 }
 
 void CRythmoDXView::resizeEvent(QResizeEvent*) {
+    m_pContainer->setGeometry(rect());
     m_pSurface->setGeometry(rect());
 }
 
 void CRythmoDXView::paintEvent(QPaintEvent*) {
     requestFrame();
+}
+
+bool CRythmoDXView::event(QEvent* pEvent) {
+    // The native window shows the band: it shows this widget's cursor too.
+    if (pEvent->type() == QEvent::CursorChange) m_pWindow->setCursor(cursor());
+    return QWidget::event(pEvent);
 }
 
 int CRythmoDXView::getRefreshRate() const {
@@ -201,6 +261,8 @@ void CRythmoDXView::resizeGL(int w, int h) {
 
 void CRythmoDXView::paintGL() {
     log().LogIf(CTraceLog::MASK_RENDER, "CRythmoDXView::OnDraw()\n");
+    // A host whose context was already made when the band came to it: the objects are made here.
+    if (!m_renderer.isReady() && !m_bFailed) initializeGL();
     m_nDrawnPosition = -1;
     if (!m_bDeviceReady || !m_bInitialised || !m_renderer.isReady()) {
         // No context at all when the window's could not be made.
@@ -247,6 +309,8 @@ void CRythmoDXView::onWindowComposed() {
 }
 
 void CRythmoDXView::joinPicture() {
+    // A picture beside a band in a window of its own would reach the screen a swap apart from it.
+    setComposed(true);
     if (!m_bDeviceReady || !m_bInitialised) return;
     // A standing picture painted again on the frame the band shows already: nothing to draw.
     if (m_pTime->getRate() == 0 && m_pTime->getTime() == m_nDrawnPosition) return;
@@ -257,6 +321,14 @@ void CRythmoDXView::joinPicture() {
 }
 
 void CRythmoDXView::onFrameDue() {
+    if (!m_bComposed) {
+        if (!m_pWindow->renderNow()) {
+            // Not exposed yet, or no context yet: the platform's update draws it when it can.
+            m_bPacing = false;
+            m_pWindow->update();
+        }
+        return;
+    }
     if (!m_pSurface->isVisible()) {
         m_bPacing = false;
         return;

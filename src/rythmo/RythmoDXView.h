@@ -12,15 +12,22 @@ class CSettingsStore;
 class CTraceLog;
 class CSyncProbe;
 class CBandSurface;
+class CBandWindow;
 class QOpenGLWidget;
 class QTimer;
+class QWindow;
 
 // The window that shows the rythmo band: four tracks scrolling past the fixed reading bar, drawn by
-// CBandRenderer on an OpenGL surface (CBandSurface) that fills this widget and is composed with the
-// rest of its top-level window. While the time source's rate is not 0 the view draws frame after
-// frame, one a refresh period at most (one clock step per displayed frame); otherwise it redraws on
-// updates only. The widget keeps the focus and receives the keys, clicks and wheel of the band;
-// update() on it asks for a frame too. Files dropped on the band go to the top-level window.
+// CBandRenderer into one of two OpenGL hosts that fill this widget. While a picture shares the
+// top-level window: a surface composed with the rest of it (CBandSurface), so that the picture, the
+// band and the timecode of one frame reach the screen in one buffer swap. Otherwise: a native window
+// of its own (CBandWindow), which presents a band frame without composing the whole top-level window
+// again (on a software renderer that composition can cost as much as drawing the band). The
+// renderer's GL objects are made again in the other host's context on a switch. While the time
+// source's rate is not 0 the view draws frame after frame, one a refresh period at most (one clock
+// step per displayed frame); otherwise it redraws on updates only. The widget keeps the focus and
+// receives the keys, clicks and wheel of the band; update() on it asks for a frame too. Files dropped
+// on the band go to the top-level window.
 //
 // GUI thread only. The edit view derives from it and sets the selection state.
 class CRythmoDXView : public QWidget {
@@ -59,6 +66,10 @@ public:
     // A picture of the same window is about to be painted: the band draws its frame in that paint, so
     // that both reach the screen in the same buffer swap; the loop's next frame is due a refresh period
     // after it.
+    // Switches the band to the surface composed with the window (a picture is beside it), or back
+    // to its own window. A picture that joins the band switches it to the surface by itself.
+    void setComposed(bool bComposed);
+    bool isComposed() const { return m_bComposed; }
     void joinPicture();
     // Whether the loop runs: a next frame is due. It stops after the first frame drawn at rate 0.
     bool isFrameLoopRunning() const { return m_bPacing; }
@@ -72,12 +83,14 @@ public:
     // really presents at that rate.
     int getRefreshRate() const;
 
-    // The surface drawn into (it takes no input: everything goes to this widget).
+    // The two hosts the band is drawn into; neither takes input of its own: everything goes to this
+    // widget.
     QOpenGLWidget* surface() const;
+    QWindow* bandWindow() const;
     // Draws the band at the current position, without a clock step, and reads it back; a null image
     // while OpenGL is not set up.
     QImage grabFramebuffer();
-    // The surface's context, for a derived view's own GL work.
+    // The current host's context, for a derived view's own GL work.
     void makeCurrent();
     void doneCurrent();
 
@@ -96,13 +109,14 @@ signals:
     void displayChanged();
 
 protected:
-    // Called by the surface with its context current.
+    // Called by the current host with its context current.
     virtual void initializeGL();
     virtual void resizeGL(int w, int h);
     virtual void paintGL();
 
     void resizeEvent(QResizeEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
+    bool event(QEvent* pEvent) override;
 
     // Device set-up and the projection for the client size and zoom level.
     bool initD3D();
@@ -111,7 +125,10 @@ protected:
 
 private:
     friend class CBandSurface;
+    friend class CBandWindow;
     double refreshRateHz() const;
+    // The renderer's GL objects leave the current host's context (before a switch, or for good).
+    void releaseGL();
     // After every composition of the window, whether or not the band was drawn in it.
     void onWindowComposed();
     void onFrameDue();
@@ -124,7 +141,11 @@ private:
     CFixedTimeSource m_still; // when no source is set
     CSyncProbe* m_pProbe = nullptr;
     CTraceLog* m_pLog;
-    CBandSurface* m_pSurface; // child of this widget, fills it
+    // Children of this widget that fill it, one shown at a time.
+    CBandWindow* m_pWindow; // owned by the container
+    QWidget* m_pContainer;
+    CBandSurface* m_pSurface;
+    bool m_bComposed = false;
     // The running loop's pace: the next frame is due one refresh period after the last one was.
     QTimer* m_pFrameTimer;
     QElapsedTimer m_pace;

@@ -744,10 +744,11 @@ TEST_F(SBandWork, AFileDroppedOnTheBandOpensAsAnywhereElse) {
     ASSERT_TRUE(other.store(t.path("autre.vare")));
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(t.path("autre.vare"))});
-    // Through the window, as the platform delivers a drop, to whatever is under the pointer there.
-    QWindow* pWindow = m_pBand->window()->windowHandle();
-    ASSERT_NE(pWindow, nullptr);
-    const QPointF p = m_pBand->mapTo(m_pBand->window(), QPoint(100, 50));
+    // As the platform delivers a drop: to the window under the pointer, the band's own without a
+    // picture beside it.
+    ASSERT_FALSE(m_pBand->isComposed());
+    QWindow* pWindow = m_pBand->bandWindow();
+    const QPointF p(100, 50);
     QDragEnterEvent enter(p.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(pWindow, &enter);
     EXPECT_TRUE(enter.isAccepted());

@@ -104,6 +104,7 @@ TEST_F(RythmoDXViewTest, APictureAndTheBandReachTheScreenInOneComposition) {
     const std::unique_ptr<CRythmoDXView, void (*)(CRythmoDXView*)> giveBack(
         m_pView.get(), [](CRythmoDXView* pView) { pView->setParent(nullptr); });
     host.resize(800, 500);
+    m_pView->setComposed(true);
     m_pView->show();
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
@@ -146,6 +147,49 @@ TEST_F(RythmoDXViewTest, APictureAndTheBandReachTheScreenInOneComposition) {
     EXPECT_EQ(bands.first(), QStringLiteral("252"));
     EXPECT_EQ(bands.last(), QStringLiteral("252"));
     EXPECT_EQ(bands.size(), nCompositions - nCompositionsBefore);
+}
+
+// The band moves between its own window and the surface composed with the window, and back: the same
+// band drawn in either (its glyphs made again in the other context), the loop going on across a switch,
+// and a picture that joins the band brings it to the surface.
+TEST_F(RythmoDXViewTest, TheBandMovesBetweenItsWindowAndTheComposedSurface) {
+    int nFrames = 0;
+    QObject::connect(m_pView.get(), &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
+    m_pView->requestFrame();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames > 0; }, 5000));
+    EXPECT_FALSE(m_pView->isComposed());
+    EXPECT_FALSE(m_pView->surface()->isVisible());
+    const auto grab = [&] { return m_pView->grabFramebuffer().convertToFormat(QImage::Format_RGB32); };
+    const QImage own = grab();
+    ASSERT_FALSE(own.isNull());
+
+    const auto drawnAfterSwitch = [&](bool bComposed) {
+        const int nBefore = nFrames;
+        m_pView->setComposed(bComposed);
+        return QTest::qWaitFor([&] { return nFrames > nBefore && m_pView->isDeviceReady(); }, 5000);
+    };
+    ASSERT_TRUE(drawnAfterSwitch(true));
+    EXPECT_TRUE(m_pView->surface()->isVisible());
+    EXPECT_FALSE(m_pView->bandWindow()->isVisible());
+    EXPECT_TRUE(grab() == own) << "the phrase's text and marks as in the band's own window";
+
+    ASSERT_TRUE(drawnAfterSwitch(false));
+    EXPECT_FALSE(m_pView->surface()->isVisible());
+    EXPECT_TRUE(m_pView->bandWindow()->isVisible());
+    EXPECT_TRUE(grab() == own);
+
+    // Running: the loop goes on in the other host, one clock step a frame.
+    m_clock.setIncrement(24);
+    m_clock.setRate(24);
+    m_pView->requestFrame();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames > 10; }, 10000));
+    m_pView->joinPicture();
+    EXPECT_TRUE(m_pView->isComposed());
+    const int nSwitched = nFrames;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return nFrames > nSwitched + 10; }, 10000));
+    EXPECT_TRUE(m_pView->isFrameLoopRunning());
+    EXPECT_EQ(m_pView->renderer().getPosition(), m_clock.getTime());
+    m_clock.setRate(0);
 }
 
 TEST_F(RythmoDXViewTest, ZoomCommandsStopAtTheirLimits) {
@@ -213,9 +257,19 @@ protected:
     }
 };
 
+// The same in either host of the band: its own window (true: the surface composed with the window).
+class RythmoDXViewHostTest : public RythmoDXViewTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        RythmoDXViewTest::SetUp();
+        m_pView->setComposed(GetParam());
+    }
+    QSize hostSize() const { return GetParam() ? m_pView->surface()->size() : m_pView->bandWindow()->size(); }
+};
+
 // The view in a pane beside another widget, as the main frame hosts it: the keyboard and the mouse
-// reach the view, not the surface the band is drawn on.
-TEST_F(RythmoDXViewTest, FocusKeysAndClicksReachTheView) {
+// reach the view, not the host the band is drawn into.
+TEST_P(RythmoDXViewHostTest, FocusKeysAndClicksReachTheView) {
     QWidget host;
     auto* pLayout = new QHBoxLayout(&host);
     auto* pEdit = new QLineEdit(&host);
@@ -229,7 +283,7 @@ TEST_F(RythmoDXViewTest, FocusKeysAndClicksReachTheView) {
     host.show();
     host.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
-    ASSERT_GT(m_pView->surface()->width(), 120);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hostSize().width() > 120; }, 5000));
     // Still drawing in its new top-level window.
     int nFrames = 0;
     QObject::connect(m_pView.get(), &CRythmoDXView::frameSwapped, [&] { ++nFrames; });
@@ -244,16 +298,22 @@ TEST_F(RythmoDXViewTest, FocusKeysAndClicksReachTheView) {
     EXPECT_EQ(spy.nKeys, 1);
     EXPECT_EQ(spy.nLastKey, int(Qt::Key_A));
     EXPECT_TRUE(pEdit->text().isEmpty());
+    // The platform delivers input where the pointer is: in the band's own window when it has one.
+    QWindow* pTarget = GetParam() ? host.windowHandle() : m_pView->bandWindow();
+    const auto at = [&](QPoint p) { return GetParam() ? m_pView->mapTo(&host, p) : p; };
+    if (!GetParam()) {
+        QTest::keyClick(pTarget, Qt::Key_B);
+        EXPECT_EQ(spy.nLastKey, int(Qt::Key_B));
+    }
 
     // A click on the band takes the focus from the other widget and arrives where it was made.
     pEdit->setFocus();
     ASSERT_FALSE(m_pView->hasFocus());
-    const auto inWindow = [&](QPoint p) { return m_pView->mapTo(&host, p); };
-    QTest::mouseClick(host.windowHandle(), Qt::LeftButton, {}, inWindow(QPoint(120, 40)));
+    QTest::mouseClick(pTarget, Qt::LeftButton, {}, at(QPoint(120, 40)));
     EXPECT_TRUE(m_pView->hasFocus());
     EXPECT_EQ(spy.nPresses, 1);
     EXPECT_EQ(spy.lastPress, QPoint(120, 40));
-    QTest::mouseClick(host.windowHandle(), Qt::RightButton, {}, inWindow(QPoint(60, 20)));
+    QTest::mouseClick(pTarget, Qt::RightButton, {}, at(QPoint(60, 20)));
     EXPECT_EQ(spy.nMenus, 1);
     QTest::keyClick(host.windowHandle(), Qt::Key_C);
     EXPECT_EQ(spy.nLastKey, int(Qt::Key_C));
@@ -262,11 +322,10 @@ TEST_F(RythmoDXViewTest, FocusKeysAndClicksReachTheView) {
     m_pView->removeEventFilter(&spy);
 }
 
-// The band's surface follows the view's size, and the projection with it.
-TEST_F(RythmoDXViewTest, ResizingTheViewResizesTheBand) {
+// The band's host follows the view's size, and the projection with it.
+TEST_P(RythmoDXViewHostTest, ResizingTheViewResizesTheBand) {
     m_pView->resize(640, 150);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_pView->surface()->width() == 640; }, 5000));
-    EXPECT_EQ(m_pView->surface()->height(), 150);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hostSize() == QSize(640, 150); }, 5000));
     m_pView->requestFrame();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -283,32 +342,44 @@ TEST_F(RythmoDXViewTest, ResizingTheViewResizesTheBand) {
 // says so, and draws nothing.
 TEST(RythmoDXViewWithoutOpenGL, ShowsTheMessageAndStaysBlank) {
     testApp();
-    CRythmoDXView view;
-    QSurfaceFormat format = view.surface()->format();
-    format.setRenderableType(QSurfaceFormat::OpenGLES);
-    format.setProfile(QSurfaceFormat::NoProfile);
-    format.setVersion(2, 0);
-    view.surface()->setFormat(format);
-    ASSERT_EQ(view.OnCreate(nullptr), 0); // the display itself has OpenGL 3.3
-    bool bFailed = false;
-    QObject::connect(&view, &CRythmoDXView::openGLFailed, [&] { bFailed = true; });
-    QString strMessage;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            strMessage = pBox->text();
-            pBox->done(QMessageBox::Ok);
-        }
-    });
-    closer.start(20);
-    view.resize(400, 100);
-    view.show();
-    view.OnInitialUpdate();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bFailed; }, 10000));
-    EXPECT_EQ(strMessage, QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
-    EXPECT_FALSE(view.isDeviceReady());
-    EXPECT_TRUE(view.grabFramebuffer().isNull());
-    view.requestFrame();
-    QTest::qWait(50);
+    for (const bool bComposed : {false, true}) {
+        SCOPED_TRACE(bComposed ? "composed surface" : "own window");
+        CRythmoDXView view;
+        view.setComposed(bComposed);
+        QSurfaceFormat format = bComposed ? view.surface()->format() : view.bandWindow()->requestedFormat();
+        format.setRenderableType(QSurfaceFormat::OpenGLES);
+        format.setProfile(QSurfaceFormat::NoProfile);
+        format.setVersion(2, 0);
+        if (bComposed)
+            view.surface()->setFormat(format);
+        else
+            view.bandWindow()->setFormat(format);
+        ASSERT_EQ(view.OnCreate(nullptr), 0); // the display itself has OpenGL 3.3
+        bool bFailed = false;
+        QObject::connect(&view, &CRythmoDXView::openGLFailed, [&] { bFailed = true; });
+        QString strMessage;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                strMessage = pBox->text();
+                pBox->done(QMessageBox::Ok);
+            }
+        });
+        closer.start(20);
+        view.resize(400, 100);
+        view.show();
+        view.OnInitialUpdate();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bFailed; }, 10000));
+        EXPECT_EQ(strMessage, QStringLiteral("Échec lors de l'initialisation d'OpenGL."));
+        EXPECT_FALSE(view.isDeviceReady());
+        EXPECT_TRUE(view.grabFramebuffer().isNull());
+        view.requestFrame();
+        QTest::qWait(50);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(BothHosts, RythmoDXViewHostTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "ComposedSurface" : "OwnWindow";
+                         });
 } // namespace
