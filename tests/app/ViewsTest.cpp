@@ -34,10 +34,13 @@ TEST(Views, TheBandFollowsTheClock) {
     f.resize(1000, 600);
     f.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    CRythmoDXView& band = *app.bandView();
+    // The band is composed with the window while a picture is beside it, in its own window otherwise.
+    EXPECT_FALSE(band.isComposed());
     ASSERT_TRUE(t.app().media().openVideoFile(testMedia("frames.mov")));
+    EXPECT_TRUE(band.isComposed());
     app.transport().gotoTime(CTimeCode("10:00:02:00"));
 
-    CRythmoDXView& band = *app.bandView();
     // The band draws where the clock is: within a frame or two of it when the frame is shown, on most
     // frames (a loaded machine may take long over some of them).
     int nFrames = 0, nClose = 0;
@@ -68,6 +71,13 @@ TEST(Views, TheBandFollowsTheClock) {
     EXPECT_NE(band.getZoomLevel(), nZoom);
     ASSERT_TRUE(app.commands().trigger(Cmd::VIEW_GRID));
     EXPECT_TRUE(app.commands().action(Cmd::VIEW_GRID)->isChecked());
+
+    // The movie closed, the band goes back to its own window and draws there.
+    app.media().closeMedia();
+    EXPECT_FALSE(band.isComposed());
+    const int nBefore = nFrames;
+    band.requestFrame();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nFrames > nBefore && band.isDeviceReady(); }, 10000));
 }
 
 TEST(Views, AClickInTheScriptTextMovesThePictureAndTheBand) {
