@@ -13,6 +13,9 @@
 // - in between, the frame follows from the last one's by the target times (one frame's duration apart
 //   at the speed played, drops included), kept within the two that the report allows. With no picture
 //   to count from (the second of a series), it is the likelier of the two, and may be one off.
+// A picture's own report may also come after the view has drawn it (mpv's core reports when it next
+// wakes): a new picture that finds the report still on the picture before, which it labelled, is
+// counted from that one (never from the series' second picture, which may be one off).
 // The first picture of a series (after a pause, a seek or a change of rate) is never before the picture
 // the series started from.
 //
@@ -36,5 +39,7 @@ private:
     long long m_nFrom = -1;
     bool m_bFirst = true;
     long long m_nLast = -1;
-    long long m_nLastTarget = 0; // 0: no picture to count from
+    long long m_nLastTarget = 0;    // 0: no picture to count from
+    long long m_nLastReported = -1; // the report at the last picture
+    bool m_bLastCounted = false;    // the last picture's frame was counted from the one before it
 };
