@@ -32,7 +32,8 @@ CRythmoDXView::CRythmoDXView(QWidget* pParent)
     QSurfaceFormat format = QSurfaceFormat::defaultFormat();
     COffscreenGL::applyBandFormat(format);
     // Made hidden with the view, not on the first switch: a GL widget that comes into a window already
-    // shown has Qt make that window's native window again, under the band's own.
+    // shown has Qt make that window's native window again, which the band's window container does not
+    // survive.
     m_pSurface->setFormat(format);
     m_pSurface->hide();
     connect(m_pSurface, &QOpenGLWidget::frameSwapped, this, &CRythmoDXView::onWindowComposed);
