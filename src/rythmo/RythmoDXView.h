@@ -48,7 +48,8 @@ public:
     void setBookmarks(const CBookmarks* pBookmarks) { m_renderer.setBookmarks(pBookmarks); }
     void setActiveTrack(int* pnTrack) { m_renderer.setActiveTrack(pnTrack); }
     void setTimeSource(CBandTimeSource* pSource) { m_pTime = pSource; }
-    // Told of the band's frame at every composition of the window (nullptr: nothing is told).
+    // Told of the band's frame at every composition of the window, or every swap of the band's own
+    // window (nullptr: nothing is told).
     void setProbe(CSyncProbe* pProbe) { m_pProbe = pProbe; }
     void setTheme(int nTheme) { m_renderer.setTheme(nTheme); }
 
@@ -129,7 +130,8 @@ private:
     double refreshRateHz() const;
     // The renderer's GL objects leave the current host's context (before a switch, or for good).
     void releaseGL();
-    // After every composition of the window, whether or not the band was drawn in it.
+    // After every composition of the window, whether or not the band was drawn in it; in its own
+    // window, after each of its frames.
     void onWindowComposed();
     void onFrameDue();
     void updateActions();
